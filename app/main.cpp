@@ -1,0 +1,50 @@
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "panel/sendordertoprinter_test.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QFont>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char **argv)
+{
+    const ToolkitArguments toolkit =
+        buildToolkitArguments(argc, argv, isDisplaySwaped, qgetenv("QT_QPA_PLATFORM"));
+    cmdLine = toolkit.arguments;
+
+    const StartOptions options = parseStartOptions(cmdLine);
+    if (!options.ok) {
+        std::fprintf(stderr, "%s\n", qPrintable(options.error));
+        return 2;
+    }
+    const SystemRootCheck root = checkSystemRoot(qgetenv("PANEL_SYSROOT"),
+                                                 qEnvironmentVariableIsSet("PANEL_SYSROOT"));
+    if (!root.ok) {
+        std::fprintf(stderr, "%s\n", qPrintable(root.error));
+        return 2;
+    }
+
+    // The application keeps pointers into the vector for the whole run, so it is never
+    // released. The extra null entry after the argc + 4 counted ones is what Qt 5/6 expect.
+    int newArgc = argc + 4;
+    char **newArgv = new char *[newArgc + 1];
+    for (int i = 0; i < newArgc; ++i)
+        newArgv[i] = i < argc ? argv[i] : strdup(toolkit.entries[i].constData());
+    newArgv[newArgc] = nullptr;
+    for (const QString &line : toolkitTraceLines(toolkit.entries))
+        qDebug("%s", qPrintable(line));
+
+    QApplication app(newArgc, newArgv);
+    // Qt 5 and 6 already read tr() texts and 8-bit literals as UTF-8: no codec to install.
+    QFont font(QStringLiteral("DejaVu Sans"), 15);
+    QApplication::setFont(font);
+
+    MainWindow window;
+    sendordertoprinter_test *panel = window.panel();
+    panel->setSystemRoot(root.root);
+    panel->setCurrentPage(startPageIndex(options.page));
+    return app.exec();
+}

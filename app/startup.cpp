@@ -1,0 +1,128 @@
+#include "app/startup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+bool isDisplaySwaped = false;
+bool isDoubleTouchScreen = false;
+QStringList cmdLine;
+
+void getUBootCmd(const QString &path)
+{
+    isDisplaySwaped = false;
+    isDoubleTouchScreen = false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray content = file.readAll();
+    if (content.contains("DISPLAY_SWAP"))
+        isDisplaySwaped = true;
+    if (content.contains("DOUBLE_TOUCHSCREEN"))
+        isDoubleTouchScreen = true;
+    file.close();
+}
+
+ToolkitArguments buildToolkitArguments(int argc, const char *const *argv, bool displaySwapped,
+                                       const QByteArray &qpaPlatform)
+{
+    ToolkitArguments result;
+    for (int i = 0; i < argc; ++i)
+        result.entries.emplace_back(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        // Latin-1, as the C-string conversion stood before any codec was installed.
+        const QString argument = QString::fromLatin1(argv[i]);
+        if (argument.contains(QLatin1String("Multi")))
+            result.multi = true;
+        result.arguments.append(argument);
+    }
+
+    // linuxfb drives a single framebuffer, so the two-screen choice keeps only fb2.
+    QByteArray display = "linuxfb:fb=/dev/fb0";
+    if (displaySwapped)
+        display = "linuxfb:fb=/dev/fb2";
+    if (!qpaPlatform.isEmpty())
+        display = qpaPlatform;
+
+    result.entries.emplace_back("-font");
+    result.entries.emplace_back("unifont");
+    result.entries.emplace_back("-platform");
+    result.entries.push_back(display);
+    return result;
+}
+
+QStringList toolkitTraceLines(const std::vector<QByteArray> &entries)
+{
+    QStringList lines;
+    for (std::size_t j = 0; j < 4 && j < entries.size(); ++j)
+        lines << QStringLiteral("new_argv= \"%1\" ").arg(QString::fromLatin1(entries[j]));
+    return lines;
+}
+
+int startPageIndex(StartPage page)
+{
+    switch (page) {
+    case StartPage::Start:
+        return 0;
+    case StartPage::Printer:
+        return 1;
+    case StartPage::Backup:
+        break;
+    }
+    return 2;
+}
+
+StartOptions parseStartOptions(const QStringList &arguments)
+{
+    StartOptions options;
+    const QLatin1String prefix("--page=");
+    for (const QString &argument : arguments) {
+        if (!argument.startsWith(prefix))
+            continue;
+        const QString value = argument.mid(prefix.size());
+        if (value == QLatin1String("backup")) {
+            options.page = StartPage::Backup;
+        } else if (value == QLatin1String("printer")) {
+            options.page = StartPage::Printer;
+        } else if (value == QLatin1String("start")) {
+            options.page = StartPage::Start;
+        } else {
+            options.ok = false;
+            options.error = QStringLiteral("servicepanel: unknown page \"%1\"; "
+                                           "--page= takes backup, printer or start")
+                                .arg(value);
+            return options;
+        }
+    }
+    return options;
+}
+
+SystemRootCheck checkSystemRoot(const QByteArray &value, bool isSet)
+{
+    SystemRootCheck check;
+    if (!isSet)
+        return check;
+    const QString root = QString::fromLocal8Bit(value);
+    static const QRegularExpression allowed(QStringLiteral("^/[A-Za-z0-9/._-]*$"));
+    if (!allowed.match(root).hasMatch()) {
+        check.ok = false;
+        check.error = QStringLiteral("servicepanel: PANEL_SYSROOT must be an absolute path made "
+                                     "of letters, digits and \"/._-\" only: \"%1\"")
+                          .arg(root);
+        return check;
+    }
+    if (!QFileInfo(root).isDir()) {
+        check.ok = false;
+        check.error =
+            QStringLiteral("servicepanel: PANEL_SYSROOT is not an existing folder: \"%1\"")
+                .arg(root);
+        return check;
+    }
+    // "/" and "/x/" both mean a folder; keep the paths below it free of doubled slashes.
+    QString cleaned = QDir::cleanPath(root);
+    if (cleaned == QLatin1String("/"))
+        cleaned.clear();
+    check.root = cleaned;
+    return check;
+}

@@ -1,0 +1,1 @@
+#include "panel/maintenancecommands.h"

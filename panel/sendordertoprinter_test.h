@@ -1,0 +1,93 @@
+#ifndef SENDORDERTOPRINTER_TEST_H
+#define SENDORDERTOPRINTER_TEST_H
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class sendordertoprinter_test;
+}
+
+class CommandRunner;
+class PrinterLink;
+
+class sendordertoprinter_test : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit sendordertoprinter_test(QWidget *parent = nullptr);
+    ~sendordertoprinter_test() override;
+
+    static QString mTempSendCommder;
+
+    // Where printer commands go; nullptr restores the serial link. Not owned.
+    void setPrinterLink(PrinterLink *link);
+    // Who runs the maintenance command lines; nullptr restores system(). Not owned.
+    void setCommandRunner(CommandRunner *runner);
+    // The folder that stands for "/" in every maintenance path ("" is the device's root).
+    void setSystemRoot(const QString &root);
+    QString systemRoot() const { return m_systemRoot; }
+    // Shows page 0 (start), 1 (printer test) or 2 (backup).
+    void setCurrentPage(int index);
+
+    QStringList sendReceive(QString command);
+    void getCurrSitCmd(QString code);
+    void sendInsideOptoValue(QString code);
+
+    bool getUDisk();
+    int mkPath(const QString &path);
+    int clrPath(const QString &path);
+    bool copyDir(QWidget *parent, QString destination, QString source, QString caption);
+
+signals:
+    void sendPrinterSignal();
+    void sendFeedSignal();
+
+private slots:
+    void on_send_2_clicked();
+    void on_parameter_reset_clicked();
+    void on_paper_reset_clicked();
+    void on_parameter_query_clicked();
+    void on_paper_clicked();
+    void on_label_paper_clicked();
+    void on_recieve_down_paper_clicked();
+    void on_nrecieve_down_paper_clicked();
+    void on_light_sensitive_status_clicked();
+    void on_combox_send_clicked();
+    void on_comboBox_currentIndexChanged(int index);
+    void on_Print_clicked();
+    void on_feed_clicked();
+    void on_print_format_clicked();
+    void on_print_soft_version_clicked();
+    void getCurrReapeatHeatLocation(QString Location);
+    void on_have_or_not_paper_clicked();
+    void on_have_paper_reset_clicked();
+    void testprinter(QString text);
+    void on_btn_openBackUp_clicked();
+    void on_btn_openPrinter_clicked();
+    void on_btn_back_clicked();
+    void on_btn_reduction_clicked();
+    void on_btn_exit_clicked();
+    void on_btn_clear_clicked();
+
+private:
+    // True when the link gave nothing at all; the result box then says so.
+    bool showIfNoAnswer(const QStringList &reply);
+    int runCommand(const QByteArray &commandLine);
+    QString rooted(const QString &path) const;
+
+    Ui::sendordertoprinter_test *ui;
+    int testMethod = 1;
+
+    PrinterLink *m_link = nullptr;
+    std::unique_ptr<PrinterLink> m_serialLink;
+    CommandRunner *m_runner = nullptr;
+    std::unique_ptr<CommandRunner> m_systemRunner;
+    QString m_systemRoot;
+};
+
+#endif

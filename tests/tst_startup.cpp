@@ -1,0 +1,309 @@
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "panel/sendordertoprinter_test.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Entries = QList<QByteArray>;
+Q_DECLARE_METATYPE(Entries)
+
+class tst_startup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void argumentVector_data();
+    void argumentVector();
+    void traceLines_data();
+    void traceLines();
+    void bootFlags_data();
+    void bootFlags();
+    void startPage_data();
+    void startPage();
+    void systemRoot_data();
+    void systemRoot();
+    void programRefusesBadStart_data();
+    void programRefusesBadStart();
+    void mainWindowOpensPanel();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+static Entries entriesOf(const ToolkitArguments &arguments)
+{
+    return Entries(arguments.entries.begin(), arguments.entries.end());
+}
+
+void tst_startup::argumentVector_data()
+{
+    QTest::addColumn<QStringList>("argv");
+    QTest::addColumn<bool>("swapped");
+    QTest::addColumn<QByteArray>("qpa");
+    QTest::addColumn<Entries>("expected");
+    QTest::addColumn<bool>("multi");
+
+    const Entries tail = {"-font", "unifont", "-platform", "linuxfb:fb=/dev/fb0"};
+    QTest::newRow("no arguments") << QStringList{"/usr/bin/panel"} << false << QByteArray()
+                                  << Entries{"/usr/bin/panel"} + tail << false;
+    QTest::newRow("Multi does not swap alone")
+        << QStringList{"panel", "-Multi"} << false << QByteArray()
+        << Entries{"panel", "-Multi"} + tail << true;
+    QTest::newRow("lower-case multi") << QStringList{"panel", "multi"} << false << QByteArray()
+                                      << Entries{"panel", "multi"} + tail << false;
+    QTest::newRow("program path is not tested")
+        << QStringList{"/opt/Multi/panel"} << false << QByteArray()
+        << Entries{"/opt/Multi/panel"} + tail << false;
+    QTest::newRow("caller's own display options first")
+        << QStringList{"panel", "-display", ":1", "-platform", "xcb"} << false << QByteArray()
+        << Entries{"panel", "-display", ":1", "-platform", "xcb"} + tail << false;
+    QTest::newRow("QT_QPA_PLATFORM takes the framebuffer's place")
+        << QStringList{"panel"} << false << QByteArray("offscreen")
+        << Entries{"panel", "-font", "unifont", "-platform", "offscreen"} << false;
+    QTest::newRow("QT_QPA_PLATFORM wins over a swapped display")
+        << QStringList{"panel", "Multi"} << true << QByteArray("vnc:size=800x480")
+        << Entries{"panel", "Multi", "-font", "unifont", "-platform", "vnc:size=800x480"}
+        << true;
+    QTest::newRow("swapped display")
+        << QStringList{"panel"} << true << QByteArray()
+        << Entries{"panel", "-font", "unifont", "-platform", "linuxfb:fb=/dev/fb2"} << false;
+    QTest::newRow("swapped display with Multi")
+        << QStringList{"panel", "Multi"} << true << QByteArray()
+        << Entries{"panel", "Multi", "-font", "unifont", "-platform", "linuxfb:fb=/dev/fb2"}
+        << true;
+}
+
+void tst_startup::argumentVector()
+{
+    QFETCH(QStringList, argv);
+    QFETCH(bool, swapped);
+    QFETCH(QByteArray, qpa);
+    QFETCH(Entries, expected);
+    QFETCH(bool, multi);
+
+    std::vector<QByteArray> storage;
+    std::vector<const char *> pointers;
+    for (const QString &argument : argv)
+        storage.push_back(argument.toLatin1());
+    for (const QByteArray &argument : storage)
+        pointers.push_back(argument.constData());
+
+    const ToolkitArguments result =
+        buildToolkitArguments(int(pointers.size()), pointers.data(), swapped, qpa);
+    QCOMPARE(entriesOf(result), expected);
+    QCOMPARE(int(result.entries.size()), int(argv.size()) + 4);
+    QCOMPARE(result.arguments, argv.mid(1));
+    QCOMPARE(result.multi, multi);
+}
+
+void tst_startup::traceLines_data()
+{
+    QTest::addColumn<QStringList>("argv");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("no arguments")
+        << QStringList{"/usr/bin/panel"}
+        << QStringList{"new_argv= \"/usr/bin/panel\" ", "new_argv= \"-font\" ",
+                       "new_argv= \"unifont\" ", "new_argv= \"-platform\" "};
+    QTest::newRow("two arguments")
+        << QStringList{"panel", "a", "b"}
+        << QStringList{"new_argv= \"panel\" ", "new_argv= \"a\" ", "new_argv= \"b\" ",
+                       "new_argv= \"-font\" "};
+    QTest::newRow("three arguments")
+        << QStringList{"panel", "a", "b", "c", "d"}
+        << QStringList{"new_argv= \"panel\" ", "new_argv= \"a\" ", "new_argv= \"b\" ",
+                       "new_argv= \"c\" "};
+}
+
+void tst_startup::traceLines()
+{
+    QFETCH(QStringList, argv);
+    QFETCH(QStringList, expected);
+    std::vector<QByteArray> storage;
+    std::vector<const char *> pointers;
+    for (const QString &argument : argv)
+        storage.push_back(argument.toLatin1());
+    for (const QByteArray &argument : storage)
+        pointers.push_back(argument.constData());
+    const ToolkitArguments result =
+        buildToolkitArguments(int(pointers.size()), pointers.data(), false, QByteArray());
+    QCOMPARE(toolkitTraceLines(result.entries), expected);
+}
+
+void tst_startup::bootFlags_data()
+{
+    QTest::addColumn<QByteArray>("cmdline");
+    QTest::addColumn<bool>("swapped");
+    QTest::addColumn<bool>("doubleTouch");
+
+    QTest::newRow("plain") << QByteArray("console=ttyS0 root=/dev/mmcblk0p2\n") << false << false;
+    QTest::newRow("swap") << QByteArray("quiet DISPLAY_SWAP rw\n") << true << false;
+    QTest::newRow("double touch") << QByteArray("DOUBLE_TOUCHSCREEN\n") << false << true;
+    QTest::newRow("both") << QByteArray("DOUBLE_TOUCHSCREEN=1 xDISPLAY_SWAPx") << true << true;
+    QTest::newRow("lower case") << QByteArray("display_swap double_touchscreen") << false
+                                << false;
+}
+
+void tst_startup::bootFlags()
+{
+    QFETCH(QByteArray, cmdline);
+    QFETCH(bool, swapped);
+    QFETCH(bool, doubleTouch);
+
+    const QString path = m_dir.filePath(QStringLiteral("cmdline"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(cmdline);
+    file.close();
+
+    isDisplaySwaped = !swapped;
+    isDoubleTouchScreen = !doubleTouch;
+    getUBootCmd(path);
+    QCOMPARE(isDisplaySwaped, swapped);
+    QCOMPARE(isDoubleTouchScreen, doubleTouch);
+
+    // An unreadable file leaves both flags false.
+    getUBootCmd(m_dir.filePath(QStringLiteral("missing")));
+    QCOMPARE(isDisplaySwaped, false);
+    QCOMPARE(isDoubleTouchScreen, false);
+}
+
+void tst_startup::startPage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("page");
+
+    QTest::newRow("default") << QStringList() << true << "widget_backup";
+    QTest::newRow("backup") << QStringList{"--page=backup"} << true << "widget_backup";
+    QTest::newRow("printer") << QStringList{"--page=printer"} << true << "widget_printer";
+    QTest::newRow("start") << QStringList{"--page=start"} << true << "widget_mainUI";
+    QTest::newRow("among others") << QStringList{"-font", "x", "--page=printer"} << true
+                                  << "widget_printer";
+    QTest::newRow("unknown") << QStringList{"--page=settings"} << false << "";
+    QTest::newRow("empty") << QStringList{"--page="} << false << "";
+    QTest::newRow("capitals") << QStringList{"--page=Printer"} << false << "";
+}
+
+void tst_startup::startPage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, ok);
+    QFETCH(QString, page);
+
+    const StartOptions options = parseStartOptions(arguments);
+    QCOMPARE(options.ok, ok);
+    if (!ok) {
+        QVERIFY(options.error.contains(QLatin1String("backup, printer or start")));
+        QVERIFY(!options.error.contains(QLatin1Char('\n')));
+        return;
+    }
+    sendordertoprinter_test panel;
+    panel.setCurrentPage(startPageIndex(options.page));
+    auto *stack = panel.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
+    QVERIFY(stack);
+    QCOMPARE(stack->currentWidget()->objectName(), page);
+}
+
+void tst_startup::systemRoot_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<bool>("isSet");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("root");
+
+    const QString tmp = QDir(m_dir.path()).canonicalPath();
+    QTest::newRow("unset") << QByteArray() << false << true << QString();
+    QTest::newRow("existing folder") << tmp.toLocal8Bit() << true << true << tmp;
+    QTest::newRow("trailing slash") << (tmp + "/").toLocal8Bit() << true << true << tmp;
+    QTest::newRow("relative") << QByteArray("sysroot") << true << false << QString();
+    QTest::newRow("empty") << QByteArray() << true << false << QString();
+    QTest::newRow("missing") << (tmp + "/nothing-here").toLocal8Bit() << true << false
+                             << QString();
+    QTest::newRow("a blank") << QByteArray("/tmp/a b") << true << false << QString();
+    QTest::newRow("shell characters") << QByteArray("/tmp;rm -rf x") << true << false
+                                      << QString();
+    QTest::newRow("a quote") << QByteArray("/tmp/\"x") << true << false << QString();
+}
+
+void tst_startup::systemRoot()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(bool, isSet);
+    QFETCH(bool, ok);
+    QFETCH(QString, root);
+
+    const SystemRootCheck check = checkSystemRoot(value, isSet);
+    QCOMPARE(check.ok, ok);
+    if (ok)
+        QCOMPARE(check.root, root);
+    else
+        QVERIFY(!check.error.isEmpty());
+}
+
+void tst_startup::programRefusesBadStart_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("sysroot");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("bad page") << QStringList{"--page=settings"} << QByteArray()
+                              << "backup, printer or start";
+    QTest::newRow("relative sysroot") << QStringList() << QByteArray("relative/root")
+                                      << "PANEL_SYSROOT";
+}
+
+void tst_startup::programRefusesBadStart()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, sysroot);
+    QFETCH(QString, message);
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!sysroot.isEmpty())
+        environment.insert(QStringLiteral("PANEL_SYSROOT"), QString::fromLocal8Bit(sysroot));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(SERVICEPANEL_EXE), arguments);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 2);
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    QCOMPARE(errors.count(QLatin1Char('\n')), 1);
+    QVERIFY2(errors.contains(message), qPrintable(errors));
+    // It stops before the toolkit starts: no trace lines, no window.
+    QVERIFY(!errors.contains(QLatin1String("new_argv=")));
+}
+
+void tst_startup::mainWindowOpensPanel()
+{
+    MainWindow window;
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    QCOMPARE(window.minimumSize(), screen);
+    QCOMPARE(window.maximumSize(), screen);
+    QVERIFY(!window.isVisible());
+    QCOMPARE(window.windowTitle(), QStringLiteral("MainWindow"));
+
+    sendordertoprinter_test *panel = window.panel();
+    QVERIFY(panel);
+    QVERIFY(!panel->parent());
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->geometry(), QRect(QPoint(0, 0), screen));
+    QCOMPARE(panel->windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
+
+    // A second call forgets the first panel without closing it.
+    window.openTestUi();
+    QVERIFY(window.panel() != panel);
+    QVERIFY(panel->isVisible());
+    delete window.panel();
+    delete panel;
+}
+
+QTEST_MAIN(tst_startup)
+#include "tst_startup.moc"
