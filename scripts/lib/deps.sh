@@ -1,0 +1,26 @@
+# Debian packages the build, the tests and the demo need; install_deps installs the
+# missing ones with apt-get (through sudo when not root).
+PANEL_PACKAGES=(
+    cmake g++ make pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins
+    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
+    fonts-dejavu-core fonts-unifont
+    mariadb-server mariadb-client
+    util-linux procps python3
+)
+
+install_deps() {
+    local missing=() pkg
+    for pkg in "${PANEL_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
