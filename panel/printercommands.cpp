@@ -1,10 +1,12 @@
 #include "panel/printercommands.h"
 
+#include <QCoreApplication>
+
 ParameterFields valueToFields(qint64 value, FieldLayout layout)
 {
     // A negative value is written as its 64-bit two's complement, which is always too long.
-    const QString hex = value < 0 ? QString::number(quint64(value), 16)
-                                  : QString::number(value, 16);
+    const QString hex =
+        value < 0 ? QString::number(quint64(value), 16) : QString::number(value, 16);
     ParameterFields fields;
     if (hex.size() <= 2) {
         fields.ok = true;
@@ -29,4 +31,111 @@ QString parameterCommand(const QString &code, qint64 value, FieldLayout layout)
 bool isNoAnswer(const QStringList &reply)
 {
     return reply.isEmpty() || (reply.size() == 1 && reply.first().isEmpty());
+}
+
+#define PANEL_NOOP(text) QT_TRANSLATE_NOOP("sendordertoprinter_test", text)
+
+static const ParameterRule parameterRules[] = {
+    {"f3", FieldLayout::ValueSecond, 0, 400, PANEL_NOOP("Start Position")},
+    {"fa", FieldLayout::ValueFirst, 1, 10, PANEL_NOOP("Heating Level")},
+    {"f7", FieldLayout::ValueFirst, 1, 3, PANEL_NOOP("Speed Level")},
+    {"f8", FieldLayout::ValueFirst, 0, 255, PANEL_NOOP("Roll Back Distance")},
+    {"f9", FieldLayout::ValueFirst, 0, 255, PANEL_NOOP("Extra Feed")},
+};
+
+const ParameterRule *parameterRule(const QString &code)
+{
+    for (const ParameterRule &rule : parameterRules) {
+        if (code == QLatin1String(rule.code))
+            return &rule;
+    }
+    return nullptr;
+}
+
+QString basicParameterCommand(const ParameterRule &rule, int value)
+{
+    if (value < rule.minimum || value > rule.maximum)
+        return QString();
+    return parameterCommand(QLatin1String(rule.code), value, rule.layout);
+}
+
+int hexField(const QString &text)
+{
+    return text.toInt(nullptr, 16);
+}
+
+int parameterReadBack(const ParameterRule &rule, const QStringList &reply)
+{
+    if (rule.layout == FieldLayout::ValueSecond)
+        return hexField(reply.value(1) + reply.value(2));
+    return hexField(reply.value(1));
+}
+
+static QString firstThreeFields(const QStringList &reply)
+{
+    return reply.value(0) + QLatin1Char(',') + reply.value(1) + QLatin1Char(',') + reply.value(2);
+}
+
+bool isParameterFailure(const QString &code, const QStringList &reply)
+{
+    return firstThreeFields(reply) == code + QLatin1String(",ff,ff");
+}
+
+QString heatSectionCommand(const QString &location, int value)
+{
+    if (value < 0 || value > 3)
+        return QString();
+    return QStringLiteral("aa,fe,%1,%2,0").arg(location).arg(value);
+}
+
+bool isModeConfirmed(const QStringList &reply, const QString &code, const QString &value)
+{
+    return reply.value(0) == code && reply.value(1) == value;
+}
+
+// The report belongs to the panel, so it is translated in the panel's context.
+static QString panelTr(const char *text)
+{
+    return QCoreApplication::translate("sendordertoprinter_test", text);
+}
+
+static QString modeText(const QString &field, const char *zero, const char *one)
+{
+    if (field == QLatin1String("1"))
+        return panelTr(one);
+    if (field == QLatin1String("0"))
+        return panelTr(zero);
+    return panelTr(PANEL_NOOP("Please Check Issue"));
+}
+
+QString settingsReport(const QStringList &reply)
+{
+    static const char *const labels[] = {
+        PANEL_NOOP("Paper Type:"),
+        PANEL_NOOP("start Print Location:"),
+        PANEL_NOOP("Opto Compare Value:"),
+        PANEL_NOOP("Back Paper Status:"),
+        PANEL_NOOP("Pull Back Distance:"),
+        PANEL_NOOP("Extra Feed Distance:"),
+        PANEL_NOOP("Heating Level:"),
+        PANEL_NOOP("Left Location Heat Time:"),
+        PANEL_NOOP("Middle Location Heat Time:"),
+        PANEL_NOOP("Right Location Heat Time:"),
+    };
+    const QString values[] = {
+        modeText(reply.value(1), PANEL_NOOP("Label"), PANEL_NOOP("Receipt")),
+        QString::number(hexField(reply.value(2) + reply.value(3))),
+        QString::number(hexField(reply.value(4) + reply.value(5))),
+        modeText(reply.value(6), PANEL_NOOP("Back Paper"), PANEL_NOOP("No Back Paper")),
+        QString::number(hexField(reply.value(8))),
+        QString::number(hexField(reply.value(9))),
+        QString::number(hexField(reply.value(10))),
+        reply.value(12),
+        reply.value(13),
+        reply.value(14),
+    };
+    QStringList lines;
+    for (int i = 0; i < 10; ++i)
+        lines.append(panelTr(labels[i]) + values[i]);
+    return lines.join(QLatin1Char('\n'));
 }

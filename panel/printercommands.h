@@ -23,4 +23,40 @@ QString parameterCommand(const QString &code, qint64 value, FieldLayout layout);
 // The link gave nothing at all: the no-answer list {""} or an empty list.
 bool isNoAnswer(const QStringList &reply);
 
+// What the panel accepts and sends for one basic parameter code (f3, fa, f7, f8, f9).
+struct ParameterRule
+{
+    const char *code;
+    FieldLayout layout;
+    int minimum;
+    int maximum;
+    const char *name; // shown in the report, translated in the panel's context
+};
+
+// The rule of a basic parameter code, or nullptr for any other code.
+const ParameterRule *parameterRule(const QString &code);
+
+// The command for an entered value, or "" when the panel refuses the value: outside the code's
+// accepted range, or not formable into two fields.
+QString basicParameterCommand(const ParameterRule &rule, int value);
+
+// The value the printer answers with: fields 1 and 2 joined as texts for the value-second
+// layout, field 1 alone otherwise.
+int parameterReadBack(const ParameterRule &rule, const QStringList &reply);
+
+// The printer's refusal of a basic parameter: the code, "ff", "ff" in fields 0 to 2.
+bool isParameterFailure(const QString &code, const QStringList &reply);
+
+// "aa,fe,<location>,<value>,0", or "" when the value is outside 0 to 3.
+QString heatSectionCommand(const QString &location, int value);
+
+// The printer echoed the mode setting: field 0 is the code and field 1 the value, as texts.
+bool isModeConfirmed(const QStringList &reply, const QString &code, const QString &value);
+
+// A reply field read as a hexadecimal number; empty or unreadable text gives 0.
+int hexField(const QString &text);
+
+// The ten-line report of the printer's answer to the settings query.
+QString settingsReport(const QStringList &reply);
+
 #endif
