@@ -1,1 +1,183 @@
 #include "panel/maintenancecommands.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+QStringList maintainedDatabases()
+{
+    return {QStringLiteral("appdb"), QStringLiteral("Misc")};
+}
+
+QString optFolder(const QString &root)
+{
+    return root + QLatin1String("/opt");
+}
+
+QString appFolder(const QString &root)
+{
+    return root + QLatin1String("/opt/Brevin");
+}
+
+QString stickFolder(const QString &root)
+{
+    return root + QLatin1String("/mnt/usb");
+}
+
+QString backupFolder(const QString &root)
+{
+    return root + QLatin1String("/mnt/usb/BackupData");
+}
+
+QString backupOptFolder(const QString &root)
+{
+    return backupFolder(root) + QLatin1String("/opt");
+}
+
+QString dumpFile(const QString &root, const QString &database)
+{
+    return backupFolder(root) + QLatin1Char('/') + database + QLatin1String(".sql");
+}
+
+QString dumpTempFile(const QString &root, const QString &database)
+{
+    return dumpFile(root, database) + QLatin1String(".tmp");
+}
+
+QString diskNode(const QString &root, char letter)
+{
+    return root + QLatin1String("/dev/sd") + QLatin1Char(letter);
+}
+
+QByteArray clearPathCommand(const QString &path)
+{
+    return (QLatin1String("rm  -rf ") + path + QLatin1String("/*")).toLatin1();
+}
+
+QByteArray syncCommand()
+{
+    return "sync";
+}
+
+QByteArray makeBackupFolderCommand(const QString &root)
+{
+    return (QLatin1String("mkdir ") + backupFolder(root)).toLatin1();
+}
+
+QByteArray makeBackupOptFolderCommand(const QString &root)
+{
+    return (QLatin1String("mkdir ") + backupOptFolder(root)).toLatin1();
+}
+
+QByteArray dumpCommand(const QString &root, const QString &database)
+{
+    const QString temp = dumpTempFile(root, database);
+    return QStringLiteral("mysqldump %1 > %2 && mv -f %2 %3")
+        .arg(database, temp, dumpFile(root, database))
+        .toLatin1();
+}
+
+QByteArray removeOptCommand(const QString &root)
+{
+    return (QLatin1String("rm  -rf  ") + optFolder(root) + QLatin1String("  ")).toLatin1();
+}
+
+QByteArray makeOptCommand(const QString &root)
+{
+    return (QLatin1String("mkdir  ") + optFolder(root) + QLatin1String(" ")).toLatin1();
+}
+
+QByteArray dropDatabaseCommand(const QString &database)
+{
+    return QStringLiteral("mysql -e  \"drop database if exists %1;\"").arg(database).toLatin1();
+}
+
+QByteArray createDatabaseCommand(const QString &database)
+{
+    return QStringLiteral("mysql -e  \"create database %1;\"").arg(database).toLatin1();
+}
+
+QByteArray loadDumpCommand(const QString &root, const QString &database)
+{
+    return QStringLiteral("mysql %1  <  %2").arg(database, dumpFile(root, database)).toLatin1();
+}
+
+QByteArray removeAppFolderCommand(const QString &root)
+{
+    return (QLatin1String("rm -rf ") + appFolder(root) + QLatin1String("  ")).toLatin1();
+}
+
+QByteArray clearSyncCommand()
+{
+    return "sync ";
+}
+
+QByteArray powerOffCommand()
+{
+    return "poweroff";
+}
+
+QList<QByteArray> backupCommands(const QString &root)
+{
+    QList<QByteArray> lines{makeBackupFolderCommand(root), makeBackupOptFolderCommand(root),
+                            syncCommand()};
+    for (const QString &database : maintainedDatabases())
+        lines << dumpCommand(root, database);
+    lines << syncCommand();
+    return lines;
+}
+
+QList<QByteArray> restoreCommands(const QString &root)
+{
+    QList<QByteArray> lines{removeOptCommand(root), makeOptCommand(root), syncCommand()};
+    const QStringList databases = maintainedDatabases();
+    for (const QString &database : databases)
+        lines << dropDatabaseCommand(database);
+    for (const QString &database : databases)
+        lines << createDatabaseCommand(database);
+    for (const QString &database : databases)
+        lines << loadDumpCommand(root, database);
+    lines << syncCommand();
+    return lines;
+}
+
+QList<QByteArray> clearCommands(const QString &root)
+{
+    QList<QByteArray> lines;
+    for (const QString &database : maintainedDatabases())
+        lines << dropDatabaseCommand(database);
+    lines << removeAppFolderCommand(root) << clearSyncCommand();
+    return lines;
+}
+
+QList<QByteArray> powerOffCommands()
+{
+    return {powerOffCommand()};
+}
+
+bool isMountPoint(const QString &path)
+{
+    const QByteArray local = QFile::encodeName(path);
+    const QByteArray parent = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct stat own;
+    struct stat above;
+    if (::stat(local.constData(), &own) != 0 || !S_ISDIR(own.st_mode))
+        return false;
+    if (::stat(parent.constData(), &above) != 0)
+        return false;
+    return own.st_dev != above.st_dev;
+}
+
+bool dumpIsComplete(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 tail = 512;
+    if (file.size() > tail)
+        file.seek(file.size() - tail);
+    const QByteArray end = file.readAll().trimmed();
+    const int lineStart = end.lastIndexOf('\n') + 1;
+    return end.mid(lineStart).startsWith("-- Dump completed");
+}

@@ -1,7 +1,54 @@
 #ifndef MAINTENANCECOMMANDS_H
 #define MAINTENANCECOMMANDS_H
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+// Command lines and paths of the backup page. Every fixed path lies below `root`, the folder
+// that stands for "/" ("" is the device's own root). The texts keep their doubled and
+// trailing blanks: they are what the device has always run.
+
+QStringList maintainedDatabases(); // appdb, Misc
+
+QString optFolder(const QString &root);
+QString appFolder(const QString &root);
+QString stickFolder(const QString &root);
+QString backupFolder(const QString &root);
+QString backupOptFolder(const QString &root);
+QString dumpFile(const QString &root, const QString &database);
+QString dumpTempFile(const QString &root, const QString &database);
+QString diskNode(const QString &root, char letter); // <root>/dev/sd<letter>
+
+QByteArray clearPathCommand(const QString &path);
+QByteArray syncCommand();
+
+QByteArray makeBackupFolderCommand(const QString &root);
+QByteArray makeBackupOptFolderCommand(const QString &root);
+// The dump goes to a temporary file first, so a failing mysqldump leaves the last good dump.
+QByteArray dumpCommand(const QString &root, const QString &database);
+
+QByteArray removeOptCommand(const QString &root);
+QByteArray makeOptCommand(const QString &root);
+// "if exists": a database that is already gone is not a failure, an unreachable server is.
+QByteArray dropDatabaseCommand(const QString &database);
+QByteArray createDatabaseCommand(const QString &database);
+QByteArray loadDumpCommand(const QString &root, const QString &database);
+
+QByteArray removeAppFolderCommand(const QString &root);
+QByteArray clearSyncCommand();
+QByteArray powerOffCommand();
+
+// Every command line of an action in the order it runs, the tree copy's "sync" included.
+QList<QByteArray> backupCommands(const QString &root);
+QList<QByteArray> restoreCommands(const QString &root);
+QList<QByteArray> clearCommands(const QString &root);
+QList<QByteArray> powerOffCommands();
+
+// True when `path` is a directory on another file system than its parent directory.
+bool isMountPoint(const QString &path);
+// True when the file ends with mysqldump's completion comment, which a cut-short dump lacks.
+bool dumpIsComplete(const QString &path);
 
 #endif

@@ -79,6 +79,10 @@ private:
     bool showIfNoAnswer(const QStringList &reply);
     int runCommand(const QByteArray &commandLine);
     QString rooted(const QString &path) const;
+    bool runStep(const QByteArray &commandLine, const QString &wantedFolder = QString());
+    bool copyEntry(const QString &sourcePath, const QString &target);
+    bool backupSetComplete() const;
+    void reportFailures();
 
     Ui::sendordertoprinter_test *ui;
     int testMethod = 1;
@@ -88,6 +92,8 @@ private:
     CommandRunner *m_runner = nullptr;
     std::unique_ptr<CommandRunner> m_systemRunner;
     QString m_systemRoot;
+    // Steps of the running backup or restore that did not reach their goal, one line each.
+    QStringList m_failures;
 };
 
 #endif
