@@ -1,0 +1,96 @@
+#include "dialogs/messagedialog.h"
+#include "ui_messagedialog.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+messagedialog::messagedialog(const QString &title, const QString &text, QWidget *parent,
+                             const QString &cancelText, const QString &confirmText, bool flag)
+    : QDialog(parent), ui(new Ui::messagedialog)
+{
+    ui->setupUi(this);
+    // No window type on purpose: with a parent the box becomes a child widget placed in
+    // the parent's coordinates.
+    setWindowFlags(Qt::FramelessWindowHint);
+
+    // The primary screen's size stands for the size of the old desktop widget.
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    setGeometry(geometryFor(screen, flag));
+    if (flag) {
+        ui->labe_text->setAlignment(Qt::AlignLeft);
+        ui->labe_text->setWordWrap(true);
+    } else {
+        ui->labe_text->setAlignment(Qt::AlignCenter);
+    }
+
+    setAttribute(Qt::WA_TranslucentBackground);
+
+    ui->label_title->setText(title);
+    ui->labe_text->setText(text);
+    ui->cancel->setText(cancelText);
+    ui->comfirm->setText(confirmText);
+}
+
+messagedialog::~messagedialog()
+{
+    delete ui;
+}
+
+QRect messagedialog::geometryFor(const QSize &screen, bool flag)
+{
+    const double w = screen.width();
+    const double h = screen.height();
+    if (flag)
+        return QRect(int(w * 0.4 * 0.25), int(h * 0.4 * 0.25), int(w * 0.8), int(h * 0.8));
+    return QRect(int(w * 0.4 * 0.5), int(h * 0.4 * 0.5), int(w * 0.6), int(h * 0.6));
+}
+
+int messagedialog::message(QWidget *parent, const QString &title, const QString &text,
+                           const QString &cancelText, const QString &confirmText, bool flag)
+{
+    auto *dialog = new messagedialog(title, text, parent, cancelText, confirmText, flag);
+    dialog->setFont(QFont(QStringLiteral("DejaVu Sans"), 30));
+    const int result = dialog->exec();
+    delete dialog;
+    return result;
+}
+
+int messagedialog::warning(QWidget *parent, const QString &title, const QString &text,
+                           const QString &cancelText, const QString &confirmText)
+{
+    auto *dialog = new messagedialog(title, text, parent, cancelText, confirmText, false);
+    dialog->setFont(QFont(QStringLiteral("DejaVu Sans"), 30));
+    // Tied to the dialog so that it dies with it when a button ends the box first.
+    QTimer::singleShot(3456, dialog, &QDialog::accept);
+    const int result = dialog->exec();
+    delete dialog;
+    return result;
+}
+
+void messagedialog::hideCancel()
+{
+    ui->cancel->setVisible(false);
+}
+
+void messagedialog::hideComFirm()
+{
+    ui->comfirm->setVisible(false);
+}
+
+void messagedialog::hideCancelAndComFirm()
+{
+    ui->cancel->setVisible(false);
+    ui->comfirm->setVisible(false);
+}
+
+void messagedialog::on_cancel_clicked()
+{
+    reject();
+}
+
+void messagedialog::on_comfirm_clicked()
+{
+    accept();
+}
