@@ -11,6 +11,7 @@ class tst_parameters : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -43,6 +44,12 @@ static const QString heatNote = QString::fromUtf8(
     "\nValues:【0-3】.\nExplanation：Extra heating interation for this section.\nDefault：0\n"
     "Note：\n1:Only use this function when the printer quality is very bad.2：It is very "
     "unlikely to use any value above 1.");
+
+void tst_parameters::initTestCase()
+{
+    // The application font that the program itself installs at start-up.
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
+}
 
 void tst_parameters::init()
 {
