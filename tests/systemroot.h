@@ -1,0 +1,100 @@
+#ifndef SYSTEMROOT_H
+#define SYSTEMROOT_H
+
+#include "panel/sendordertoprinter_test.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QString>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+// A temporary folder that stands for the device's "/": opt/, mnt/usb/ and dev/. The stick
+// is a tmpfs mounted on mnt/usb, which is only done inside the private mount namespace
+// that tests/mountns.sh opens (the machine never sees it).
+class TestSystemRoot
+{
+public:
+    TestSystemRoot()
+    {
+        QDir root(m_dir.path());
+        root.mkpath(QStringLiteral("opt"));
+        root.mkpath(QStringLiteral("mnt/usb"));
+        root.mkpath(QStringLiteral("dev"));
+    }
+    ~TestSystemRoot() { unmountStick(); }
+
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &relative) const { return path() + QLatin1Char('/') + relative; }
+    bool isValid() const { return m_dir.isValid(); }
+
+    // A plain file is enough: only the node's existence counts.
+    bool plugNode(char letter = 'a') const
+    {
+        QFile node(file(QStringLiteral("dev/sd") + QLatin1Char(letter)));
+        return node.open(QIODevice::WriteOnly);
+    }
+    void unplugNodes() const
+    {
+        for (char letter = 'a'; letter <= 'z'; ++letter)
+            QFile::remove(file(QStringLiteral("dev/sd") + QLatin1Char(letter)));
+    }
+
+    // Why no stick can be mounted here, or "" when it can.
+    static QString namespaceProblem()
+    {
+        const QByteArray outer = qgetenv("PANEL_OUTER_MNT_NS");
+        if (outer.isEmpty())
+            return QStringLiteral("not started by tests/mountns.sh in a private mount namespace");
+        char own[64] = {};
+        if (::readlink("/proc/self/ns/mnt", own, sizeof own - 1) < 0 || outer == own)
+            return QStringLiteral("still in the machine's mount namespace");
+        return QString();
+    }
+
+    bool mountStick()
+    {
+        if (m_mounted)
+            return true;
+        if (!namespaceProblem().isEmpty())
+            return false;
+        m_mounted = QProcess::execute(QStringLiteral("mount"),
+                                      {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                       QStringLiteral("-o"), QStringLiteral("size=512m"),
+                                       QStringLiteral("panelstick"), file("mnt/usb")}) == 0;
+        return m_mounted;
+    }
+    void unmountStick()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {file("mnt/usb")});
+        m_mounted = false;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
+// Every click on the backup page goes through here: the machine's own root is never a
+// place for a maintenance action, whatever a test got wrong.
+inline void clickMaintenance(sendordertoprinter_test *panel, const char *button)
+{
+    const QString root = panel->systemRoot();
+    if (root.isEmpty() || QFileInfo(root).canonicalFilePath() == QLatin1String("/") ||
+        QFileInfo(root).canonicalFilePath().isEmpty())
+        qFatal("refusing to click %s: the panel's system root \"%s\" is the machine's own", button,
+               qPrintable(root));
+    auto *target = panel->findChild<QPushButton *>(QString::fromLatin1(button));
+    if (!target)
+        qFatal("no button %s on the panel", button);
+    QTest::mouseClick(target, Qt::LeftButton);
+}
+
+#endif

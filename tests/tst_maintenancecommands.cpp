@@ -1,0 +1,489 @@
+#include "app/shellcommand.h"
+#include "panel/maintenancecommands.h"
+#include "panel/sendordertoprinter_test.h"
+
+#include "modalcloser.h"
+#include "recordingrunner.h"
+#include "systemroot.h"
+
+#include <QTemporaryFile>
+#include <QtTest>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+using Lines = QList<QByteArray>;
+
+// The command lines of the backup page, %1 standing for the system root. Under the
+// device's own root ("") they are the texts the device has always run, blanks included,
+// with these changes: a dump goes to <name>.sql.tmp and is moved over <name>.sql only
+// when mysqldump succeeded, and a drop says "if exists", so that a database already gone
+// is told apart from a server that cannot be reached.
+static const QStringList backupTexts = {
+    "mkdir %1/mnt/usb/BackupData",
+    "mkdir %1/mnt/usb/BackupData/opt",
+    "sync",
+    "mysqldump appdb > %1/mnt/usb/BackupData/appdb.sql.tmp && "
+    "mv -f %1/mnt/usb/BackupData/appdb.sql.tmp %1/mnt/usb/BackupData/appdb.sql",
+    "mysqldump Misc > %1/mnt/usb/BackupData/Misc.sql.tmp && "
+    "mv -f %1/mnt/usb/BackupData/Misc.sql.tmp %1/mnt/usb/BackupData/Misc.sql",
+    "sync",
+};
+static const QStringList restoreTexts = {
+    "rm  -rf  %1/opt  ",
+    "mkdir  %1/opt ",
+    "sync",
+    "mysql -e  \"drop database if exists appdb;\"",
+    "mysql -e  \"drop database if exists Misc;\"",
+    "mysql -e  \"create database appdb;\"",
+    "mysql -e  \"create database Misc;\"",
+    "mysql appdb  <  %1/mnt/usb/BackupData/appdb.sql",
+    "mysql Misc  <  %1/mnt/usb/BackupData/Misc.sql",
+    "sync",
+};
+static const QStringList clearTexts = {
+    "mysql -e  \"drop database if exists appdb;\"",
+    "mysql -e  \"drop database if exists Misc;\"",
+    "rm -rf %1/opt/Brevin  ",
+    "sync ",
+};
+static const QStringList powerOffTexts = {"poweroff"};
+
+static QString rootedText(const QString &text, const QString &root)
+{
+    return text.contains(QLatin1String("%1")) ? text.arg(root) : text;
+}
+
+static Lines linesFor(const QStringList &texts, const QString &root)
+{
+    Lines lines;
+    for (const QString &text : texts)
+        lines << rootedText(text, root).toLatin1();
+    return lines;
+}
+
+static QByteArray captureStdout(const std::function<void()> &action)
+{
+    std::fflush(stdout);
+    QTemporaryFile file;
+    if (!file.open())
+        return "capture failed";
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(file.handle(), STDOUT_FILENO);
+    action();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+
+class tst_maintenancecommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void commandTexts_data();
+    void commandTexts();
+    void slotsRunTheLinesInOrder_data();
+    void slotsRunTheLinesInOrder();
+    void powerOffDisablesFirst();
+    void probe_data();
+    void probe();
+    void nothingRunsWithoutStick_data();
+    void nothingRunsWithoutStick();
+    void incompleteSetTouchesNothing_data();
+    void incompleteSetTouchesNothing();
+    void failedStepsAreNamed_data();
+    void failedStepsAreNamed();
+    void copyFailuresAreNamed_data();
+    void copyFailuresAreNamed();
+    void clearSaysWhatIsLeft_data();
+    void clearSaysWhatIsLeft();
+    void runnerExitStatusOne();
+    void runnerShellCannotStart();
+
+private:
+    bool needStick();
+    void writeCompleteSet();
+
+    std::unique_ptr<TestSystemRoot> m_root;
+    std::unique_ptr<sendordertoprinter_test> m_panel;
+    RecordingRunner m_runner;
+};
+
+void tst_maintenancecommands::init()
+{
+    m_root = std::make_unique<TestSystemRoot>();
+    QVERIFY(m_root->isValid());
+    m_runner.lines.clear();
+    m_runner.statuses.clear();
+    m_runner.onRun = nullptr;
+    m_panel = std::make_unique<sendordertoprinter_test>();
+    m_panel->setCommandRunner(&m_runner);
+    m_panel->setSystemRoot(m_root->path());
+    m_panel->show();
+}
+
+void tst_maintenancecommands::cleanup()
+{
+    m_panel.reset();
+    m_root.reset();
+}
+
+// The probe wants a mounted stick, which needs the private mount namespace.
+bool tst_maintenancecommands::needStick()
+{
+    if (!m_root->plugNode() || !m_root->mountStick()) {
+        const QString problem = TestSystemRoot::namespaceProblem();
+        qWarning("no stick can be mounted: %s", qPrintable(problem));
+        return false;
+    }
+    return true;
+}
+
+void tst_maintenancecommands::writeCompleteSet()
+{
+    QDir().mkpath(m_root->file("mnt/usb/BackupData/opt"));
+    for (const char *name : {"appdb", "Misc"}) {
+        QFile dump(m_root->file(QStringLiteral("mnt/usb/BackupData/%1.sql").arg(name)));
+        QVERIFY(dump.open(QIODevice::WriteOnly));
+        dump.write("CREATE TABLE t (id int);\n-- Dump completed on 2024-05-02 10:00:00\n");
+    }
+}
+
+void tst_maintenancecommands::commandTexts_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<Lines>("actual");
+    QTest::addColumn<Lines>("expected");
+    for (const QString &root : {QString(), QStringLiteral("/tmp/panel-root_1.x")}) {
+        const QByteArray where = root.isEmpty() ? "device root" : "temporary root";
+        QTest::newRow("backup, " + where)
+            << root << backupCommands(root) << linesFor(backupTexts, root);
+        QTest::newRow("restore, " + where)
+            << root << restoreCommands(root) << linesFor(restoreTexts, root);
+        QTest::newRow("clear, " + where)
+            << root << clearCommands(root) << linesFor(clearTexts, root);
+        QTest::newRow("power off, " + where)
+            << root << powerOffCommands() << linesFor(powerOffTexts, root);
+    }
+}
+
+void tst_maintenancecommands::commandTexts()
+{
+    QFETCH(Lines, actual);
+    QFETCH(Lines, expected);
+    QCOMPARE(actual, expected);
+}
+
+void tst_maintenancecommands::slotsRunTheLinesInOrder_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("stick");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("backup") << "btn_back" << backupTexts << true << QStringList();
+    QTest::newRow("restore") << "btn_reduction" << restoreTexts << true << QStringList();
+    QTest::newRow("clear data") << "btn_clear" << clearTexts << false
+                                << QStringList{" ", "Clear Data Ok "};
+    QTest::newRow("power off") << "btn_exit" << powerOffTexts << false
+                               << QStringList{" ", "Power Off... "};
+}
+
+void tst_maintenancecommands::slotsRunTheLinesInOrder()
+{
+    QFETCH(QString, button);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, stick);
+    QFETCH(QStringList, boxes);
+    if (stick && !needStick())
+        QSKIP("needs a mounted stick: run through tests/mountns.sh");
+    writeCompleteSet();
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), button.toLatin1().constData());
+    QCOMPARE(m_runner.lines, linesFor(texts, m_root->path()));
+    QStringList seen;
+    for (const ModalCloser::Box &box : closer.boxes) {
+        seen << box.title << box.text;
+        QVERIFY(box.onlyOk);
+    }
+    QCOMPARE(seen, boxes);
+}
+
+void tst_maintenancecommands::powerOffDisablesFirst()
+{
+    bool enabledWhenRun = true;
+    m_runner.onRun = [&](const QByteArray &) { enabledWhenRun = m_panel->isEnabled(); };
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), "btn_exit");
+    QCOMPARE(m_runner.lines, Lines{"poweroff"});
+    QVERIFY(!enabledWhenRun);
+    QVERIFY(!m_panel->isEnabled());
+    QCOMPARE(closer.boxes.size(), 1);
+}
+
+void tst_maintenancecommands::probe_data()
+{
+    QTest::addColumn<QByteArray>("nodes");
+    QTest::addColumn<bool>("mounted");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("sda") << QByteArray("a") << true << true;
+    QTest::newRow("sdb without sda") << QByteArray("b") << true << true;
+    QTest::newRow("only sdz") << QByteArray("z") << true << true;
+    QTest::newRow("no node, stick mounted") << QByteArray() << true << false;
+    QTest::newRow("node, nothing mounted") << QByteArray("a") << false << false;
+    QTest::newRow("no node, nothing mounted") << QByteArray() << false << false;
+}
+
+void tst_maintenancecommands::probe()
+{
+    QFETCH(QByteArray, nodes);
+    QFETCH(bool, mounted);
+    QFETCH(bool, found);
+    if (mounted && !m_root->mountStick())
+        QSKIP("needs a mounted stick: run through tests/mountns.sh");
+    for (char letter : nodes)
+        QVERIFY(m_root->plugNode(letter));
+
+    ModalCloser closer;
+    QCOMPARE(m_panel->getUDisk(), found);
+    QCOMPARE(closer.boxes.size(), found ? 0 : 1);
+    if (!found) {
+        QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+        QCOMPARE(closer.boxes.first().text, QStringLiteral("Please insert U disk!"));
+    }
+    QVERIFY(m_runner.lines.isEmpty());
+}
+
+void tst_maintenancecommands::nothingRunsWithoutStick_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("node");
+    QTest::newRow("backup, no node") << "btn_back" << false;
+    QTest::newRow("backup, node but not mounted") << "btn_back" << true;
+    QTest::newRow("restore, no node") << "btn_reduction" << false;
+    QTest::newRow("restore, node but not mounted") << "btn_reduction" << true;
+}
+
+void tst_maintenancecommands::nothingRunsWithoutStick()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, node);
+    if (node)
+        QVERIFY(m_root->plugNode());
+    writeCompleteSet();
+    QFile file(m_root->file("opt/kept"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), button.toLatin1().constData());
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().text, QStringLiteral("Please insert U disk!"));
+    QVERIFY(m_runner.lines.isEmpty());
+    QVERIFY(QFile::exists(m_root->file("opt/kept")));
+    QVERIFY(!QFile::exists(m_root->file("mnt/usb/BackupData/opt/kept")));
+}
+
+void tst_maintenancecommands::incompleteSetTouchesNothing_data()
+{
+    QTest::addColumn<QString>("remove");
+    QTest::addColumn<QByteArray>("miscDump");
+    const QByteArray complete = "INSERT INTO t VALUES (1);\n-- Dump completed on 2024-05-02\n";
+    QTest::newRow("no opt folder") << "mnt/usb/BackupData/opt" << complete;
+    QTest::newRow("appdb dump missing") << "mnt/usb/BackupData/appdb.sql" << complete;
+    QTest::newRow("Misc dump cut short") << QString() << QByteArray("INSERT INTO t VALUES (1");
+    QTest::newRow("Misc dump empty") << QString() << QByteArray();
+    QTest::newRow("no backup folder") << "mnt/usb/BackupData" << complete;
+}
+
+void tst_maintenancecommands::incompleteSetTouchesNothing()
+{
+    QFETCH(QString, remove);
+    QFETCH(QByteArray, miscDump);
+    if (!needStick())
+        QSKIP("needs a mounted stick: run through tests/mountns.sh");
+    writeCompleteSet();
+    QFile misc(m_root->file("mnt/usb/BackupData/Misc.sql"));
+    QVERIFY(misc.open(QIODevice::WriteOnly));
+    misc.write(miscDump);
+    misc.close();
+    if (!remove.isEmpty()) {
+        QFileInfo info(m_root->file(remove));
+        QVERIFY(info.isDir() ? QDir(info.filePath()).removeRecursively()
+                             : QFile::remove(info.filePath()));
+    }
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), "btn_reduction");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    QCOMPARE(closer.boxes.first().text, QStringLiteral("No complete backup on U disk!"));
+    QVERIFY(m_runner.lines.isEmpty());
+}
+
+void tst_maintenancecommands::failedStepsAreNamed_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("failing");
+    QTest::addColumn<QStringList>("expected");
+    const QString dumpMisc = backupTexts.at(4);
+    QTest::newRow("a dump fails") << "btn_back" << QStringList{dumpMisc} << QStringList{dumpMisc};
+    QTest::newRow("both dumps fail") << "btn_back" << QStringList{backupTexts.at(3), dumpMisc}
+                                     << QStringList{backupTexts.at(3), dumpMisc};
+    QTest::newRow("mkdir of folders already there")
+        << "btn_back" << QStringList{backupTexts.at(0), backupTexts.at(1)} << QStringList();
+    QTest::newRow("a drop fails") << "btn_reduction" << QStringList{restoreTexts.at(4)}
+                                  << QStringList{restoreTexts.at(4)};
+    QTest::newRow("create and load fail")
+        << "btn_reduction" << QStringList{restoreTexts.at(5), restoreTexts.at(7)}
+        << QStringList{restoreTexts.at(5), restoreTexts.at(7)};
+    QTest::newRow("removing opt fails")
+        << "btn_reduction" << QStringList{restoreTexts.at(0)} << QStringList{restoreTexts.at(0)};
+}
+
+// The box names every failed step, one per line, in the order they ran; a folder that is
+// already there is what a mkdir wants, not a failure.
+void tst_maintenancecommands::failedStepsAreNamed()
+{
+    QFETCH(QString, button);
+    QFETCH(QStringList, failing);
+    QFETCH(QStringList, expected);
+    if (!needStick())
+        QSKIP("needs a mounted stick: run through tests/mountns.sh");
+    writeCompleteSet();
+    const QString root = m_root->path();
+    for (const QString &text : failing)
+        m_runner.statuses.insert(rootedText(text, root).toLatin1(), 256);
+    // What a cut-short mysqldump leaves behind.
+    QFile partial(m_root->file("mnt/usb/BackupData/Misc.sql.tmp"));
+    QVERIFY(partial.open(QIODevice::WriteOnly));
+    partial.write("-- MariaDB dump\nINSERT INTO");
+    partial.close();
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), button.toLatin1().constData());
+    if (expected.isEmpty()) {
+        QCOMPARE(closer.boxes.size(), 0);
+        return;
+    }
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    QStringList lines;
+    for (const QString &text : expected)
+        lines << rootedText(text, root);
+    QCOMPARE(closer.boxes.first().text, lines.join(QLatin1Char('\n')));
+    if (button == QLatin1String("btn_back") && failing.contains(backupTexts.at(4))) {
+        QVERIFY(!partial.exists());
+        QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/Misc.sql")));
+    }
+}
+
+void tst_maintenancecommands::copyFailuresAreNamed_data()
+{
+    QTest::addColumn<int>("conflicts");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("one") << 1 << 1;
+    QTest::newRow("ten") << 10 << 10;
+    QTest::newRow("twelve, the rest counted") << 12 << 11;
+}
+
+// A file of the device cannot replace a folder on the stick that holds files.
+void tst_maintenancecommands::copyFailuresAreNamed()
+{
+    QFETCH(int, conflicts);
+    QFETCH(int, lines);
+    if (!needStick())
+        QSKIP("needs a mounted stick: run through tests/mountns.sh");
+    writeCompleteSet();
+    for (int i = 0; i < conflicts; ++i) {
+        const QString name = QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'));
+        QFile file(m_root->file("opt/" + name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(QDir().mkpath(m_root->file("mnt/usb/BackupData/opt/" + name + "/inside")));
+    }
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), "btn_back");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    const QStringList shown = closer.boxes.first().text.split(QLatin1Char('\n'));
+    QCOMPARE(shown.size(), lines);
+    const QString first = m_root->file("mnt/usb/BackupData/opt/f");
+    for (int i = 0; i < qMin(conflicts, 10); ++i)
+        QVERIFY2(shown.at(i).startsWith("Not copied: " + first), qPrintable(shown.at(i)));
+    if (conflicts > 10)
+        QCOMPARE(shown.last(), QStringLiteral("... and %1 more not copied").arg(conflicts - 10));
+    QCOMPARE(m_runner.lines, linesFor(backupTexts, m_root->path()));
+}
+
+void tst_maintenancecommands::clearSaysWhatIsLeft_data()
+{
+    QTest::addColumn<int>("dropStatus");
+    QTest::addColumn<bool>("folderStays");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("all gone") << 0 << false << " "
+                              << "Clear Data Ok ";
+    QTest::newRow("server unreachable") << 256 << false << "Fail"
+                                        << "Database appdb not dropped\nDatabase Misc not dropped";
+    QTest::newRow("folder still there") << 0 << true << "Fail"
+                                        << "Folder %1/opt/Brevin still there";
+}
+
+void tst_maintenancecommands::clearSaysWhatIsLeft()
+{
+    QFETCH(int, dropStatus);
+    QFETCH(bool, folderStays);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    // The recording runner removes nothing, so a folder made here stays.
+    if (folderStays)
+        QVERIFY(QDir().mkpath(m_root->file("opt/Brevin")));
+    for (const char *database : {"appdb", "Misc"})
+        m_runner.statuses.insert(dropDatabaseCommand(QString::fromLatin1(database)), dropStatus);
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), "btn_clear");
+    QCOMPARE(m_runner.lines, linesFor(clearTexts, m_root->path()));
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, title);
+    QCOMPARE(closer.boxes.first().text, rootedText(text, m_root->path()));
+}
+
+void tst_maintenancecommands::runnerExitStatusOne()
+{
+    int status = 0;
+    const QByteArray printed = captureStdout([&] { status = runSystemCommand("exit 1"); });
+    QVERIFY(status > 0);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 1);
+    QCOMPARE(printed, QByteArray());
+}
+
+// system() reports -1 when it cannot get a shell's status; with SIGCHLD ignored the
+// child is reaped by the kernel, which is the one reliable way to make that happen here.
+void tst_maintenancecommands::runnerShellCannotStart()
+{
+    struct sigaction ignore = {};
+    struct sigaction saved = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGCHLD, &ignore, &saved);
+    int status = 0;
+    const QByteArray printed = captureStdout([&] { status = runSystemCommand("true"); });
+    sigaction(SIGCHLD, &saved, nullptr);
+    QVERIFY(status < 0);
+    QCOMPARE(printed, QByteArray("Error!System :true error!"));
+}
+
+QTEST_MAIN(tst_maintenancecommands)
+#include "tst_maintenancecommands.moc"
