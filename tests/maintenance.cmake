@@ -16,3 +16,15 @@ function(panel_namespace_test name)
 endfunction()
 
 panel_namespace_test(maintenancecommands)
+panel_namespace_test(maintenance_mariadb)
+
+set(PANEL_MARIADB_DIR ${CMAKE_BINARY_DIR}/mariadb-fixture)
+add_test(NAME mariadb_start
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/mariadb-fixture.sh start ${PANEL_MARIADB_DIR})
+add_test(NAME mariadb_stop
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/mariadb-fixture.sh stop ${PANEL_MARIADB_DIR})
+set_tests_properties(mariadb_start PROPERTIES FIXTURES_SETUP mariadb)
+set_tests_properties(mariadb_stop PROPERTIES FIXTURES_CLEANUP mariadb)
+set_tests_properties(maintenance_mariadb PROPERTIES
+    FIXTURES_REQUIRED mariadb
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_SOCKET=${PANEL_MARIADB_DIR}/mysqld.sock")

@@ -1,0 +1,472 @@
+#include "panel/maintenancecommands.h"
+#include "panel/sendordertoprinter_test.h"
+
+#include "modalcloser.h"
+#include "systemroot.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Real runs of the backup page: real mkdir, rm, sync, mysql and mysqldump against the
+// throwaway MariaDB server of the mariadb fixture (reached through HOME/.my.cnf), on a
+// temporary system root whose mnt/usb is a tmpfs mounted in a private mount namespace.
+
+static const char appdbContent[] = R"SQL(
+CREATE TABLE articles (id INT AUTO_INCREMENT PRIMARY KEY, name VARCHAR(100) NOT NULL,
+                       price DECIMAL(10,2), note TEXT) DEFAULT CHARSET=utf8mb4;
+INSERT INTO articles (name, price, note) VALUES
+  ('Käse', 12.50, 'Bergkäse, 200 g'), ('寿司', 9.90, NULL), ('Crème brûlée', 4.20, 'ø 8 cm'),
+  ('Bread', 2.00, 'line one\nline two');
+CREATE TABLE labels (id INT PRIMARY KEY, article INT, layout VARCHAR(20)) DEFAULT CHARSET=utf8mb4;
+INSERT INTO labels VALUES (1, 1, 'small'), (2, 2, 'big'), (3, 4, 'ÄÖÜ');
+)SQL";
+
+static const char miscContent[] = R"SQL(
+CREATE TABLE settings (k VARCHAR(50) PRIMARY KEY, v VARCHAR(200)) DEFAULT CHARSET=utf8mb4;
+INSERT INTO settings VALUES ('greeting', 'Grüße aus Köln'), ('shop', 'Łódź 1'), ('empty', '');
+CREATE TABLE counters (name VARCHAR(20) PRIMARY KEY, value BIGINT);
+INSERT INTO counters VALUES ('tickets', 4711), ('labels', 0);
+)SQL";
+
+class tst_maintenance_mariadb : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void backupDamageRestore();
+    void secondBackupOverTheFirst();
+    void emptyOpt();
+    void noUsableStick_data();
+    void noUsableStick();
+    void incompleteSetTouchesNothing_data();
+    void incompleteSetTouchesNothing();
+    void failedDumpKeepsThePreviousOne();
+    void clearDataTwice();
+    void clearDataServerUnreachable();
+    void powerOffRunsTheStub();
+
+private:
+    bool sql(const QString &statements, const QString &database = QString(),
+             QByteArray *output = nullptr);
+    QByteArray dumpOf(const QString &database);
+    QMap<QString, QString> snapshot(const QString &folder) const;
+    void writeFile(const QString &relative, const QByteArray &content);
+    void fillDevice();
+    void click(const char *button);
+
+    QString m_socket;
+    std::unique_ptr<TestSystemRoot> m_root;
+    std::unique_ptr<sendordertoprinter_test> m_panel;
+};
+
+bool tst_maintenance_mariadb::sql(const QString &statements, const QString &database,
+                                  QByteArray *output)
+{
+    QProcess mysql;
+    QStringList arguments{QStringLiteral("-N"), QStringLiteral("-B")};
+    if (!database.isEmpty())
+        arguments << database;
+    mysql.start(QStringLiteral("mysql"), arguments);
+    if (!mysql.waitForStarted())
+        return false;
+    mysql.write(statements.toUtf8());
+    mysql.closeWriteChannel();
+    mysql.waitForFinished(120000);
+    if (output)
+        *output = mysql.readAllStandardOutput();
+    const QByteArray errors = mysql.readAllStandardError();
+    if (mysql.exitStatus() != QProcess::NormalExit || mysql.exitCode() != 0) {
+        qWarning("mysql failed: %s", errors.constData());
+        return false;
+    }
+    return true;
+}
+
+// mysqldump's output less its date line, which is all that differs between two dumps
+// of the same data.
+QByteArray tst_maintenance_mariadb::dumpOf(const QString &database)
+{
+    QProcess dump;
+    dump.start(QStringLiteral("mysqldump"), {database});
+    dump.waitForFinished(120000);
+    if (dump.exitCode() != 0)
+        return "mysqldump failed: " + dump.readAllStandardError();
+    QByteArray kept;
+    for (const QByteArray &line : dump.readAllStandardOutput().split('\n')) {
+        if (!line.startsWith("-- Dump completed"))
+            kept += line + '\n';
+    }
+    return kept;
+}
+
+// Every entry below a folder: kind, permission bits, and content digest or link text.
+QMap<QString, QString> tst_maintenance_mariadb::snapshot(const QString &folder) const
+{
+    QMap<QString, QString> entries;
+    QDirIterator walk(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        const QByteArray local = QFile::encodeName(path);
+        struct stat info;
+        if (::lstat(local.constData(), &info) != 0)
+            continue;
+        const QString mode = QString::number(info.st_mode & 07777, 8);
+        QString description;
+        if (S_ISLNK(info.st_mode)) {
+            char text[512] = {};
+            const ssize_t length = ::readlink(local.constData(), text, sizeof text - 1);
+            description = QStringLiteral("link -> ") + QString::fromLocal8Bit(text, int(length));
+        } else if (S_ISDIR(info.st_mode)) {
+            description = QStringLiteral("folder ") + mode;
+        } else {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            description =
+                QStringLiteral("file %1 %2")
+                    .arg(mode, QString::fromLatin1(QCryptographicHash::hash(
+                                                       file.readAll(), QCryptographicHash::Sha1)
+                                                       .toHex()));
+        }
+        entries.insert(QDir(folder).relativeFilePath(path), description);
+    }
+    return entries;
+}
+
+void tst_maintenance_mariadb::writeFile(const QString &relative, const QByteArray &content)
+{
+    const QString path = m_root->file(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+void tst_maintenance_mariadb::fillDevice()
+{
+    writeFile("opt/Brevin/bin/scale-app", "#!/bin/sh\necho weighing\n");
+    QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/bin/scale-app"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                      QFile::ExeOther));
+    writeFile("opt/Brevin/etc/app.conf", "port=/dev/ttyS1\nshop=Köln\n");
+    QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/etc/app.conf"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    writeFile("opt/Brevin/.settings", "hidden settings");
+    writeFile("opt/Brevin/.cache/fonts/.index", "hidden folder content");
+    writeFile("opt/Brevin/data/labels/2024/label-0001.prn", QByteArray(5000, 'L'));
+    writeFile("opt/Brevin/data/labels/Etikett-\xc3\xa4.prn", "non-ASCII name");
+    writeFile("opt/Brevin/data/empty.log", QByteArray());
+    writeFile("opt/other-vendor/readme.txt", "not the main application");
+    QVERIFY(QDir().mkpath(m_root->file("opt/Brevin/spool")));
+    QVERIFY(QFile::link("bin/scale-app", m_root->file("opt/Brevin/run")));
+    QVERIFY(QFile::link("data/labels", m_root->file("opt/Brevin/current-labels")));
+    QVERIFY(QFile::link("/media/sd/missing", m_root->file("opt/Brevin/sd-card")));
+
+    QVERIFY(sql("DROP DATABASE IF EXISTS appdb; DROP DATABASE IF EXISTS Misc;"
+                "CREATE DATABASE appdb; CREATE DATABASE Misc;"));
+    QVERIFY(sql(QString::fromUtf8(appdbContent), "appdb"));
+    QVERIFY(sql(QString::fromUtf8(miscContent), "Misc"));
+}
+
+// Every click goes through the guard of systemroot.h.
+void tst_maintenance_mariadb::click(const char *button)
+{
+    clickMaintenance(m_panel.get(), button);
+}
+
+void tst_maintenance_mariadb::initTestCase()
+{
+    const QString problem = TestSystemRoot::namespaceProblem();
+    if (!problem.isEmpty())
+        QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
+    m_socket = qEnvironmentVariable("PANEL_TEST_MARIADB_SOCKET");
+    if (m_socket.isEmpty())
+        QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
+    QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
+    // The plain client must reach the throwaway server and nothing else.
+    QByteArray socket;
+    QVERIFY2(sql("SELECT @@socket;", QString(), &socket),
+             "the mariadb client cannot reach the throwaway server from the namespace");
+    QCOMPARE(QString::fromLocal8Bit(socket.trimmed()), m_socket);
+    TestSystemRoot probe;
+    if (!probe.mountStick())
+        QSKIP("cannot mount a tmpfs in the private mount namespace");
+}
+
+void tst_maintenance_mariadb::init()
+{
+    m_root = std::make_unique<TestSystemRoot>();
+    QVERIFY(m_root->isValid());
+    QVERIFY(m_root->plugNode());
+    QVERIFY(m_root->mountStick());
+    fillDevice();
+    m_panel = std::make_unique<sendordertoprinter_test>();
+    m_panel->setSystemRoot(m_root->path());
+    m_panel->show();
+}
+
+void tst_maintenance_mariadb::cleanup()
+{
+    m_panel.reset();
+    m_root.reset();
+}
+
+void tst_maintenance_mariadb::backupDamageRestore()
+{
+    const auto opt = snapshot(m_root->file("opt"));
+    const QByteArray appdb = dumpOf("appdb");
+    const QByteArray misc = dumpOf("Misc");
+    QVERIFY(opt.size() > 15);
+
+    ModalCloser closer;
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 0);
+    QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData/opt")), opt);
+    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/appdb.sql")));
+    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/Misc.sql")));
+    QVERIFY(!QFile::exists(m_root->file("mnt/usb/BackupData/appdb.sql.tmp")));
+
+    writeFile("opt/Brevin/etc/app.conf", "damaged");
+    QVERIFY(QFile::remove(m_root->file("opt/Brevin/.settings")));
+    QVERIFY(QDir(m_root->file("opt/Brevin/data")).removeRecursively());
+    QVERIFY(QFile::remove(m_root->file("opt/Brevin/run")));
+    QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/bin/scale-app"),
+                                  QFile::ReadOwner | QFile::WriteOwner));
+    writeFile("opt/Brevin/new-after-backup.txt", "goes with the restore");
+    QVERIFY(sql("UPDATE articles SET name = 'changed' WHERE id = 1; DELETE FROM labels;", "appdb"));
+    QVERIFY(sql("DROP DATABASE Misc;"));
+    QVERIFY(snapshot(m_root->file("opt")) != opt);
+
+    click("btn_reduction");
+    QCOMPARE(closer.boxes.size(), 0);
+    QCOMPARE(snapshot(m_root->file("opt")), opt);
+    QCOMPARE(dumpOf("appdb"), appdb);
+    QCOMPARE(dumpOf("Misc"), misc);
+    QByteArray name;
+    QVERIFY(sql("SELECT name FROM articles WHERE id = 2;", "appdb", &name));
+    QCOMPARE(QString::fromUtf8(name.trimmed()), QString::fromUtf8("寿司"));
+}
+
+void tst_maintenance_mariadb::secondBackupOverTheFirst()
+{
+    ModalCloser closer;
+    click("btn_back");
+    QVERIFY(QFile::remove(m_root->file("opt/Brevin/etc/app.conf")));
+    writeFile("opt/Brevin/data/empty.log", "now with content");
+    QVERIFY(sql("INSERT INTO settings VALUES ('second', 'zweite Sicherung');", "Misc"));
+
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 0);
+    const QString stick = m_root->file("mnt/usb/BackupData/opt/Brevin/");
+    QVERIFY(QFile::exists(stick + "etc/app.conf"));
+    QFile log(stick + "data/empty.log");
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll(), QByteArray("now with content"));
+    QFile misc(m_root->file("mnt/usb/BackupData/Misc.sql"));
+    QVERIFY(misc.open(QIODevice::ReadOnly));
+    QVERIFY(misc.readAll().contains("zweite Sicherung"));
+}
+
+void tst_maintenance_mariadb::emptyOpt()
+{
+    QVERIFY(QDir(m_root->file("opt")).removeRecursively());
+    QVERIFY(QDir().mkpath(m_root->file("opt")));
+    ModalCloser closer;
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 0);
+    QVERIFY(QFileInfo(m_root->file("mnt/usb/BackupData/opt")).isDir());
+    QVERIFY(snapshot(m_root->file("mnt/usb/BackupData/opt")).isEmpty());
+    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/appdb.sql")));
+    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/Misc.sql")));
+}
+
+void tst_maintenance_mariadb::noUsableStick_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<bool>("node");
+    QTest::addColumn<bool>("mounted");
+    QTest::newRow("backup, no stick") << QByteArray("btn_back") << false << true;
+    QTest::newRow("backup, stick not mounted") << QByteArray("btn_back") << true << false;
+    QTest::newRow("restore, no stick") << QByteArray("btn_reduction") << false << true;
+    QTest::newRow("restore, stick not mounted") << QByteArray("btn_reduction") << true << false;
+}
+
+void tst_maintenance_mariadb::noUsableStick()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(bool, node);
+    QFETCH(bool, mounted);
+    ModalCloser closer;
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 0);
+    writeFile("opt/Brevin/etc/app.conf", "changed since the backup");
+    if (!node)
+        m_root->unplugNodes();
+    if (!mounted)
+        m_root->unmountStick();
+    const auto opt = snapshot(m_root->file("opt"));
+    const auto stick = snapshot(m_root->file("mnt/usb"));
+    const QByteArray appdb = dumpOf("appdb");
+
+    click(button.constData());
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    QCOMPARE(closer.boxes.first().text, QStringLiteral("Please insert U disk!"));
+    QCOMPARE(snapshot(m_root->file("opt")), opt);
+    QCOMPARE(snapshot(m_root->file("mnt/usb")), stick);
+    QCOMPARE(dumpOf("appdb"), appdb);
+}
+
+void tst_maintenance_mariadb::incompleteSetTouchesNothing_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("no opt folder") << "opt";
+    QTest::newRow("appdb dump missing") << "appdb.sql";
+    QTest::newRow("Misc dump cut short") << "Misc.sql";
+}
+
+void tst_maintenance_mariadb::incompleteSetTouchesNothing()
+{
+    QFETCH(QString, damage);
+    ModalCloser closer;
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 0);
+    const QString target = m_root->file("mnt/usb/BackupData/" + damage);
+    if (damage == QLatin1String("opt")) {
+        QVERIFY(QDir(target).removeRecursively());
+    } else if (damage == QLatin1String("appdb.sql")) {
+        QVERIFY(QFile::remove(target));
+    } else {
+        QFile dump(target);
+        QVERIFY(dump.open(QIODevice::ReadWrite));
+        QVERIFY(dump.resize(dump.size() / 2));
+    }
+    writeFile("opt/Brevin/etc/app.conf", "changed since the backup");
+    QVERIFY(sql("DELETE FROM settings WHERE k = 'empty';", "Misc"));
+    const auto opt = snapshot(m_root->file("opt"));
+    const QByteArray appdb = dumpOf("appdb");
+    const QByteArray misc = dumpOf("Misc");
+
+    click("btn_reduction");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    QCOMPARE(closer.boxes.first().text, QStringLiteral("No complete backup on U disk!"));
+    QCOMPARE(snapshot(m_root->file("opt")), opt);
+    QCOMPARE(dumpOf("appdb"), appdb);
+    QCOMPARE(dumpOf("Misc"), misc);
+}
+
+void tst_maintenance_mariadb::failedDumpKeepsThePreviousOne()
+{
+    ModalCloser closer;
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 0);
+    QFile previous(m_root->file("mnt/usb/BackupData/Misc.sql"));
+    QVERIFY(previous.open(QIODevice::ReadOnly));
+    const QByteArray good = previous.readAll();
+    previous.close();
+    QVERIFY(sql("DROP DATABASE Misc;"));
+
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    QCOMPARE(closer.boxes.first().text,
+             QString::fromLatin1(dumpCommand(m_root->path(), QStringLiteral("Misc"))));
+    QVERIFY(previous.open(QIODevice::ReadOnly));
+    QCOMPARE(previous.readAll(), good);
+    QVERIFY(!QFile::exists(m_root->file("mnt/usb/BackupData/Misc.sql.tmp")));
+    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/appdb.sql")));
+}
+
+void tst_maintenance_mariadb::clearDataTwice()
+{
+    const QString other = m_root->file("opt/other-vendor/readme.txt");
+    for (int round = 1; round <= 2; ++round) {
+        ModalCloser closer;
+        click("btn_clear");
+        QCOMPARE(closer.boxes.size(), 1);
+        QCOMPARE(closer.boxes.first().title, QStringLiteral(" "));
+        QCOMPARE(closer.boxes.first().text, QStringLiteral("Clear Data Ok "));
+        QVERIFY(closer.boxes.first().onlyOk);
+        QByteArray databases;
+        QVERIFY(sql("SHOW DATABASES;", QString(), &databases));
+        QVERIFY(!databases.split('\n').contains("appdb"));
+        QVERIFY(!databases.split('\n').contains("Misc"));
+        QVERIFY(!QFileInfo::exists(m_root->file("opt/Brevin")));
+        QVERIFY(QFile::exists(other));
+    }
+}
+
+void tst_maintenance_mariadb::clearDataServerUnreachable()
+{
+    QTemporaryDir elsewhere;
+    QFile config(elsewhere.filePath(".my.cnf"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("[client]\nsocket=" + QFile::encodeName(elsewhere.filePath("no-server.sock")) +
+                 "\nuser=root\n");
+    config.close();
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(elsewhere.path()));
+    ModalCloser closer;
+    click("btn_clear");
+    qputenv("HOME", home);
+
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    QCOMPARE(closer.boxes.first().text,
+             QStringLiteral("Database appdb not dropped\nDatabase Misc not dropped"));
+    QVERIFY(!QFileInfo::exists(m_root->file("opt/Brevin")));
+    QByteArray databases;
+    QVERIFY(sql("SHOW DATABASES;", QString(), &databases));
+    QVERIFY(databases.split('\n').contains("appdb"));
+}
+
+void tst_maintenance_mariadb::powerOffRunsTheStub()
+{
+    QTemporaryDir bin;
+    const QString stub = bin.filePath("poweroff");
+    const QString marker = bin.filePath("powered-off");
+    QFile script(stub);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho \"poweroff $*\" > " + QFile::encodeName(marker) + "\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+
+    QProcess shell;
+    shell.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("command -v poweroff")});
+    shell.waitForFinished();
+    const QString resolved = QString::fromLocal8Bit(shell.readAllStandardOutput().trimmed());
+    if (QStandardPaths::findExecutable(QStringLiteral("poweroff")) != stub || resolved != stub) {
+        qputenv("PATH", path);
+        qFatal("poweroff does not resolve to the stub (%s): not clicking Power Off",
+               qPrintable(resolved));
+    }
+
+    ModalCloser closer;
+    click("btn_exit");
+    qputenv("PATH", path);
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral(" "));
+    QCOMPARE(closer.boxes.first().text, QStringLiteral("Power Off... "));
+    QVERIFY(QFile::exists(marker));
+    QVERIFY(!m_panel->isEnabled());
+}
+
+QTEST_MAIN(tst_maintenance_mariadb)
+#include "tst_maintenance_mariadb.moc"
