@@ -80,7 +80,9 @@ STUB
 }
 
 sandbox_stick_listing() {
-    (cd "$1/root/mnt/usb" && find . -mindepth 1 | sort | sed 's|^\./|  |')
+    local listing
+    listing=$(cd "$1/root/mnt/usb" && find . -mindepth 1 | sort | sed 's|^\./|  |')
+    printf '%s\n' "${listing:-  (nothing)}"
 }
 
 sandbox_down() {
