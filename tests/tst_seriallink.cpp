@@ -1,0 +1,411 @@
+#include "panel/serialframing.h"
+#include "panel/serialprinterlink.h"
+
+#include "printersimprocess.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+// Captures the link's "printer port" lines so a test can count them.
+static QStringList s_portWarnings;
+static QtMessageHandler s_previousHandler = nullptr;
+
+static void captureWarnings(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    if (type == QtWarningMsg && msg.startsWith(QLatin1String("printer port ")))
+        s_portWarnings << msg;
+    else if (s_previousHandler)
+        s_previousHandler(type, context, msg);
+}
+
+class tst_seriallink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void commandFrame_data();
+    void commandFrame();
+    void replyFields_data();
+    void replyFields();
+    void portNameFromEnvironment();
+
+    void everyCodeRoundTrips_data();
+    void everyCodeRoundTrips();
+    void settingsFollowTheCommands();
+    void nothingSentForUnsendableCommand_data();
+    void nothingSentForUnsendableCommand();
+    void portClosedAndOpenedAgain();
+    void noAnswerInTime();
+    void lateAnswerDoesNotLeak_data();
+    void lateAnswerDoesNotLeak();
+    void faultyAnswers_data();
+    void faultyAnswers();
+    void garbageAnswer();
+    void portMissing();
+    void simulatorRestarted_data();
+    void simulatorRestarted();
+
+private:
+    PrinterSimProcess m_sim;
+};
+
+static QStringList fields(const char *commaSeparated)
+{
+    return QString::fromLatin1(commaSeparated).split(QLatin1Char(','));
+}
+
+void tst_seriallink::initTestCase()
+{
+    s_previousHandler = qInstallMessageHandler(captureWarnings);
+}
+
+void tst_seriallink::init()
+{
+    s_portWarnings.clear();
+}
+
+void tst_seriallink::cleanup()
+{
+    m_sim.stop();
+}
+
+void tst_seriallink::commandFrame_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("frame");
+
+    QTest::newRow("status query") << "aa,e2,0,0" << QByteArray::fromHex("aae20000");
+    QTest::newRow("two-digit parameter") << "aa,f2,01,0" << QByteArray::fromHex("aaf20100");
+    QTest::newRow("value split over two fields") << "aa,f3,1,2c" << QByteArray::fromHex("aaf3012c");
+    QTest::newRow("heat section, five fields")
+        << "aa,fe,1,2,0" << QByteArray::fromHex("aafe010200");
+    QTest::newRow("upper-case digits") << "AA,F4,1,0" << QByteArray::fromHex("aaf40100");
+    QTest::newRow("one field") << "ff" << QByteArray::fromHex("ff");
+    QTest::newRow("empty command") << "" << QByteArray();
+    QTest::newRow("three digits") << "aa,f3,100,0" << QByteArray();
+    QTest::newRow("not hex") << "aa,g1,0,0" << QByteArray();
+    QTest::newRow("empty field") << "aa,,0,0" << QByteArray();
+    QTest::newRow("trailing comma") << "aa,e2,0,0," << QByteArray();
+    QTest::newRow("space") << "aa, e2,0,0" << QByteArray();
+    QTest::newRow("sign") << "aa,-1,0,0" << QByteArray();
+    QTest::newRow("hex prefix") << "0xaa,e2,0,0" << QByteArray();
+}
+
+void tst_seriallink::commandFrame()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, frame);
+    QCOMPARE(::commandFrame(command).toHex(' '), frame.toHex(' '));
+}
+
+void tst_seriallink::replyFields_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("fields");
+
+    QTest::newRow("no paper at sensor") << QByteArray::fromHex("fb0000") << fields("fb,0,0");
+    QTest::newRow("yes") << QByteArray::fromHex("c2") << fields("c2");
+    QTest::newRow("no leading zeros") << QByteArray::fromHex("07100a") << fields("7,10,a");
+    QTest::newRow("version") << QByteArray::fromHex("56312e3000") << fields("56,31,2e,30,0");
+    QTest::newRow("a zero byte is an answer") << QByteArray(1, '\0') << fields("0");
+    QTest::newRow("nothing") << QByteArray() << QStringList{QString()};
+}
+
+void tst_seriallink::replyFields()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, fields);
+    QCOMPARE(::replyFields(bytes), fields);
+}
+
+void tst_seriallink::portNameFromEnvironment()
+{
+    const QByteArray saved = qgetenv(PrinterSerial::PortVariable);
+    qunsetenv(PrinterSerial::PortVariable);
+    QCOMPARE(printerPortName(), QStringLiteral("/dev/ttyS1"));
+    qputenv(PrinterSerial::PortVariable, "/tmp/elsewhere/printer");
+    QCOMPARE(printerPortName(), QStringLiteral("/tmp/elsewhere/printer"));
+    QCOMPARE(SerialPrinterLink().portName(), QStringLiteral("/tmp/elsewhere/printer"));
+    qputenv(PrinterSerial::PortVariable, saved);
+    if (saved.isEmpty())
+        qunsetenv(PrinterSerial::PortVariable);
+}
+
+void tst_seriallink::everyCodeRoundTrips_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QStringList>("reply");
+
+    QTest::newRow("paper loaded") << "aa,e2,0,0"
+                                  << "aa e2 00 00" << fields("c2,0,0");
+    QTest::newRow("labels left") << "aa,e1,0,0"
+                                 << "aa e1 00 00" << fields("c2,0,0");
+    QTest::newRow("version") << "aa,fd,0,0"
+                             << "aa fd 00 00" << fields("56,31,2e,30,0,0,0,0");
+    QTest::newRow("paper sensor") << "aa,fb,0,0"
+                                  << "aa fb 00 00" << fields("fb,0,1");
+    QTest::newRow("collect back paper") << "aa,f6,0,0"
+                                        << "aa f6 00 00" << fields("f6,0,0");
+    QTest::newRow("stop collecting") << "aa,f6,1,0"
+                                     << "aa f6 01 00" << fields("f6,1,0");
+    QTest::newRow("label paper") << "aa,f2,0,0"
+                                 << "aa f2 00 00" << fields("f2,0,0");
+    QTest::newRow("receipt paper") << "aa,f2,01,0"
+                                   << "aa f2 01 00" << fields("f2,1,0");
+    QTest::newRow("current settings")
+        << "aa,f4,1,0"
+        << "aa f4 01 00" << fields("f4,0,0,0,3a,98,0,2,0,0,2,0,0,0,0");
+    QTest::newRow("paper replacement reset") << "aa,fc,0,0"
+                                             << "aa fc 00 00" << fields("fc,0,0");
+    QTest::newRow("parameter reset") << "aa,f1,0,0"
+                                     << "aa f1 00 00" << fields("f1,0,0");
+    QTest::newRow("start position 300") << "aa,f3,1,2c"
+                                        << "aa f3 01 2c" << fields("f3,1,2c");
+    QTest::newRow("start position 500") << "aa,f3,1,f4"
+                                        << "aa f3 01 f4" << fields("f3,ff,ff");
+    QTest::newRow("heating 10") << "aa,fa,a,0"
+                                << "aa fa 0a 00" << fields("fa,a,0");
+    QTest::newRow("heating 11") << "aa,fa,b,0"
+                                << "aa fa 0b 00" << fields("fa,ff,ff");
+    QTest::newRow("speed 3") << "aa,f7,3,0"
+                             << "aa f7 03 00" << fields("f7,3,0");
+    QTest::newRow("speed 0") << "aa,f7,0,0"
+                             << "aa f7 00 00" << fields("f7,ff,ff");
+    QTest::newRow("pull back 255") << "aa,f8,ff,0"
+                                   << "aa f8 ff 00" << fields("f8,ff,0");
+    QTest::newRow("pull back 256") << "aa,f8,1,00"
+                                   << "aa f8 01 00" << fields("f8,1,0");
+    QTest::newRow("extra feed 300") << "aa,f9,1,2c"
+                                    << "aa f9 01 2c" << fields("f9,ff,ff");
+    QTest::newRow("extra feed 20") << "aa,f9,14,0"
+                                   << "aa f9 14 00" << fields("f9,14,0");
+    QTest::newRow("right section 2") << "aa,fe,1,2,0"
+                                     << "aa fe 01 02 00" << fields("fe,1,2");
+    QTest::newRow("left section 4") << "aa,fe,3,4,0"
+                                    << "aa fe 03 04 00" << fields("fe,ff,ff");
+    QTest::newRow("sensor threshold") << "aa,f5,3a,98"
+                                      << "aa f5 3a 98" << fields("f5,3a,98");
+    QTest::newRow("unknown code") << "aa,00,0,0"
+                                  << "aa 00 00 00" << QStringList{QString()};
+}
+
+void tst_seriallink::everyCodeRoundTrips()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, frame);
+    QFETCH(QStringList, reply);
+
+    QVERIFY(m_sim.start());
+    SerialPrinterLink link(m_sim.portPath());
+    QCOMPARE(link.exchange(command), reply);
+    QTRY_COMPARE(m_sim.frames(), QStringList{frame});
+    QVERIFY(s_portWarnings.isEmpty());
+}
+
+// The simulator keeps what it is told, as the printer does, so the settings query reads
+// back the commands before it.
+void tst_seriallink::settingsFollowTheCommands()
+{
+    QVERIFY(m_sim.start());
+    SerialPrinterLink link(m_sim.portPath());
+    const QStringList settings = {"aa,f3,1,2c",  "aa,fa,5,0",   "aa,f7,3,0",   "aa,f8,a,0",
+                                  "aa,f9,14,0",  "aa,fe,1,1,0", "aa,fe,2,2,0", "aa,fe,3,3,0",
+                                  "aa,f5,2e,e0", "aa,f2,01,0",  "aa,f6,1,0"};
+    for (const QString &command : settings)
+        QCOMPARE(link.exchange(command).value(0), command.section(QLatin1Char(','), 1, 1));
+    QCOMPARE(link.exchange("aa,f3,1,f4"), fields("f3,ff,ff"));
+    QCOMPARE(link.exchange("aa,f4,1,0"), fields("f4,1,1,2c,2e,e0,1,3,a,14,5,0,3,2,1"));
+
+    QCOMPARE(link.exchange("aa,f1,0,0"), fields("f1,0,0"));
+    QCOMPARE(link.exchange("aa,f4,1,0"), fields("f4,0,0,0,3a,98,0,2,0,0,2,0,0,0,0"));
+    QCOMPARE(m_sim.frames().size(), settings.size() + 4);
+}
+
+void tst_seriallink::nothingSentForUnsendableCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("empty") << "";
+    QTest::newRow("three digits") << "aa,f3,100,0";
+    QTest::newRow("not hex") << "aa,zz,0,0";
+    QTest::newRow("empty field") << "aa,,0,0";
+}
+
+void tst_seriallink::nothingSentForUnsendableCommand()
+{
+    QFETCH(QString, command);
+    QVERIFY(m_sim.start());
+    SerialPrinterLink link(m_sim.portPath());
+    QCOMPARE(link.exchange(command), QStringList{QString()});
+    QVERIFY(!link.isOpen());
+    // The next real command is the first and only frame on the line.
+    QCOMPARE(link.exchange("aa,e1,0,0"), fields("c2,0,0"));
+    QCOMPARE(m_sim.frames(), QStringList{"aa e1 00 00"});
+}
+
+// The panel may drop its link and make a new one; the line must still work.
+void tst_seriallink::portClosedAndOpenedAgain()
+{
+    QVERIFY(m_sim.start());
+    for (int round = 0; round < 3; ++round) {
+        SerialPrinterLink link(m_sim.portPath());
+        QCOMPARE(link.exchange("aa,fb,0,0"), fields("fb,0,1"));
+        QVERIFY(link.isOpen());
+    }
+    QCOMPARE(m_sim.frames().size(), 3);
+    QVERIFY(s_portWarnings.isEmpty());
+}
+
+void tst_seriallink::noAnswerInTime()
+{
+    QVERIFY(m_sim.start({"--no-answer"}));
+    SerialPrinterLink link(m_sim.portPath());
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(link.exchange("aa,e2,0,0"), QStringList{QString()});
+    // Not a speed measurement: a silent printer must not hold the panel for long.
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QTRY_COMPARE(m_sim.frames(), QStringList{"aa e2 00 00"});
+    QVERIFY(link.isOpen());
+    QVERIFY(s_portWarnings.isEmpty());
+}
+
+void tst_seriallink::lateAnswerDoesNotLeak_data()
+{
+    QTest::addColumn<bool>("eventLoopRuns");
+    // The late bytes wait either in the port object (read while the panel idles) or still
+    // in the terminal (nothing read them).
+    QTest::newRow("panel idle in its event loop") << true;
+    QTest::newRow("panel busy") << false;
+}
+
+void tst_seriallink::lateAnswerDoesNotLeak()
+{
+    QFETCH(bool, eventLoopRuns);
+    const int delayMs = 300;
+    QVERIFY(m_sim.start({"--delay", QString::number(delayMs)}));
+    SerialPrinterLink link(m_sim.portPath());
+
+    link.setFirstByteWait(delayMs / 3);
+    QCOMPARE(link.exchange("aa,fd,0,0"), QStringList{QString()});
+    // Long enough for the version to come in after all.
+    if (eventLoopRuns)
+        QTest::qWait(delayMs + 300);
+    else
+        QThread::msleep(delayMs + 300);
+
+    // Now patient enough for the answer: it must hold nothing of the version before it.
+    link.setFirstByteWait(PrinterSerial::FirstByteWaitMs + delayMs);
+    QCOMPARE(link.exchange("aa,e2,0,0"), fields("c2,0,0"));
+    QCOMPARE(m_sim.frames(), QStringList({"aa fd 00 00", "aa e2 00 00"}));
+}
+
+void tst_seriallink::faultyAnswers_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("reply");
+
+    QTest::newRow("cut short") << QStringList{"--short"} << "aa,f4,1,0" << fields("f4");
+    QTest::newRow("version cut short") << QStringList{"--short"} << "aa,fd,0,0" << fields("56");
+    QTest::newRow("slow but in time")
+        << QStringList{"--delay", "200"} << "aa,e2,0,0" << fields("c2,0,0");
+    QTest::newRow("slow and cut short")
+        << QStringList{"--delay", "200", "--short"} << "aa,fb,0,0" << fields("fb");
+}
+
+void tst_seriallink::faultyAnswers()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, command);
+    QFETCH(QStringList, reply);
+
+    QVERIFY(m_sim.start(options));
+    SerialPrinterLink link(m_sim.portPath());
+    QCOMPARE(link.exchange(command), reply);
+    QVERIFY(s_portWarnings.isEmpty());
+}
+
+void tst_seriallink::garbageAnswer()
+{
+    QVERIFY(m_sim.start({"--garbage"}));
+    SerialPrinterLink link(m_sim.portPath());
+    const QRegularExpression field(QStringLiteral("^(0|[1-9a-f][0-9a-f]?)$"));
+    for (int i = 0; i < 10; ++i) {
+        const QStringList reply = link.exchange("aa,f4,1,0");
+        QVERIFY(!reply.isEmpty());
+        QVERIFY(reply.size() <= 16);
+        QVERIFY2(reply.first() != QLatin1String("f4"), qPrintable(reply.join(',')));
+        for (const QString &f : reply)
+            QVERIFY2(field.match(f).hasMatch(), qPrintable(reply.join(',')));
+    }
+    QCOMPARE(m_sim.frames().size(), 10);
+}
+
+void tst_seriallink::portMissing()
+{
+    const QString path = m_sim.filePath("printer");
+    SerialPrinterLink link(path);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(link.exchange("aa,e2,0,0"), QStringList{QString()});
+        QVERIFY(!link.isOpen());
+    }
+    // One line for the whole outage, naming the port and why.
+    QCOMPARE(s_portWarnings.size(), 1);
+    QVERIFY2(s_portWarnings.first().contains(path), qPrintable(s_portWarnings.first()));
+    QVERIFY2(s_portWarnings.first().contains("No such file"), qPrintable(s_portWarnings.first()));
+
+    // Plugged in later: the next exchange opens the port.
+    QVERIFY(m_sim.start({"--link", path}));
+    QCOMPARE(link.exchange("aa,e2,0,0"), fields("c2,0,0"));
+    QCOMPARE(s_portWarnings.size(), 1);
+}
+
+void tst_seriallink::simulatorRestarted_data()
+{
+    QTest::addColumn<bool>("killed");
+    QTest::addColumn<bool>("eventLoopRuns");
+    QTest::newRow("killed, panel busy") << true << false;
+    QTest::newRow("killed, panel idle") << true << true;
+    QTest::newRow("terminated, panel busy") << false << false;
+}
+
+void tst_seriallink::simulatorRestarted()
+{
+    QFETCH(bool, killed);
+    QFETCH(bool, eventLoopRuns);
+    const QString path = m_sim.filePath("printer");
+    QVERIFY(m_sim.start({"--link", path}));
+    SerialPrinterLink link(path);
+    QCOMPARE(link.exchange("aa,fd,0,0"), fields("56,31,2e,30,0,0,0,0"));
+
+    if (killed)
+        m_sim.kill();
+    else
+        m_sim.stop();
+    if (eventLoopRuns) {
+        // The hang-up is noticed while the panel waits for the next touch.
+        QTRY_VERIFY(!link.isOpen());
+        QCOMPARE(s_portWarnings.size(), 1);
+    }
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(link.exchange("aa,e2,0,0"), QStringList{QString()});
+    QCOMPARE(s_portWarnings.size(), 1);
+    QVERIFY(s_portWarnings.first().contains(path));
+
+    QVERIFY(m_sim.start({"--link", path}));
+    QCOMPARE(link.exchange("aa,e2,0,0"), fields("c2,0,0"));
+    QCOMPARE(link.exchange("aa,fb,0,0"), fields("fb,0,1"));
+    QCOMPARE(s_portWarnings.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_seriallink)
+#include "tst_seriallink.moc"
