@@ -8,8 +8,6 @@
 #include <QThread>
 #include <QtTest>
 
-#include <memory>
-
 // Captures the link's "printer port" lines so a test can count them.
 static QStringList s_portWarnings;
 static QtMessageHandler s_previousHandler = nullptr;
@@ -145,57 +143,34 @@ void tst_seriallink::everyCodeRoundTrips_data()
     QTest::addColumn<QString>("frame");
     QTest::addColumn<QStringList>("reply");
 
-    QTest::newRow("paper loaded") << "aa,e2,0,0"
-                                  << "aa e2 00 00" << fields("c2,0,0");
-    QTest::newRow("labels left") << "aa,e1,0,0"
-                                 << "aa e1 00 00" << fields("c2,0,0");
-    QTest::newRow("version") << "aa,fd,0,0"
-                             << "aa fd 00 00" << fields("56,31,2e,30,0,0,0,0");
-    QTest::newRow("paper sensor") << "aa,fb,0,0"
-                                  << "aa fb 00 00" << fields("fb,0,1");
-    QTest::newRow("collect back paper") << "aa,f6,0,0"
-                                        << "aa f6 00 00" << fields("f6,0,0");
-    QTest::newRow("stop collecting") << "aa,f6,1,0"
-                                     << "aa f6 01 00" << fields("f6,1,0");
-    QTest::newRow("label paper") << "aa,f2,0,0"
-                                 << "aa f2 00 00" << fields("f2,0,0");
-    QTest::newRow("receipt paper") << "aa,f2,01,0"
-                                   << "aa f2 01 00" << fields("f2,1,0");
-    QTest::newRow("current settings")
-        << "aa,f4,1,0"
-        << "aa f4 01 00" << fields("f4,0,0,0,3a,98,0,2,0,0,2,0,0,0,0");
-    QTest::newRow("paper replacement reset") << "aa,fc,0,0"
-                                             << "aa fc 00 00" << fields("fc,0,0");
-    QTest::newRow("parameter reset") << "aa,f1,0,0"
-                                     << "aa f1 00 00" << fields("f1,0,0");
-    QTest::newRow("start position 300") << "aa,f3,1,2c"
-                                        << "aa f3 01 2c" << fields("f3,1,2c");
-    QTest::newRow("start position 500") << "aa,f3,1,f4"
-                                        << "aa f3 01 f4" << fields("f3,ff,ff");
-    QTest::newRow("heating 10") << "aa,fa,a,0"
-                                << "aa fa 0a 00" << fields("fa,a,0");
-    QTest::newRow("heating 11") << "aa,fa,b,0"
-                                << "aa fa 0b 00" << fields("fa,ff,ff");
-    QTest::newRow("speed 3") << "aa,f7,3,0"
-                             << "aa f7 03 00" << fields("f7,3,0");
-    QTest::newRow("speed 0") << "aa,f7,0,0"
-                             << "aa f7 00 00" << fields("f7,ff,ff");
-    QTest::newRow("pull back 255") << "aa,f8,ff,0"
-                                   << "aa f8 ff 00" << fields("f8,ff,0");
-    QTest::newRow("pull back 256") << "aa,f8,1,00"
-                                   << "aa f8 01 00" << fields("f8,1,0");
-    QTest::newRow("extra feed 300") << "aa,f9,1,2c"
-                                    << "aa f9 01 2c" << fields("f9,ff,ff");
-    QTest::newRow("extra feed 20") << "aa,f9,14,0"
-                                   << "aa f9 14 00" << fields("f9,14,0");
-    QTest::newRow("right section 2") << "aa,fe,1,2,0"
-                                     << "aa fe 01 02 00" << fields("fe,1,2");
-    QTest::newRow("left section 4") << "aa,fe,3,4,0"
-                                    << "aa fe 03 04 00" << fields("fe,ff,ff");
-    QTest::newRow("sensor threshold") << "aa,f5,3a,98"
-                                      << "aa f5 3a 98" << fields("f5,3a,98");
-    QTest::newRow("unknown code") << "aa,00,0,0"
-                                  << "aa 00 00 00" << QStringList{QString()};
+    auto row = [](const char *name, const char *command, const char *frame, const char *reply) {
+        QTest::newRow(name) << QString(command) << QString(frame) << fields(reply);
+    };
+    row("paper loaded", "aa,e2,0,0", "aa e2 00 00", "c2,0,0");
+    row("labels left", "aa,e1,0,0", "aa e1 00 00", "c2,0,0");
+    row("version", "aa,fd,0,0", "aa fd 00 00", "56,31,2e,30,0,0,0,0");
+    row("paper sensor", "aa,fb,0,0", "aa fb 00 00", "fb,0,1");
+    row("collect back paper", "aa,f6,0,0", "aa f6 00 00", "f6,0,0");
+    row("stop collecting", "aa,f6,1,0", "aa f6 01 00", "f6,1,0");
+    row("label paper", "aa,f2,0,0", "aa f2 00 00", "f2,0,0");
+    row("receipt paper", "aa,f2,01,0", "aa f2 01 00", "f2,1,0");
+    row("current settings", "aa,f4,1,0", "aa f4 01 00", "f4,0,0,0,3a,98,0,2,0,0,2,0,0,0,0");
+    row("paper replacement reset", "aa,fc,0,0", "aa fc 00 00", "fc,0,0");
+    row("parameter reset", "aa,f1,0,0", "aa f1 00 00", "f1,0,0");
+    row("start position 300", "aa,f3,1,2c", "aa f3 01 2c", "f3,1,2c");
+    row("start position 500", "aa,f3,1,f4", "aa f3 01 f4", "f3,ff,ff");
+    row("heating 10", "aa,fa,a,0", "aa fa 0a 00", "fa,a,0");
+    row("heating 11", "aa,fa,b,0", "aa fa 0b 00", "fa,ff,ff");
+    row("speed 3", "aa,f7,3,0", "aa f7 03 00", "f7,3,0");
+    row("speed 0", "aa,f7,0,0", "aa f7 00 00", "f7,ff,ff");
+    row("pull back 255", "aa,f8,ff,0", "aa f8 ff 00", "f8,ff,0");
+    row("pull back 256", "aa,f8,1,00", "aa f8 01 00", "f8,1,0");
+    row("extra feed 300", "aa,f9,1,2c", "aa f9 01 2c", "f9,ff,ff");
+    row("extra feed 20", "aa,f9,14,0", "aa f9 14 00", "f9,14,0");
+    row("right section 2", "aa,fe,1,2,0", "aa fe 01 02 00", "fe,1,2");
+    row("left section 4", "aa,fe,3,4,0", "aa fe 03 04 00", "fe,ff,ff");
+    row("sensor threshold", "aa,f5,3a,98", "aa f5 3a 98", "f5,3a,98");
+    row("unknown code", "aa,00,0,0", "aa 00 00 00", "");
 }
 
 void tst_seriallink::everyCodeRoundTrips()
