@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QScrollBar>
+#include <QTextEdit>
 #include <QtTest>
 
 #include <memory>
@@ -26,6 +28,7 @@ private slots:
     void settingsReport();
     void settingsQuery();
     void settingsQueryWithoutAnswer();
+    void settingsReportScreenshot_data();
     void settingsReportScreenshot();
 
     void parameterResetFromAnotherItem();
@@ -238,13 +241,35 @@ void tst_printermodes::settingsQuery()
                             "settings."));
 }
 
+void tst_printermodes::settingsReportScreenshot_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<bool>("wholeReport");
+    QTest::addColumn<QString>("name");
+
+    // At 800 x 480 the result box is a scrolling sliver; a larger panel shows the whole report.
+    QTest::newRow("800x480") << QSize(800, 480) << false << "printer-settings-report";
+    QTest::newRow("1280x800") << QSize(1280, 800) << true << "printer-settings-report-1280x800";
+}
+
 void tst_printermodes::settingsReportScreenshot()
 {
+    QFETCH(QSize, screen);
+    QFETCH(bool, wholeReport);
+    QFETCH(QString, name);
+
+    m_page->panel()->resize(screen);
     m_link->setReply(referenceReply);
     m_page->click("parameter_query");
     QCOMPARE(m_page->result(), referenceReport);
 
-    const QString shot = saveShot(m_page->panel(), QStringLiteral("printer-settings-report"));
+    auto *result = m_page->panel()->findChild<QTextEdit *>(QStringLiteral("textEdit"));
+    QVERIFY(result);
+    QApplication::processEvents();
+    if (wholeReport) {
+        QCOMPARE(result->verticalScrollBar()->maximum(), 0);
+    }
+    const QString shot = saveShot(m_page->panel(), name);
     QVERIFY(QFileInfo(shot).size() > 0);
 }
 
