@@ -192,9 +192,14 @@ void tst_maintenance_mariadb::initTestCase()
     const QString problem = TestSystemRoot::namespaceProblem();
     if (!problem.isEmpty())
         QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    m_socket = qEnvironmentVariable("PANEL_TEST_MARIADB_SOCKET");
-    if (m_socket.isEmpty())
+    const QString server = qEnvironmentVariable("PANEL_TEST_MARIADB_DIR");
+    if (server.isEmpty())
         QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
+    // A deep server folder has its socket elsewhere, named in socket-path.
+    QFile socketPath(server + "/socket-path");
+    m_socket = socketPath.open(QIODevice::ReadOnly)
+                   ? QString::fromLocal8Bit(socketPath.readAll().trimmed())
+                   : server + "/mysqld.sock";
     QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
     // The plain client must reach the throwaway server and nothing else.
     QByteArray socket;

@@ -14,7 +14,11 @@
 # Each returns non-zero after a message on standard error when it fails.
 
 mariadb_socket() {
-    printf '%s\n' "$1/mysqld.sock"
+    if [ -f "$1/socket-path" ]; then
+        cat "$1/socket-path"
+    else
+        printf '%s\n' "$1/mysqld.sock"
+    fi
 }
 
 mariadb_create() {
@@ -23,12 +27,12 @@ mariadb_create() {
         echo "mariadb_create: no folder given" >&2
         return 1
     fi
-    # Unix socket paths are limited to 107 bytes.
-    if [ ${#_mdb_dir} -gt 90 ]; then
-        echo "mariadb_create: folder path too long for a socket: $_mdb_dir" >&2
-        return 1
-    fi
     mkdir -p "$_mdb_dir" || return 1
+    # Unix socket paths are limited to 107 bytes: a deep folder gets its socket in /tmp.
+    if [ ${#_mdb_dir} -gt 90 ]; then
+        _mdb_short=$(mktemp -d "${TMPDIR:-/tmp}/mdb.XXXXXX") || return 1
+        printf '%s\n' "$_mdb_short/mysqld.sock" >"$_mdb_dir/socket-path"
+    fi
     if ! mariadb-install-db --no-defaults --datadir="$_mdb_dir/data" --user="$(id -un)" \
         --auth-root-authentication-method=normal --skip-test-db \
         >"$_mdb_dir/install.log" 2>&1; then
@@ -72,6 +76,18 @@ CNF
 }
 
 mariadb_stop() {
+    _mdb_dir=$1
+    mariadb_stop_server "$_mdb_dir" || return 1
+    if [ -f "$_mdb_dir/socket-path" ]; then
+        _mdb_short=$(dirname "$(cat "$_mdb_dir/socket-path")")
+        rm -f "$_mdb_short/mysqld.sock"
+        rmdir "$_mdb_short" 2>/dev/null
+        rm -f "$_mdb_dir/socket-path"
+    fi
+    return 0
+}
+
+mariadb_stop_server() {
     _mdb_dir=$1
     [ -f "$_mdb_dir/server.pid" ] || return 0
     _mdb_pid=$(cat "$_mdb_dir/server.pid")
