@@ -10,6 +10,15 @@ static bool isBroken(QSerialPort::SerialPortError error)
     return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
 }
 
+static QString failureReason(const QSerialPort &port)
+{
+    // A hung-up terminal reads as end of file; Qt then reports a read error with whatever
+    // errno was left over, which would name the wrong cause.
+    if (port.error() == QSerialPort::ReadError)
+        return QStringLiteral("the line hung up");
+    return port.errorString();
+}
+
 SerialPrinterLink::SerialPrinterLink() : SerialPrinterLink(printerPortName()) {}
 
 SerialPrinterLink::SerialPrinterLink(const QString &portName)
@@ -21,7 +30,7 @@ SerialPrinterLink::SerialPrinterLink(const QString &portName)
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) {
                          if (!m_inExchange && isBroken(error) && m_port.isOpen())
-                             dropPort(m_port.errorString());
+                             dropPort(failureReason(m_port));
                      });
 }
 
@@ -44,7 +53,7 @@ QStringList SerialPrinterLink::exchange(const QString &command)
         // Lets a hang-up that came while nobody listened show before we rely on the port.
         m_port.waitForReadyRead(0);
         if (portBroken())
-            dropPort(m_port.errorString());
+            dropPort(failureReason(m_port));
     }
     if (!m_port.isOpen() && !openPort())
         return {QString()};
@@ -58,14 +67,14 @@ QStringList SerialPrinterLink::exchange(const QString &command)
     if (written && m_port.bytesToWrite() > 0)
         written = m_port.waitForBytesWritten(PrinterSerial::MaxAnswerMs);
     if (!written) {
-        dropPort(m_port.errorString());
+        dropPort(failureReason(m_port));
         return {QString()};
     }
     m_failureReported = false;
 
     const QByteArray answer = readAnswer();
     if (portBroken())
-        dropPort(m_port.errorString());
+        dropPort(failureReason(m_port));
     return replyFields(answer);
 }
 
@@ -78,7 +87,7 @@ bool SerialPrinterLink::openPort()
         m_port.setStopBits(PrinterSerial::StopBits) &&
         m_port.setFlowControl(PrinterSerial::FlowControl);
     if (!ok)
-        dropPort(m_port.errorString());
+        dropPort(failureReason(m_port));
     return ok;
 }
 

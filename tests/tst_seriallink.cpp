@@ -375,6 +375,8 @@ void tst_seriallink::simulatorRestarted()
         QCOMPARE(link.exchange("aa,e2,0,0"), QStringList{QString()});
     QCOMPARE(s_portWarnings.size(), 1);
     QVERIFY(s_portWarnings.first().contains(path));
+    QVERIFY2(s_portWarnings.first().endsWith(": the line hung up"),
+             qPrintable(s_portWarnings.first()));
 
     QVERIFY(m_sim.start({"--link", path}));
     QCOMPARE(link.exchange("aa,e2,0,0"), fields("c2,0,0"));
