@@ -1,4 +1,4 @@
-// Status queries, mode settings, the settings report and the resets.
+// The four status queries of the printer test page.
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
