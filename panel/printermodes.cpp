@@ -9,55 +9,46 @@ static const char backPaperDescription[] = QT_TRANSLATE_NOOP(
     "Parameter Settings: Back Paper Collection\nExplanation: Back paper collection "
     "setting\nCaution: It is default to NO collection when it is set to receipt mode.");
 
-void sendordertoprinter_test::on_nrecieve_down_paper_clicked()
+void sendordertoprinter_test::setPrinterMode(const QString &command, const QString &code,
+                                             const QString &value, const QString &confirmed,
+                                             const QString &description)
 {
-    const QStringList reply = sendReceive(QStringLiteral("aa,f6,1,0"));
+    const QStringList reply = sendReceive(command);
     if (!showIfNoAnswer(reply)) {
-        ui->textEdit->setText(isModeConfirmed(reply, QStringLiteral("f6"), QStringLiteral("1"))
-                                  ? tr("No longer collecting back paper")
+        ui->textEdit->setText(isModeConfirmed(reply, code, value)
+                                  ? confirmed
                                   : tr("Setting Failed! Please check command"));
     }
     ui->textEdit_2->clear();
-    ui->textEdit_2->setText(tr(backPaperDescription));
+    ui->textEdit_2->setText(description);
+}
+
+void sendordertoprinter_test::on_nrecieve_down_paper_clicked()
+{
+    setPrinterMode(QStringLiteral("aa,f6,1,0"), QStringLiteral("f6"), QStringLiteral("1"),
+                   tr("No longer collecting back paper"), tr(backPaperDescription));
 }
 
 void sendordertoprinter_test::on_recieve_down_paper_clicked()
 {
-    const QStringList reply = sendReceive(QStringLiteral("aa,f6,0,0"));
-    if (!showIfNoAnswer(reply)) {
-        ui->textEdit->setText(isModeConfirmed(reply, QStringLiteral("f6"), QStringLiteral("0"))
-                                  ? tr("Now colleccting back paper")
-                                  : tr("Setting Failed! Please check command"));
-    }
-    ui->textEdit_2->clear();
-    ui->textEdit_2->setText(tr(backPaperDescription));
+    setPrinterMode(QStringLiteral("aa,f6,0,0"), QStringLiteral("f6"), QStringLiteral("0"),
+                   tr("Now colleccting back paper"), tr(backPaperDescription));
 }
 
 void sendordertoprinter_test::on_label_paper_clicked()
 {
-    const QStringList reply = sendReceive(QStringLiteral("aa,f2,0,0"));
-    if (!showIfNoAnswer(reply)) {
-        ui->textEdit->setText(isModeConfirmed(reply, QStringLiteral("f2"), QStringLiteral("0"))
-                                  ? tr("Paper Type: Label")
-                                  : tr("Setting Failed! Please check command"));
-    }
-    ui->textEdit_2->clear();
-    ui->textEdit_2->setText(
-        tr("Parameter Name: Label Settings\nExplanation: Change mode to label mode.\nCaution: If "
-           "mode is changed from receipt to label, please recalibrate the printer."));
+    setPrinterMode(QStringLiteral("aa,f2,0,0"), QStringLiteral("f2"), QStringLiteral("0"),
+                   tr("Paper Type: Label"),
+                   tr("Parameter Name: Label Settings\nExplanation: Change mode to label "
+                      "mode.\nCaution: If mode is changed from receipt to label, please "
+                      "recalibrate the printer."));
 }
 
 void sendordertoprinter_test::on_paper_clicked()
 {
     // The receipt type goes out as "01" but is echoed as "1".
-    const QStringList reply = sendReceive(QStringLiteral("aa,f2,01,0"));
-    if (!showIfNoAnswer(reply)) {
-        ui->textEdit->setText(isModeConfirmed(reply, QStringLiteral("f2"), QStringLiteral("1"))
-                                  ? tr("Paper Type: Receipt")
-                                  : tr("Setting Failed! Please check command"));
-    }
-    ui->textEdit_2->clear();
-    ui->textEdit_2->setText(tr(backPaperDescription));
+    setPrinterMode(QStringLiteral("aa,f2,01,0"), QStringLiteral("f2"), QStringLiteral("1"),
+                   tr("Paper Type: Receipt"), tr(backPaperDescription));
 }
 
 void sendordertoprinter_test::on_parameter_query_clicked()

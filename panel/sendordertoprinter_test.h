@@ -77,6 +77,9 @@ private slots:
 private:
     // True when the link gave nothing at all; the result box then says so.
     bool showIfNoAnswer(const QStringList &reply);
+    // Sends a mode command and confirms it when the printer echoes its code and value.
+    void setPrinterMode(const QString &command, const QString &code, const QString &value,
+                        const QString &confirmed, const QString &description);
     int runCommand(const QByteArray &commandLine);
     QString rooted(const QString &path) const;
     bool runStep(const QByteArray &commandLine, const QString &wantedFolder = QString());
