@@ -20,8 +20,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(options.error));
         return 2;
     }
-    const SystemRootCheck root = checkSystemRoot(qgetenv("PANEL_SYSROOT"),
-                                                 qEnvironmentVariableIsSet("PANEL_SYSROOT"));
+    const SystemRootCheck root =
+        checkSystemRoot(qgetenv("PANEL_SYSROOT"), qEnvironmentVariableIsSet("PANEL_SYSROOT"));
     if (!root.ok) {
         std::fprintf(stderr, "%s\n", qPrintable(root.error));
         return 2;

@@ -84,8 +84,7 @@ public:
     }
 
 private:
-    template<typename T>
-    T *child(const char *name)
+    template <typename T> T *child(const char *name)
     {
         return m_panel->findChild<T *>(QLatin1String(name));
     }
@@ -148,8 +147,8 @@ private:
         }
         report(QFileInfo(stick + "/opt/Brevin/config/.settings").isFile(),
                "backup holds the hidden settings", "missing");
-        report(QFileInfo(stick + "/opt/Brevin/default.fmt").isSymLink(),
-               "backup keeps the link", "not a link");
+        report(QFileInfo(stick + "/opt/Brevin/default.fmt").isSymLink(), "backup keeps the link",
+               "not a link");
         report(readAll(stick + "/appdb.sql").contains("-- Dump completed"), "appdb dumped",
                "no complete dump");
         report(readAll(stick + "/Misc.sql").contains("Frische Ware"), "Misc dumped",
@@ -175,8 +174,8 @@ private:
         for (int page = 0; page < 3; ++page) {
             m_panel->setCurrentPage(page);
             const QString path = m_out + "/page-" + names[page] + ".png";
-            report(m_panel->grab().save(path), "picture of the " + QString(names[page]) +
-                   " page", path);
+            report(m_panel->grab().save(path), "picture of the " + QString(names[page]) + " page",
+                   path);
         }
         m_panel->setCurrentPage(2);
     }
@@ -206,8 +205,8 @@ private:
 int main(int argc, char **argv)
 {
     const QString out = qEnvironmentVariable("PANEL_DEMO_OUT");
-    const SystemRootCheck root = checkSystemRoot(qgetenv("PANEL_SYSROOT"),
-                                                 qEnvironmentVariableIsSet("PANEL_SYSROOT"));
+    const SystemRootCheck root =
+        checkSystemRoot(qgetenv("PANEL_SYSROOT"), qEnvironmentVariableIsSet("PANEL_SYSROOT"));
     // Never against the machine's own root.
     if (out.isEmpty() || !root.ok || root.root.isEmpty()) {
         std::fprintf(stderr, "demosession: needs PANEL_DEMO_OUT and a sandbox PANEL_SYSROOT\n");

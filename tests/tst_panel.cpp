@@ -3,6 +3,8 @@
 #include "testutil.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,10 +37,10 @@ private slots:
     void printAndFeedDoNothing();
     void destructorTrace();
     void screenshots();
+    void fullWidthTextsHaveGlyphs();
 
 private:
-    template<typename T>
-    T *child(const char *name) const
+    template <typename T> T *child(const char *name) const
     {
         T *widget = m_panel->findChild<T *>(QLatin1String(name));
         if (!widget)
@@ -141,20 +143,32 @@ void tst_panel::buttonsBindByName_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("page");
     const QList<QPair<const char *, const char *>> rows = {
-        {"btn_openPrinter", "widget_mainUI"},      {"btn_openBackUp", "widget_mainUI"},
-        {"parameter_reset", "widget_printer"},     {"parameter_query", "widget_printer"},
-        {"light_sensitive_status", "widget_printer"}, {"paper", "widget_printer"},
-        {"nrecieve_down_paper", "widget_printer"}, {"label_paper", "widget_printer"},
-        {"recieve_down_paper", "widget_printer"},  {"have_paper_reset", "widget_printer"},
-        {"paper_reset", "widget_printer"},         {"have_or_not_paper", "widget_printer"},
-        {"print_format", "widget_printer"},        {"combox_send", "widget_printer"},
-        {"print_soft_version", "widget_printer"},  {"feed", "widget_printer"},
-        {"Print", "widget_printer"},               {"send_2", "widget_printer"},
-        {"btn_back", "widget_backup"},             {"btn_reduction", "widget_backup"},
-        {"btn_clear", "widget_backup"},            {"btn_exit", "widget_backup"},
+        {"btn_openPrinter", "widget_mainUI"},
+        {"btn_openBackUp", "widget_mainUI"},
+        {"parameter_reset", "widget_printer"},
+        {"parameter_query", "widget_printer"},
+        {"light_sensitive_status", "widget_printer"},
+        {"paper", "widget_printer"},
+        {"nrecieve_down_paper", "widget_printer"},
+        {"label_paper", "widget_printer"},
+        {"recieve_down_paper", "widget_printer"},
+        {"have_paper_reset", "widget_printer"},
+        {"paper_reset", "widget_printer"},
+        {"have_or_not_paper", "widget_printer"},
+        {"print_format", "widget_printer"},
+        {"combox_send", "widget_printer"},
+        {"print_soft_version", "widget_printer"},
+        {"feed", "widget_printer"},
+        {"Print", "widget_printer"},
+        {"send_2", "widget_printer"},
+        {"btn_back", "widget_backup"},
+        {"btn_reduction", "widget_backup"},
+        {"btn_clear", "widget_backup"},
+        {"btn_exit", "widget_backup"},
     };
     for (const auto &row : rows)
-        QTest::newRow(row.first) << QString::fromLatin1(row.first) << QString::fromLatin1(row.second);
+        QTest::newRow(row.first) << QString::fromLatin1(row.first)
+                                 << QString::fromLatin1(row.second);
 }
 
 // Slots are bound by name, so each button's object name must meet a slot of the same name
@@ -202,27 +216,38 @@ void tst_panel::fontsAndStyles_data()
     QTest::addColumn<int>("pointSize");
     QTest::addColumn<QString>("styleStart");
 
-    QTest::newRow("panel") << "sendordertoprinter_test" << "DejaVu Sans" << 22
+    QTest::newRow("panel") << "sendordertoprinter_test"
+                           << "DejaVu Sans" << 22
                            << "QComboBox {\n\tbackground-color: rgb(94, 94, 94);";
-    QTest::newRow("log box") << "label_test" << "DejaVu Sans" << 22
+    QTest::newRow("log box") << "label_test"
+                             << "DejaVu Sans" << 22
                              << "background-color: rgb(108, 108, 108);\ncolor: rgb(255, 255, 255);";
-    QTest::newRow("column frame") << "fram_btn11" << "" << 0
+    QTest::newRow("column frame") << "fram_btn11"
+                                  << "" << 0
                                   << "QPushButton {\ncolor:white;\nbackground-color:rgb(74,74,74);";
-    QTest::newRow("column button") << "parameter_reset" << "DejaVu Sans" << 26 << "";
-    QTest::newRow("receipt button") << "paper" << "Sans Serif" << 26 << "";
-    QTest::newRow("send") << "combox_send" << "Sans Serif" << 26
+    QTest::newRow("column button") << "parameter_reset"
+                                   << "DejaVu Sans" << 26 << "";
+    QTest::newRow("receipt button") << "paper"
+                                    << "Sans Serif" << 26 << "";
+    QTest::newRow("send") << "combox_send"
+                          << "Sans Serif" << 26
                           << "QPushButton {\n\tcolor:white;\nbackground-color:rgb(167,41,57);";
-    QTest::newRow("entry") << "combox_lab_data" << "DejaVu Sans" << 20
+    QTest::newRow("entry") << "combox_lab_data"
+                           << "DejaVu Sans" << 20
                            << "background-color: rgb(255, 255, 255);\ncolor: rgb(0, 0, 0);";
-    QTest::newRow("result box") << "textEdit" << "DejaVu Sans" << 16
-                                << "background-color: rgb(255, 255, 255);";
-    QTest::newRow("description box") << "textEdit_2" << "DejaVu Sans" << 16
-                                     << "background-color: rgb(255, 255, 255);";
-    QTest::newRow("bottom row frame") << "frame_2" << "" << 0
-                                      << "QPushButton {\n\tcolor:white;";
-    QTest::newRow("bottom row") << "feed" << "DejaVu Sans" << 28 << "";
-    QTest::newRow("backup page") << "btn_back" << "DejaVu Sans" << 15 << "";
-    QTest::newRow("start page") << "btn_openPrinter" << "DejaVu Sans" << 22 << "";
+    QTest::newRow("result box") << "textEdit"
+                                << "DejaVu Sans" << 16 << "background-color: rgb(255, 255, 255);";
+    QTest::newRow("description box")
+        << "textEdit_2"
+        << "DejaVu Sans" << 16 << "background-color: rgb(255, 255, 255);";
+    QTest::newRow("bottom row frame") << "frame_2"
+                                      << "" << 0 << "QPushButton {\n\tcolor:white;";
+    QTest::newRow("bottom row") << "feed"
+                                << "DejaVu Sans" << 28 << "";
+    QTest::newRow("backup page") << "btn_back"
+                                 << "DejaVu Sans" << 15 << "";
+    QTest::newRow("start page") << "btn_openPrinter"
+                                << "DejaVu Sans" << 22 << "";
 }
 
 void tst_panel::fontsAndStyles()
@@ -334,6 +359,32 @@ void tst_panel::screenshots()
         const QString path = saveShot(m_panel, QLatin1String("page-") + QLatin1String(pages[i]));
         QVERIFY(QFileInfo(path).size() > 0);
     }
+}
+
+// The descriptions of the heat sections use full-width brackets and colons: without a font
+// that holds them they show as boxes.
+void tst_panel::fullWidthTextsHaveGlyphs()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QStringList cjk = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+#else
+    const QStringList cjk = QFontDatabase().families(QFontDatabase::SimplifiedChinese);
+#endif
+    QVERIFY2(!cjk.isEmpty(), "no font with Chinese glyphs is installed");
+
+    m_panel->setCurrentPage(1);
+    m_panel->resize(1280, 800);
+    m_panel->show();
+    child<QComboBox>("comboBox")->setCurrentIndex(5);
+    const QString text = child<QTextEdit>("textEdit_2")->toPlainText();
+    QVERIFY(text.contains(QStringLiteral("【0-3】")));
+    for (const QChar glyph : {QChar(0x3010), QChar(0x3011), QChar(0xff1a)}) {
+        bool found = false;
+        for (const QString &family : cjk)
+            found = found || QFontMetrics(QFont(family, 16)).inFont(glyph);
+        QVERIFY2(found, qPrintable(QString(glyph)));
+    }
+    saveShot(m_panel, QStringLiteral("printer-heat-section-description"));
 }
 
 QTEST_MAIN(tst_panel)

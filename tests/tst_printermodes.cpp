@@ -249,8 +249,7 @@ void tst_printermodes::settingsReportScreenshot_data()
 
     // At 800 x 480 the result box is a scrolling sliver; a larger panel shows the whole report.
     QTest::newRow("800x480") << QSize(800, 480) << false << "printer-settings-report";
-    QTest::newRow("1280x1024")
-        << QSize(1280, 1024) << true << "printer-settings-report-1280x1024";
+    QTest::newRow("1280x1024") << QSize(1280, 1024) << true << "printer-settings-report-1280x1024";
 }
 
 void tst_printermodes::settingsReportScreenshot()

@@ -67,8 +67,7 @@ void tst_startup::argumentVector_data()
         << Entries{"panel", "-font", "unifont", "-platform", "offscreen"} << false;
     QTest::newRow("QT_QPA_PLATFORM wins over a swapped display")
         << QStringList{"panel", "Multi"} << true << QByteArray("vnc:size=800x480")
-        << Entries{"panel", "Multi", "-font", "unifont", "-platform", "vnc:size=800x480"}
-        << true;
+        << Entries{"panel", "Multi", "-font", "unifont", "-platform", "vnc:size=800x480"} << true;
     QTest::newRow("swapped display")
         << QStringList{"panel"} << true << QByteArray()
         << Entries{"panel", "-font", "unifont", "-platform", "linuxfb:fb=/dev/fb2"} << false;
@@ -106,18 +105,16 @@ void tst_startup::traceLines_data()
     QTest::addColumn<QStringList>("argv");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("no arguments")
-        << QStringList{"/usr/bin/panel"}
-        << QStringList{"new_argv= \"/usr/bin/panel\" ", "new_argv= \"-font\" ",
-                       "new_argv= \"unifont\" ", "new_argv= \"-platform\" "};
-    QTest::newRow("two arguments")
-        << QStringList{"panel", "a", "b"}
-        << QStringList{"new_argv= \"panel\" ", "new_argv= \"a\" ", "new_argv= \"b\" ",
-                       "new_argv= \"-font\" "};
-    QTest::newRow("three arguments")
-        << QStringList{"panel", "a", "b", "c", "d"}
-        << QStringList{"new_argv= \"panel\" ", "new_argv= \"a\" ", "new_argv= \"b\" ",
-                       "new_argv= \"c\" "};
+    QTest::newRow("no arguments") << QStringList{"/usr/bin/panel"}
+                                  << QStringList{"new_argv= \"/usr/bin/panel\" ",
+                                                 "new_argv= \"-font\" ", "new_argv= \"unifont\" ",
+                                                 "new_argv= \"-platform\" "};
+    QTest::newRow("two arguments") << QStringList{"panel", "a", "b"}
+                                   << QStringList{"new_argv= \"panel\" ", "new_argv= \"a\" ",
+                                                  "new_argv= \"b\" ", "new_argv= \"-font\" "};
+    QTest::newRow("three arguments") << QStringList{"panel", "a", "b", "c", "d"}
+                                     << QStringList{"new_argv= \"panel\" ", "new_argv= \"a\" ",
+                                                    "new_argv= \"b\" ", "new_argv= \"c\" "};
 }
 
 void tst_startup::traceLines()
@@ -145,8 +142,7 @@ void tst_startup::bootFlags_data()
     QTest::newRow("swap") << QByteArray("quiet DISPLAY_SWAP rw\n") << true << false;
     QTest::newRow("double touch") << QByteArray("DOUBLE_TOUCHSCREEN\n") << false << true;
     QTest::newRow("both") << QByteArray("DOUBLE_TOUCHSCREEN=1 xDISPLAY_SWAPx") << true << true;
-    QTest::newRow("lower case") << QByteArray("display_swap double_touchscreen") << false
-                                << false;
+    QTest::newRow("lower case") << QByteArray("display_swap double_touchscreen") << false << false;
 }
 
 void tst_startup::bootFlags()
@@ -223,11 +219,9 @@ void tst_startup::systemRoot_data()
     QTest::newRow("trailing slash") << (tmp + "/").toLocal8Bit() << true << true << tmp;
     QTest::newRow("relative") << QByteArray("sysroot") << true << false << QString();
     QTest::newRow("empty") << QByteArray() << true << false << QString();
-    QTest::newRow("missing") << (tmp + "/nothing-here").toLocal8Bit() << true << false
-                             << QString();
+    QTest::newRow("missing") << (tmp + "/nothing-here").toLocal8Bit() << true << false << QString();
     QTest::newRow("a blank") << QByteArray("/tmp/a b") << true << false << QString();
-    QTest::newRow("shell characters") << QByteArray("/tmp;rm -rf x") << true << false
-                                      << QString();
+    QTest::newRow("shell characters") << QByteArray("/tmp;rm -rf x") << true << false << QString();
     QTest::newRow("a quote") << QByteArray("/tmp/\"x") << true << false << QString();
 }
 
@@ -254,8 +248,8 @@ void tst_startup::programRefusesBadStart_data()
 
     QTest::newRow("bad page") << QStringList{"--page=settings"} << QByteArray()
                               << "backup, printer or start";
-    QTest::newRow("relative sysroot") << QStringList() << QByteArray("relative/root")
-                                      << "PANEL_SYSROOT";
+    QTest::newRow("relative sysroot")
+        << QStringList() << QByteArray("relative/root") << "PANEL_SYSROOT";
 }
 
 void tst_startup::programRefusesBadStart()
