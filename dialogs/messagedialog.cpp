@@ -62,8 +62,9 @@ int messagedialog::warning(QWidget *parent, const QString &title, const QString 
 {
     auto *dialog = new messagedialog(title, text, parent, cancelText, confirmText, false);
     dialog->setFont(QFont(QStringLiteral("DejaVu Sans"), 30));
-    // Tied to the dialog so that it dies with it when a button ends the box first.
-    QTimer::singleShot(3456, dialog, &QDialog::accept);
+    // Tied to the dialog so that it dies with it when a button ends the box first. Precise,
+    // as timers were before Qt 5: a coarse one may close the box up to 5 % early.
+    QTimer::singleShot(3456, Qt::PreciseTimer, dialog, &QDialog::accept);
     const int result = dialog->exec();
     delete dialog;
     return result;

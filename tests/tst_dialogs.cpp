@@ -434,7 +434,7 @@ void tst_Dialogs::warningClosesItself()
 
     QVERIFY(watch.seen);
     QCOMPARE(returned, int(QDialog::Accepted));
-    QVERIFY2(elapsed >= 3400, qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed >= 3456, qPrintable(QString::number(elapsed)));
     QCOMPARE(watch.geometry, messagedialog::geometryFor(screenSize(), false));
     QVERIFY(openMessageDialogs().isEmpty());
 }
