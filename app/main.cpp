@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QDebug>
-#include <QFont>
 
 #include <cstdio>
 #include <cstring>
@@ -39,8 +38,7 @@ int main(int argc, char **argv)
 
     QApplication app(newArgc, newArgv);
     // Qt 5 and 6 already read tr() texts and 8-bit literals as UTF-8: no codec to install.
-    QFont font(QStringLiteral("DejaVu Sans"), 15);
-    QApplication::setFont(font);
+    installApplicationFont();
 
     MainWindow window;
     sendordertoprinter_test *panel = window.panel();

@@ -1,8 +1,10 @@
 #include "app/startup.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QRegularExpression>
 
 bool isDisplaySwaped = false;
@@ -58,6 +60,11 @@ QStringList toolkitTraceLines(const std::vector<QByteArray> &entries)
     for (std::size_t j = 0; j < 4 && j < entries.size(); ++j)
         lines << QStringLiteral("new_argv= \"%1\" ").arg(QString::fromLatin1(entries[j]));
     return lines;
+}
+
+void installApplicationFont()
+{
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
 }
 
 int startPageIndex(StartPage page)

@@ -30,6 +30,9 @@ ToolkitArguments buildToolkitArguments(int argc, const char *const *argv, bool d
 // The four start-up trace lines: the first four entries of the vector.
 QStringList toolkitTraceLines(const std::vector<QByteArray> &entries);
 
+// The program's font, "DejaVu Sans" 15 pt, for every widget.
+void installApplicationFont();
+
 enum class StartPage { Backup, Printer, Start };
 
 struct StartOptions

@@ -217,7 +217,7 @@ int main(int argc, char **argv)
         return 2;
 
     QApplication app(argc, argv);
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
+    installApplicationFont();
     MainWindow window;
     window.panel()->setSystemRoot(root.root);
     Session session(window.panel(), root.root, out);

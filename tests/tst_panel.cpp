@@ -1,3 +1,4 @@
+#include "app/startup.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include "testutil.h"
@@ -61,8 +62,7 @@ private:
 
 void tst_panel::initTestCase()
 {
-    // The application font that the program itself installs at start-up.
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
+    installApplicationFont();
 }
 
 void tst_panel::init()

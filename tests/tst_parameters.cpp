@@ -1,3 +1,4 @@
+#include "app/startup.h"
 #include "fakeprinterlink.h"
 #include "printerpage.h"
 
@@ -47,8 +48,7 @@ static const QString heatNote = QString::fromUtf8(
 
 void tst_parameters::initTestCase()
 {
-    // The application font that the program itself installs at start-up.
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
+    installApplicationFont();
 }
 
 void tst_parameters::init()

@@ -1,3 +1,4 @@
+#include "app/startup.h"
 #include "printerpage.h"
 #include "printersimprocess.h"
 #include "testutil.h"
@@ -33,7 +34,7 @@ static const char *const Buttons[] = {"have_paper_reset", "have_or_not_paper", "
 
 void tst_printere2e::initTestCase()
 {
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
+    installApplicationFont();
 }
 
 void tst_printere2e::cleanup()

@@ -1,3 +1,4 @@
+#include "app/startup.h"
 #include "fakeprinterlink.h"
 #include "printerpage.h"
 #include "testutil.h"
@@ -70,8 +71,7 @@ static const QString referenceReport = QStringLiteral("Paper Type:Label\n"
 
 void tst_printermodes::initTestCase()
 {
-    // The application font that the program itself installs at start-up.
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
+    installApplicationFont();
 }
 
 void tst_printermodes::init()

@@ -1,3 +1,4 @@
+#include "app/startup.h"
 #include "printerpage.h"
 #include "printersimprocess.h"
 #include "testutil.h"
@@ -25,7 +26,7 @@ private:
 
 void tst_printerpagee2e::initTestCase()
 {
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
+    installApplicationFont();
 }
 
 void tst_printerpagee2e::init()

@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -30,6 +31,7 @@ private slots:
     void programRefusesBadStart_data();
     void programRefusesBadStart();
     void mainWindowOpensPanel();
+    void applicationFont();
 
 private:
     QTemporaryDir m_dir;
@@ -297,6 +299,17 @@ void tst_startup::mainWindowOpensPanel()
     QVERIFY(panel->isVisible());
     delete window.panel();
     delete panel;
+}
+
+void tst_startup::applicationFont()
+{
+    installApplicationFont();
+    QCOMPARE(QApplication::font().family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(QApplication::font().pointSize(), 15);
+    QVERIFY(!QApplication::font().bold());
+    QVERIFY(!QApplication::font().italic());
+    QPushButton button;
+    QCOMPARE(button.font().family(), QStringLiteral("DejaVu Sans"));
 }
 
 QTEST_MAIN(tst_startup)

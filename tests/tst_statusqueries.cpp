@@ -1,3 +1,4 @@
+#include "app/startup.h"
 #include "fakeprinterlink.h"
 #include "printerpage.h"
 
@@ -58,7 +59,7 @@ tst_statusqueries::Query tst_statusqueries::query(const QByteArray &button)
 
 void tst_statusqueries::initTestCase()
 {
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 15));
+    installApplicationFont();
 }
 
 void tst_statusqueries::init()
