@@ -50,11 +50,6 @@ int sendordertoprinter_test::runCommand(const QByteArray &commandLine)
     return m_runner->run(commandLine);
 }
 
-QString sendordertoprinter_test::rooted(const QString &path) const
-{
-    return m_systemRoot + path;
-}
-
 bool sendordertoprinter_test::runStep(const QByteArray &commandLine, const QString &wantedFolder)
 {
     if (runCommand(commandLine) == 0)

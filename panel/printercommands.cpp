@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <iterator>
+
 ParameterFields valueToFields(qint64 value, FieldLayout layout)
 {
     // A negative value is written as its 64-bit two's complement, which is always too long.
@@ -138,4 +140,38 @@ QString settingsReport(const QStringList &reply)
     for (int i = 0; i < 10; ++i)
         lines.append(panelTr(labels[i]) + values[i]);
     return lines.join(QLatin1Char('\n'));
+}
+
+static const char *const parameterDescriptions[] = {
+    PANEL_NOOP("Paramter Name: Start Position\nRange: [0-400], 100 = 6mm\nExplanation: Start "
+               "position to the top of the label.\nDefault: 0\nCaution: Please input a "
+               "reasonable value for small labels."),
+    PANEL_NOOP("Parameter Name: Heating Level\nRange: [1-8]\nExplanation: Printer's heating "
+               "level. Increase as level increase.\nDefault: 2"),
+    PANEL_NOOP("Parameter Name: Printing Speed\nRange: [1-8]\nExplanation: Printing speed. "
+               "Increase as level increases.\nDefault: 2"),
+    PANEL_NOOP("Parameter Name: Pull Back Distance\nRange: [1-40] 100 = 6mm\nExplanation: Paper "
+               "will be pulled back a certain distance before printing.It will automatically "
+               "feed extra distance of 60.\nDefault: 0"),
+    PANEL_NOOP("Parameter Name: Extra Feed Distance\nRange: [0-255] 100=6mm\nExplanation: Extra "
+               "feed length after printing.\nDefault: 0"),
+    PANEL_NOOP("Name: Right printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
+               "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
+               "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
+    PANEL_NOOP("Name: Center printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
+               "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
+               "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
+    PANEL_NOOP("Name: Left printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
+               "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
+               "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
+    PANEL_NOOP("Name: Internal Sensor Threshold.\nDefault  ：15000.\nExplanation: The threshold "
+               "between the index change of between paper and gap.\nNote: The value may have "
+               "great effect in printing."),
+};
+
+const char *parameterDescription(int index)
+{
+    if (index < 0 || index >= int(std::size(parameterDescriptions)))
+        return nullptr;
+    return parameterDescriptions[index];
 }

@@ -59,4 +59,8 @@ int hexField(const QString &text);
 // The ten-line report of the printer's answer to the settings query.
 QString settingsReport(const QStringList &reply);
 
+// The description of selector item 0 to 8, untranslated (context "sendordertoprinter_test");
+// nullptr for any other index.
+const char *parameterDescription(int index);
+
 #endif

@@ -2,6 +2,7 @@
 #include "ui_sendordertoprinter_test.h"
 
 #include "app/shellcommand.h"
+#include "panel/printercommands.h"
 #include "panel/serialprinterlink.h"
 
 #include <QDebug>
@@ -15,10 +16,7 @@ sendordertoprinter_test::sendordertoprinter_test(QWidget *parent)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::FramelessWindowHint);
-    ui->textEdit_2->setText(
-        tr("Paramter Name: Start Position\nRange: [0-400], 100 = 6mm\nExplanation: Start "
-           "position to the top of the label.\nDefault: 0\nCaution: Please input a reasonable "
-           "value for small labels."));
+    ui->textEdit_2->setText(tr(parameterDescription(0)));
     ui->textEdit->setReadOnly(true);
     ui->textEdit_2->setReadOnly(true);
     ui->print_format->setText(QStringLiteral("Test\nMethod:1"));

@@ -81,7 +81,6 @@ private:
     void setPrinterMode(const QString &command, const QString &code, const QString &value,
                         const QString &confirmed, const QString &description);
     int runCommand(const QByteArray &commandLine);
-    QString rooted(const QString &path) const;
     bool runStep(const QByteArray &commandLine, const QString &wantedFolder = QString());
     bool copyEntry(const QString &sourcePath, const QString &target);
     bool backupSetComplete() const;

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 #include <unistd.h>
 
 // A temporary folder that stands for the device's "/": opt/, mnt/usb/ and dev/. The stick
@@ -81,6 +83,18 @@ private:
     QTemporaryDir m_dir;
     bool m_mounted = false;
 };
+
+// A shown panel whose maintenance paths all lie below the temporary root; runner nullptr
+// keeps the real shell.
+inline std::unique_ptr<sendordertoprinter_test> makeRootedPanel(const TestSystemRoot &root,
+                                                                CommandRunner *runner = nullptr)
+{
+    auto panel = std::make_unique<sendordertoprinter_test>();
+    panel->setCommandRunner(runner);
+    panel->setSystemRoot(root.path());
+    panel->show();
+    return panel;
+}
 
 // Every click on the backup page goes through here: the machine's own root is never a
 // place for a maintenance action, whatever a test got wrong.

@@ -218,9 +218,7 @@ void tst_maintenance_mariadb::init()
     QVERIFY(m_root->plugNode());
     QVERIFY(m_root->mountStick());
     fillDevice();
-    m_panel = std::make_unique<sendordertoprinter_test>();
-    m_panel->setSystemRoot(m_root->path());
-    m_panel->show();
+    m_panel = makeRootedPanel(*m_root);
 }
 
 void tst_maintenance_mariadb::cleanup()

@@ -48,10 +48,7 @@ void tst_treecopy::init()
     QVERIFY(m_root->isValid());
     m_runner.lines.clear();
     m_runner.onRun = nullptr;
-    m_panel = std::make_unique<sendordertoprinter_test>();
-    m_panel->setCommandRunner(&m_runner);
-    m_panel->setSystemRoot(m_root->path());
-    m_panel->show();
+    m_panel = makeRootedPanel(*m_root, &m_runner);
 }
 
 void tst_treecopy::cleanup()
