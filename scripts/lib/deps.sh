@@ -20,7 +20,9 @@ install_deps() {
     echo "Installing: ${missing[*]}"
     local sudo=()
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    # Another apt run (a second checkout, an unattended upgrade) may hold the lock: wait.
+    local wait=(-o DPkg::Lock::Timeout=1800)
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" update -q
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -q --no-install-recommends "${missing[@]}"
+        apt-get "${wait[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
