@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -50,9 +51,21 @@ QString diskNode(const QString &root, char letter)
     return root + QLatin1String("/dev/sd") + QLatin1Char(letter);
 }
 
+QByteArray shellArgument(const QString &path)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._-]+$"));
+    const QByteArray bytes = QFile::encodeName(path);
+    if (plain.match(path).hasMatch() && !path.startsWith(QLatin1Char('-')))
+        return bytes;
+    QByteArray quoted = bytes;
+    quoted.replace('\'', "'\\''");
+    return '\'' + quoted + '\'';
+}
+
 QByteArray clearPathCommand(const QString &path)
 {
-    return (QLatin1String("rm  -rf ") + path + QLatin1String("/*")).toLatin1();
+    // The glob stays outside the quotes: it is what empties the folder.
+    return "rm  -rf " + shellArgument(path) + "/*";
 }
 
 QByteArray syncCommand()
@@ -62,30 +75,29 @@ QByteArray syncCommand()
 
 QByteArray makeBackupFolderCommand(const QString &root)
 {
-    return (QLatin1String("mkdir ") + backupFolder(root)).toLatin1();
+    return "mkdir " + shellArgument(backupFolder(root));
 }
 
 QByteArray makeBackupOptFolderCommand(const QString &root)
 {
-    return (QLatin1String("mkdir ") + backupOptFolder(root)).toLatin1();
+    return "mkdir " + shellArgument(backupOptFolder(root));
 }
 
 QByteArray dumpCommand(const QString &root, const QString &database)
 {
-    const QString temp = dumpTempFile(root, database);
-    return QStringLiteral("mysqldump %1 > %2 && mv -f %2 %3")
-        .arg(database, temp, dumpFile(root, database))
-        .toLatin1();
+    const QByteArray temp = shellArgument(dumpTempFile(root, database));
+    return "mysqldump " + database.toLatin1() + " > " + temp + " && mv -f " + temp + ' ' +
+           shellArgument(dumpFile(root, database));
 }
 
 QByteArray removeOptCommand(const QString &root)
 {
-    return (QLatin1String("rm  -rf  ") + optFolder(root) + QLatin1String("  ")).toLatin1();
+    return "rm  -rf  " + shellArgument(optFolder(root)) + "  ";
 }
 
 QByteArray makeOptCommand(const QString &root)
 {
-    return (QLatin1String("mkdir  ") + optFolder(root) + QLatin1String(" ")).toLatin1();
+    return "mkdir  " + shellArgument(optFolder(root)) + ' ';
 }
 
 QByteArray dropDatabaseCommand(const QString &database)
@@ -100,12 +112,12 @@ QByteArray createDatabaseCommand(const QString &database)
 
 QByteArray loadDumpCommand(const QString &root, const QString &database)
 {
-    return QStringLiteral("mysql %1  <  %2").arg(database, dumpFile(root, database)).toLatin1();
+    return "mysql " + database.toLatin1() + "  <  " + shellArgument(dumpFile(root, database));
 }
 
 QByteArray removeAppFolderCommand(const QString &root)
 {
-    return (QLatin1String("rm -rf ") + appFolder(root) + QLatin1String("  ")).toLatin1();
+    return "rm -rf " + shellArgument(appFolder(root)) + "  ";
 }
 
 QByteArray clearSyncCommand()

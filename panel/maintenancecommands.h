@@ -21,6 +21,9 @@ QString dumpFile(const QString &root, const QString &database);
 QString dumpTempFile(const QString &root, const QString &database);
 QString diskNode(const QString &root, char letter); // <root>/dev/sd<letter>
 
+// `path` as one shell word: as it stands when it is plain, else in single quotes.
+QByteArray shellArgument(const QString &path);
+
 QByteArray clearPathCommand(const QString &path);
 QByteArray syncCommand();
 

@@ -108,6 +108,8 @@ private slots:
     void clearSaysWhatIsLeft();
     void runnerExitStatusOne();
     void runnerShellCannotStart();
+    void shellArgumentIsOneWord_data();
+    void shellArgumentIsOneWord();
 
 private:
     bool needStick();
@@ -480,6 +482,34 @@ void tst_maintenancecommands::runnerShellCannotStart()
     sigaction(SIGCHLD, &saved, nullptr);
     QVERIFY(status < 0);
     QCOMPARE(printed, QByteArray("Error!System :true error!"));
+}
+
+void tst_maintenancecommands::shellArgumentIsOneWord_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("plain") << QStringLiteral("/tmp/root-1/mnt/usb") << true;
+    QTest::newRow("blank") << QStringLiteral("/tmp/a b") << false;
+    QTest::newRow("quote") << QStringLiteral("/tmp/it's") << false;
+    QTest::newRow("newline") << QStringLiteral("/tmp/x\n; touch /tmp/y") << false;
+    QTest::newRow("dollar") << QStringLiteral("/tmp/$(id)`id`") << false;
+    QTest::newRow("glob") << QStringLiteral("/tmp/*") << false;
+    QTest::newRow("dash") << QStringLiteral("-rf") << false;
+    QTest::newRow("non-ascii") << QStringLiteral("/tmp/Stra\u00dfe") << false;
+}
+
+// The shell must see the path as one word, byte for byte, whatever it holds.
+void tst_maintenancecommands::shellArgumentIsOneWord()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, plain);
+    const QByteArray word = shellArgument(path);
+    QCOMPARE(word == QFile::encodeName(path), plain);
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"), QString::fromLocal8Bit("printf '%s|' " + word)});
+    QVERIFY(shell.waitForFinished());
+    QCOMPARE(shell.readAllStandardOutput(), QFile::encodeName(path) + '|');
 }
 
 QTEST_MAIN(tst_maintenancecommands)
