@@ -122,15 +122,15 @@ BackUp </source>
     </message>
     <message>
         <source>Right Location Heat Time</source>
-        <translation>右侧加热时间</translation>
+        <translation>右侧加热</translation>
     </message>
     <message>
         <source>Middle Location Heat Time</source>
-        <translation>中间加热时间</translation>
+        <translation>中间加热</translation>
     </message>
     <message>
         <source>Left Location Heat Time</source>
-        <translation>左侧加热时间</translation>
+        <translation>左侧加热</translation>
     </message>
     <message>
         <source>Opto Compare Value</source>
@@ -266,15 +266,15 @@ BackUp </source>
     </message>
     <message>
         <source>Left Location Heat Time:</source>
-        <translation>左侧加热时间：</translation>
+        <translation>左侧加热：</translation>
     </message>
     <message>
         <source>Middle Location Heat Time:</source>
-        <translation>中间加热时间：</translation>
+        <translation>中间加热：</translation>
     </message>
     <message>
         <source>Right Location Heat Time:</source>
-        <translation>右侧加热时间：</translation>
+        <translation>右侧加热：</translation>
     </message>
     <message>
         <source>Paramter Name: Start Position
