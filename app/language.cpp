@@ -44,13 +44,14 @@ LanguageOption parseLanguageOption(const QStringList &arguments)
             continue;
         const QString value = argument.mid(prefix.size());
         if (!languages.contains(value)) {
-            QStringList choices = languages;
-            const QString last = choices.takeLast();
+            QString choices = languages.last();
+            if (languages.size() > 1)
+                choices = languages.mid(0, languages.size() - 1).join(QLatin1String(", ")) +
+                          QLatin1String(" or ") + choices;
             option.ok = false;
             option.language.clear();
-            option.error = QStringLiteral("servicepanel: unknown language \"%1\"; "
-                                          "--lang= takes %2 or %3")
-                               .arg(value, choices.join(QLatin1String(", ")), last);
+            option.error = QStringLiteral("servicepanel: unknown language \"%1\"; --lang= takes %2")
+                               .arg(value, choices);
             return option;
         }
         option.language = value;

@@ -160,6 +160,11 @@ void tst_language::programChooses_data()
     QTest::newRow("LC_ALL over LC_MESSAGES")
         << QStringList{"LC_MESSAGES=C", "LC_ALL=zh_CN.UTF-8"} << QStringList()
         << "language: zh_CN (from the locale zh_CN)";
+    // LANGUAGE, the list of languages to prefer, counts unless the locale is C, as in gettext.
+    QTest::newRow("LANGUAGE") << QStringList{"LANG=en_US.UTF-8", "LANGUAGE=zh_CN:en"}
+                              << QStringList() << "language: zh_CN (from the locale zh_CN)";
+    QTest::newRow("LANGUAGE on a C device") << QStringList{"LANG=C", "LANGUAGE=zh_CN"}
+                                            << QStringList() << "language: en (from the locale C)";
     QTest::newRow("traditional") << QStringList{"LANG=zh_TW.UTF-8"} << QStringList()
                                  << "language: en (from the locale zh_TW)";
     QTest::newRow("--lang on a C device")
