@@ -1,3 +1,4 @@
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "panel/sendordertoprinter_test.h"
@@ -17,6 +18,11 @@ int main(int argc, char **argv)
     const StartOptions options = parseStartOptions(cmdLine);
     if (!options.ok) {
         std::fprintf(stderr, "%s\n", qPrintable(options.error));
+        return 2;
+    }
+    const LanguageOption language = parseLanguageOption(cmdLine);
+    if (!language.ok) {
+        std::fprintf(stderr, "%s\n", qPrintable(language.error));
         return 2;
     }
     const SystemRootCheck root =
@@ -39,6 +45,14 @@ int main(int argc, char **argv)
     QApplication app(newArgc, newArgv);
     // Qt 5 and 6 already read tr() texts and 8-bit literals as UTF-8: no codec to install.
     installApplicationFont();
+
+    const QString chosen = chooseLanguage(language, QLocale::system());
+    const QString reason = language.language.isEmpty()
+                               ? QLatin1String("the locale ") + QLocale::system().name()
+                               : QStringLiteral("--lang");
+    qDebug("language: %s (from %s)", qPrintable(chosen), qPrintable(reason));
+    if (!installLanguage(chosen))
+        qWarning("language: the translation %s cannot be loaded: English", qPrintable(chosen));
 
     MainWindow window;
     sendordertoprinter_test *panel = window.panel();

@@ -35,14 +35,17 @@ bool isNoAnswer(const QStringList &reply)
     return reply.isEmpty() || (reply.size() == 1 && reply.first().isEmpty());
 }
 
-#define PANEL_NOOP(text) QT_TRANSLATE_NOOP("sendordertoprinter_test", text)
-
 static const ParameterRule parameterRules[] = {
-    {"f3", FieldLayout::ValueSecond, 0, 400, PANEL_NOOP("Start Position")},
-    {"fa", FieldLayout::ValueFirst, 1, 10, PANEL_NOOP("Heating Level")},
-    {"f7", FieldLayout::ValueFirst, 1, 3, PANEL_NOOP("Speed Level")},
-    {"f8", FieldLayout::ValueFirst, 0, 255, PANEL_NOOP("Roll Back Distance")},
-    {"f9", FieldLayout::ValueFirst, 0, 255, PANEL_NOOP("Extra Feed")},
+    {"f3", FieldLayout::ValueSecond, 0, 400,
+     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Start Position")},
+    {"fa", FieldLayout::ValueFirst, 1, 10,
+     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Heating Level")},
+    {"f7", FieldLayout::ValueFirst, 1, 3,
+     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Speed Level")},
+    {"f8", FieldLayout::ValueFirst, 0, 255,
+     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Roll Back Distance")},
+    {"f9", FieldLayout::ValueFirst, 0, 255,
+     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Extra Feed")},
 };
 
 const ParameterRule *parameterRule(const QString &code)
@@ -107,28 +110,30 @@ static QString modeText(const QString &field, const char *zero, const char *one)
         return panelTr(one);
     if (field == QLatin1String("0"))
         return panelTr(zero);
-    return panelTr(PANEL_NOOP("Please Check Issue"));
+    return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "Please Check Issue"));
 }
 
 QString settingsReport(const QStringList &reply)
 {
     static const char *const labels[] = {
-        PANEL_NOOP("Paper Type:"),
-        PANEL_NOOP("start Print Location:"),
-        PANEL_NOOP("Opto Compare Value:"),
-        PANEL_NOOP("Back Paper Status:"),
-        PANEL_NOOP("Pull Back Distance:"),
-        PANEL_NOOP("Extra Feed Distance:"),
-        PANEL_NOOP("Heating Level:"),
-        PANEL_NOOP("Left Location Heat Time:"),
-        PANEL_NOOP("Middle Location Heat Time:"),
-        PANEL_NOOP("Right Location Heat Time:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Paper Type:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "start Print Location:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Opto Compare Value:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Back Paper Status:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Pull Back Distance:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Extra Feed Distance:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Heating Level:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Left Location Heat Time:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Middle Location Heat Time:"),
+        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Right Location Heat Time:"),
     };
     const QString values[] = {
-        modeText(reply.value(1), PANEL_NOOP("Label"), PANEL_NOOP("Receipt")),
+        modeText(reply.value(1), QT_TRANSLATE_NOOP("sendordertoprinter_test", "Label"),
+                 QT_TRANSLATE_NOOP("sendordertoprinter_test", "Receipt")),
         QString::number(hexField(reply.value(2) + reply.value(3))),
         QString::number(hexField(reply.value(4) + reply.value(5))),
-        modeText(reply.value(6), PANEL_NOOP("Back Paper"), PANEL_NOOP("No Back Paper")),
+        modeText(reply.value(6), QT_TRANSLATE_NOOP("sendordertoprinter_test", "Back Paper"),
+                 QT_TRANSLATE_NOOP("sendordertoprinter_test", "No Back Paper")),
         QString::number(hexField(reply.value(8))),
         QString::number(hexField(reply.value(9))),
         QString::number(hexField(reply.value(10))),
@@ -143,30 +148,46 @@ QString settingsReport(const QStringList &reply)
 }
 
 static const char *const parameterDescriptions[] = {
-    PANEL_NOOP("Paramter Name: Start Position\nRange: [0-400], 100 = 6mm\nExplanation: Start "
-               "position to the top of the label.\nDefault: 0\nCaution: Please input a "
-               "reasonable value for small labels."),
-    PANEL_NOOP("Parameter Name: Heating Level\nRange: [1-8]\nExplanation: Printer's heating "
-               "level. Increase as level increase.\nDefault: 2"),
-    PANEL_NOOP("Parameter Name: Printing Speed\nRange: [1-8]\nExplanation: Printing speed. "
-               "Increase as level increases.\nDefault: 2"),
-    PANEL_NOOP("Parameter Name: Pull Back Distance\nRange: [1-40] 100 = 6mm\nExplanation: Paper "
-               "will be pulled back a certain distance before printing.It will automatically "
-               "feed extra distance of 60.\nDefault: 0"),
-    PANEL_NOOP("Parameter Name: Extra Feed Distance\nRange: [0-255] 100=6mm\nExplanation: Extra "
-               "feed length after printing.\nDefault: 0"),
-    PANEL_NOOP("Name: Right printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
-               "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
-               "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
-    PANEL_NOOP("Name: Center printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
-               "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
-               "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
-    PANEL_NOOP("Name: Left printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
-               "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
-               "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
-    PANEL_NOOP("Name: Internal Sensor Threshold.\nDefault  ：15000.\nExplanation: The threshold "
-               "between the index change of between paper and gap.\nNote: The value may have "
-               "great effect in printing."),
+    QT_TRANSLATE_NOOP(
+        "sendordertoprinter_test",
+        "Paramter Name: Start Position\nRange: [0-400], 100 = 6mm\nExplanation: Start "
+        "position to the top of the label.\nDefault: 0\nCaution: Please input a "
+        "reasonable value for small labels."),
+    QT_TRANSLATE_NOOP("sendordertoprinter_test",
+                      "Parameter Name: Heating Level\nRange: [1-8]\nExplanation: Printer's heating "
+                      "level. Increase as level increase.\nDefault: 2"),
+    QT_TRANSLATE_NOOP("sendordertoprinter_test",
+                      "Parameter Name: Printing Speed\nRange: [1-8]\nExplanation: Printing speed. "
+                      "Increase as level increases.\nDefault: 2"),
+    QT_TRANSLATE_NOOP(
+        "sendordertoprinter_test",
+        "Parameter Name: Pull Back Distance\nRange: [1-40] 100 = 6mm\nExplanation: Paper "
+        "will be pulled back a certain distance before printing.It will automatically "
+        "feed extra distance of 60.\nDefault: 0"),
+    QT_TRANSLATE_NOOP(
+        "sendordertoprinter_test",
+        "Parameter Name: Extra Feed Distance\nRange: [0-255] 100=6mm\nExplanation: Extra "
+        "feed length after printing.\nDefault: 0"),
+    QT_TRANSLATE_NOOP(
+        "sendordertoprinter_test",
+        "Name: Right printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
+        "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
+        "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
+    QT_TRANSLATE_NOOP(
+        "sendordertoprinter_test",
+        "Name: Center printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
+        "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
+        "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
+    QT_TRANSLATE_NOOP(
+        "sendordertoprinter_test",
+        "Name: Left printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
+        "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
+        "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
+    QT_TRANSLATE_NOOP(
+        "sendordertoprinter_test",
+        "Name: Internal Sensor Threshold.\nDefault  ：15000.\nExplanation: The threshold "
+        "between the index change of between paper and gap.\nNote: The value may have "
+        "great effect in printing."),
 };
 
 const char *parameterDescription(int index)

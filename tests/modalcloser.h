@@ -21,6 +21,7 @@ public:
         QString title;
         QString text;
         bool onlyOk = false; // a single OK button
+        QStringList buttons; // their captions
     };
 
     ModalCloser()
@@ -50,6 +51,8 @@ private:
         seen.title = box->windowTitle();
         seen.text = box->text();
         seen.onlyOk = box->buttons().size() == 1 && box->button(QMessageBox::Ok);
+        for (const QAbstractButton *button : box->buttons())
+            seen.buttons << button->text();
         boxes << seen;
         QAbstractButton *ok = box->button(QMessageBox::Ok);
         if (!ok && !box->buttons().isEmpty())

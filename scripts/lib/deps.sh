@@ -9,6 +9,15 @@ PANEL_PACKAGES=(
     util-linux procps python3
 )
 
+# The translations: lupdate and lrelease with CMake's LinguistTools for both Qt majors, Qt's
+# own translations (the message boxes' buttons), and a font with the Chinese glyphs that
+# "DejaVu Sans" lacks, found by fontconfig's fallback.
+PANEL_PACKAGES+=(
+    qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
+    qttools5-dev qttools5-dev-tools qttranslations5-l10n
+    fonts-wqy-microhei
+)
+
 install_deps() {
     local missing=() pkg
     for pkg in "${PANEL_PACKAGES[@]}"; do
