@@ -26,3 +26,7 @@ install_deps() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
         apt-get "${wait[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
+
+# --- Debian packages and cross builds (scripts/package) ---
+# X for the test of drawing on xcb.
+PANEL_PACKAGES+=(xvfb x11-xserver-utils)
