@@ -15,7 +15,8 @@
 // The panel drawn as the device draws it: one point is one pixel and the device-pixel ratio
 // is 1, on whatever platform QT_QPA_PLATFORM names. CTest runs this on several platforms;
 // a run where the user sizes the drawing names what it expects in PANEL_EXPECT_DPI and
-// PANEL_EXPECT_DPR (72 and 1 otherwise).
+// PANEL_EXPECT_DPR (72 and 1 otherwise); PANEL_EXPECT_DPI=qt takes the dpi Qt chose, which
+// differs between Qt 5 and 6 under a scale factor.
 class tst_devicescale : public QObject
 {
     Q_OBJECT
@@ -44,7 +45,9 @@ bool tst_devicescale::s_drawnAsDevice = false;
 void tst_devicescale::initTestCase()
 {
     bool ok = true;
-    if (qEnvironmentVariableIsSet("PANEL_EXPECT_DPI"))
+    if (qEnvironmentVariable("PANEL_EXPECT_DPI") == QLatin1String("qt"))
+        m_expectedDpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+    else if (qEnvironmentVariableIsSet("PANEL_EXPECT_DPI"))
         m_expectedDpi = qEnvironmentVariable("PANEL_EXPECT_DPI").toDouble(&ok);
     QVERIFY(ok);
     if (qEnvironmentVariableIsSet("PANEL_EXPECT_DPR"))
