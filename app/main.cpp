@@ -42,6 +42,9 @@ int main(int argc, char **argv)
     for (const QString &line : toolkitTraceLines(toolkit.entries))
         qDebug("%s", qPrintable(line));
 
+    // The toolkit takes the last "-platform" of the vector: the one appended above.
+    drawAsDevice(toolkit.entries.back());
+
     QApplication app(newArgc, newArgv);
     // Qt 5 and 6 already read tr() texts and 8-bit literals as UTF-8: no codec to install.
     installApplicationFont();

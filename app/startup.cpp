@@ -133,3 +133,27 @@ SystemRootCheck checkSystemRoot(const QByteArray &value, bool isSet)
     check.root = cleaned;
     return check;
 }
+
+bool userSizesDrawing(const QByteArray &platformSpec)
+{
+    for (const char *name :
+         {"QT_FONT_DPI", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_USE_PHYSICAL_DPI"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    }
+    // The platform's options follow its name, each after a colon.
+    const QList<QByteArray> options = platformSpec.split(':');
+    for (int i = 1; i < options.size(); ++i) {
+        if (options.at(i).startsWith("mmsize="))
+            return true;
+    }
+    return false;
+}
+
+bool drawAsDevice(const QByteArray &platformSpec)
+{
+    if (userSizesDrawing(platformSpec))
+        return false;
+    qputenv("QT_FONT_DPI", "72");
+    return true;
+}

@@ -59,4 +59,15 @@ struct SystemRootCheck
 // since it is pasted into shell command lines. Unset means the device's own root ("").
 SystemRootCheck checkSystemRoot(const QByteArray &value, bool isSet);
 
+// Drawing as the device draws. Qt 4's framebuffer driver drew one point as one pixel
+// (72 dpi) and the form's point sizes are made for that; Qt 5 and 6 assume 96 or 100 dpi.
+// The user sizes the drawing when QT_FONT_DPI, QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS or
+// QT_USE_PHYSICAL_DPI is set (not empty), or the platform specification holds "mmsize=".
+bool userSizesDrawing(const QByteArray &platformSpec);
+
+// Unless the user sizes the drawing, sets QT_FONT_DPI to 72 for the toolkit about to
+// start: every platform honours it, for fonts, at a device-pixel ratio of 1. Call it
+// before the application object exists. Returns whether it set the variable.
+bool drawAsDevice(const QByteArray &platformSpec);
+
 #endif

@@ -2,9 +2,10 @@
 #define PRINTERSIMPROCESS_H
 
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include "ownprogram.h"
 
 // One printer simulator (tools/printersim) for a test or a benchmark: started as a child
 // process and stopped through that process only. Every frame it receives goes to a log
@@ -12,7 +13,7 @@
 class PrinterSimProcess
 {
 public:
-    PrinterSimProcess() { m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel); }
+    PrinterSimProcess() = default;
     ~PrinterSimProcess() { stop(); }
 
     // Starts the simulator with these options and an empty log; false when it does not
@@ -21,41 +22,20 @@ public:
     {
         stop();
         QFile::remove(logPath());
-        m_process.start(QStringLiteral(PRINTERSIM_EXE),
-                        QStringList(options) << QStringLiteral("--log") << logPath());
-        if (!m_process.waitForStarted(5000))
+        if (!m_process.start(QStringLiteral(PRINTERSIM_EXE),
+                             QStringList(options) << QStringLiteral("--log") << logPath()))
             return false;
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(5000))
-                return false;
-        }
-        m_portPath = QString::fromLocal8Bit(m_process.readLine().trimmed());
+        m_portPath = QString::fromLocal8Bit(m_process.waitForFirstLine(10000).trimmed());
         return !m_portPath.isEmpty();
     }
 
     // SIGTERM: the simulator removes its link and exits.
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+    void stop() { m_process.terminate(); }
 
     // SIGKILL: the printer vanishes without a word, its link left behind.
-    void kill()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    void kill() { m_process.kill(); }
 
     QString portPath() const { return m_portPath; }
-    QProcess &process() { return m_process; }
     // A path in the simulator's own temporary folder, such as a place for --link.
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
     QString logPath() const { return m_dir.filePath(QStringLiteral("frames.log")); }
@@ -71,7 +51,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_process;
+    OwnProgram m_process{OwnProgram::ForwardErrors};
     QString m_portPath;
 };
 

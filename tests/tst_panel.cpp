@@ -18,6 +18,10 @@ class tst_panel : public QObject
 {
     Q_OBJECT
 
+public:
+    // The pictures show the panel as the device draws it.
+    static void initMain() { drawAsDevice(qgetenv("QT_QPA_PLATFORM")); }
+
 private slots:
     void initTestCase();
     void init();

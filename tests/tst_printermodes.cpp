@@ -17,6 +17,10 @@ class tst_printermodes : public QObject
 {
     Q_OBJECT
 
+public:
+    // The pictures show the panel as the device draws it.
+    static void initMain() { drawAsDevice(qgetenv("QT_QPA_PLATFORM")); }
+
 private slots:
     void initTestCase();
     void init();

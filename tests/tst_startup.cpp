@@ -2,8 +2,9 @@
 #include "app/startup.h"
 #include "panel/sendordertoprinter_test.h"
 
+#include "ownprogram.h"
+
 #include <QGuiApplication>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -260,15 +261,14 @@ void tst_startup::programRefusesBadStart()
     QFETCH(QByteArray, sysroot);
     QFETCH(QString, message);
 
-    QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     if (!sysroot.isEmpty())
         environment.insert(QStringLiteral("PANEL_SYSROOT"), QString::fromLocal8Bit(sysroot));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(SERVICEPANEL_EXE), arguments);
+    OwnProgram program;
+    QVERIFY(program.start(QStringLiteral(SERVICEPANEL_EXE), arguments, environment));
     QVERIFY(program.waitForFinished(30000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY(program.exitedNormally());
     QCOMPARE(program.exitCode(), 2);
     const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
     QCOMPARE(errors.count(QLatin1Char('\n')), 1);

@@ -35,3 +35,55 @@ install_deps() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
         apt-get "${wait[@]}" install -y -q --no-install-recommends "${missing[@]}"
 }
+
+# --- Debian packages and cross builds (scripts/package) ---
+# X for the test of drawing on xcb.
+PANEL_PACKAGES+=(xvfb x11-xserver-utils)
+# Making and checking the .deb files, and running other architectures' programs.
+PANEL_PACKAGING_PACKAGES=(dpkg-dev file lintian qemu-user-static)
+# Libraries a cross build needs for its architecture: each is installed as NAME:ARCH.
+PANEL_CROSS_LIBRARIES=(
+    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
+    libarchive-dev
+)
+
+# install_missing PACKAGE... installs those of the packages that are not installed yet.
+install_missing() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    local wait=(-o DPkg::Lock::Timeout=1800)
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" update -q
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get "${wait[@]}" install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# install_package_deps ARCH installs what scripts/package needs to build and check the
+# packages for ARCH: for another architecture, Debian's cross toolchain and the libraries
+# of that architecture (multiarch, added to dpkg first when missing).
+install_package_deps() {
+    local arch=$1 native
+    native=$(dpkg --print-architecture)
+    local packages=("${PANEL_PACKAGING_PACKAGES[@]}")
+    if [ "$arch" != "$native" ]; then
+        if ! { echo "$native"; dpkg --print-foreign-architectures; } | grep -qx "$arch"; then
+            local sudo=()
+            [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+            echo "Adding the architecture $arch to dpkg"
+            "${sudo[@]}" dpkg --add-architecture "$arch"
+        fi
+        packages+=("crossbuild-essential-$arch")
+        local library
+        for library in "${PANEL_CROSS_LIBRARIES[@]}"; do
+            packages+=("$library:$arch")
+        done
+    fi
+    install_missing "${packages[@]}"
+}
