@@ -40,7 +40,7 @@ bool pathTaken(const QString &path, struct stat *info)
 
 } // namespace
 
-int sendordertoprinter_test::runCommand(const QByteArray &commandLine)
+CommandResult sendordertoprinter_test::runCommand(const QByteArray &commandLine)
 {
     if (!m_runner) {
         if (!m_systemRunner)
@@ -50,13 +50,24 @@ int sendordertoprinter_test::runCommand(const QByteArray &commandLine)
     return m_runner->run(commandLine);
 }
 
+QString sendordertoprinter_test::failureLine(const QByteArray &commandLine,
+                                             const CommandResult &result)
+{
+    const QString line = QString::fromLatin1(commandLine);
+    // A plain exit status adds nothing to the command; a stop at the time limit does.
+    if (result.outcome == CommandResult::Outcome::Exited)
+        return line;
+    return tr("%1: %2").arg(line, result.reason());
+}
+
 bool sendordertoprinter_test::runStep(const QByteArray &commandLine, const QString &wantedFolder)
 {
-    if (runCommand(commandLine) == 0)
+    const CommandResult result = runCommand(commandLine);
+    if (result.succeeded())
         return true;
     if (!wantedFolder.isEmpty() && QFileInfo(wantedFolder).isDir())
         return true;
-    m_failures << QString::fromLatin1(commandLine);
+    m_failures << failureLine(commandLine, result);
     return false;
 }
 
@@ -250,7 +261,7 @@ void sendordertoprinter_test::on_btn_clear_clicked()
     const QString root = m_systemRoot;
     QStringList left;
     for (const QString &database : maintainedDatabases()) {
-        if (runCommand(dropDatabaseCommand(database)) != 0)
+        if (!runCommand(dropDatabaseCommand(database)).succeeded())
             left << tr("Database %1 not dropped").arg(database);
     }
     runCommand(removeAppFolderCommand(root));

@@ -12,6 +12,7 @@ class sendordertoprinter_test;
 }
 
 class CommandRunner;
+struct CommandResult;
 class PrinterLink;
 
 class sendordertoprinter_test : public QWidget
@@ -80,7 +81,9 @@ private:
     // Sends a mode command and confirms it when the printer echoes its code and value.
     void setPrinterMode(const QString &command, const QString &code, const QString &value,
                         const QString &confirmed, const QString &description);
-    int runCommand(const QByteArray &commandLine);
+    CommandResult runCommand(const QByteArray &commandLine);
+    // The box line for a command that failed: its line, and why when it did not simply exit.
+    static QString failureLine(const QByteArray &commandLine, const CommandResult &result);
     bool runStep(const QByteArray &commandLine, const QString &wantedFolder = QString());
     bool copyEntry(const QString &sourcePath, const QString &target);
     bool backupSetComplete() const;
