@@ -77,15 +77,13 @@ void tst_commandrunner::outcomes_data()
     QTest::newRow("ended by a signal")
         << QByteArray("kill -SEGV $$") << Outcome::Signalled << SIGSEGV << QString();
     QTest::newRow("redirections and chains")
-        << QByteArray("echo x > /dev/null && false || exit 4") << Outcome::Exited << 4
-        << QString();
+        << QByteArray("echo x > /dev/null && false || exit 4") << Outcome::Exited << 4 << QString();
     // A command that asks for input gets none instead of waiting for a keyboard.
     QTest::newRow("input is /dev/null")
-        << QByteArray("test \"$(readlink /proc/$$/fd/0)\" = /dev/null && cat")
-        << Outcome::Exited << 0 << QString();
-    QTest::newRow("own process group")
-        << QByteArray("test \"$(cut -d' ' -f5 /proc/$$/stat)\" = $$") << Outcome::Exited << 0
-        << QString();
+        << QByteArray("test \"$(readlink /proc/$$/fd/0)\" = /dev/null && cat") << Outcome::Exited
+        << 0 << QString();
+    QTest::newRow("own process group") << QByteArray("test \"$(cut -d' ' -f5 /proc/$$/stat)\" = $$")
+                                       << Outcome::Exited << 0 << QString();
 }
 
 void tst_commandrunner::outcomes()
@@ -136,8 +134,8 @@ void tst_commandrunner::wholeGroupIsStopped()
     QTemporaryDir dir;
     const QString pidFile = dir.filePath("child.pid");
     SystemCommandRunner runner(milliseconds(500), milliseconds(300));
-    const CommandResult result = runner.run(
-        "sleep 60 & echo $! > " + QFile::encodeName(pidFile) + "; trap '' TERM; wait");
+    const CommandResult result =
+        runner.run("sleep 60 & echo $! > " + QFile::encodeName(pidFile) + "; trap '' TERM; wait");
     QCOMPARE(result.outcome, Outcome::TimedOut);
     QVERIFY(QFile::exists(pidFile));
     QTRY_VERIFY(!processAlive(pidFile));
