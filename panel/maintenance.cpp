@@ -4,6 +4,7 @@
 
 #include "app/shellcommand.h"
 #include "dialogs/myprogressdialog.h"
+#include "maintenance/pathcheck.h"
 #include "panel/maintenancecommands.h"
 
 #include <QDir>
@@ -93,16 +94,23 @@ bool sendordertoprinter_test::getUDisk()
 
 int sendordertoprinter_test::mkPath(const QString &path)
 {
-    if (!QDir(path).exists())
-        QDir().mkpath(path);
-    return 0;
+    if (!checkMaintenancePath(path, m_systemRoot).ok)
+        return PathRefused;
+    if (QDir(path).exists())
+        return PathDone;
+    return QDir().mkpath(path) ? PathDone : PathFailed;
 }
 
 int sendordertoprinter_test::clrPath(const QString &path)
 {
-    if (QDir(path).exists())
-        runCommand(clearPathCommand(path));
-    return 0;
+    if (!checkMaintenancePath(path, m_systemRoot).ok)
+        return PathRefused;
+    const QFileInfo folder(path);
+    if (!folder.exists() && !folder.isSymLink())
+        return PathDone;
+    if (!folder.isDir())
+        return PathRefused;
+    return runCommand(clearPathCommand(path)).succeeded() ? PathDone : PathFailed;
 }
 
 // Copies one entry of the walk; false when the target did not end up as the source is.

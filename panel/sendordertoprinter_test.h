@@ -39,7 +39,12 @@ public:
     void getCurrSitCmd(QString code);
     void sendInsideOptoValue(QString code);
 
+    // What mkPath and clrPath did. A folder that clrPath finds missing holds nothing: done.
+    enum PathResult { PathDone = 0, PathRefused = -1, PathFailed = -2 };
+
     bool getUDisk();
+    // Each refuses (PathRefused) a path that is empty, relative, not clean, "/" once links are
+    // resolved, or outside the system root.
     int mkPath(const QString &path);
     int clrPath(const QString &path);
     bool copyDir(QWidget *parent, QString destination, QString source, QString caption);

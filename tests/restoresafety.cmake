@@ -6,3 +6,4 @@
 panel_test(dumpvetting)
 target_compile_definitions(tst_dumpvetting PRIVATE PANEL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 panel_test(commandrunner)
+panel_test(pathcheck)
