@@ -3,8 +3,11 @@
 #include "ui_sendordertoprinter_test.h"
 
 #include "app/shellcommand.h"
+#include "dialogs/messagedialog.h"
 #include "dialogs/myprogressdialog.h"
+#include "maintenance/mountpoints.h"
 #include "maintenance/pathcheck.h"
+#include "panel/busyguard.h"
 #include "panel/maintenancecommands.h"
 
 #include <QDir>
@@ -49,6 +52,12 @@ CommandResult sendordertoprinter_test::runCommand(const QByteArray &commandLine)
         m_runner = m_systemRunner.get();
     }
     return m_runner->run(commandLine);
+}
+
+QString sendordertoprinter_test::failureReason(const CommandResult &result)
+{
+    const QString last = result.lastErrorLine();
+    return last.isEmpty() ? result.reason() : result.reason() + QStringLiteral(": ") + last;
 }
 
 QString sendordertoprinter_test::failureLine(const QByteArray &commandLine,
@@ -264,19 +273,42 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     reportFailures();
 }
 
+bool sendordertoprinter_test::confirmClearData()
+{
+    // No parent: a window of its own, modal to the whole panel while it asks.
+    // The device's own path: a test or demo root only stands in for "/".
+    const int answer = messagedialog::message(
+        nullptr, tr("Clear Data"),
+        tr("Delete the databases appdb and Misc and the folder %1? This cannot be undone.")
+            .arg(appFolder(QString())),
+        tr("Cancel"), tr("Confirm"), true);
+    return answer == QDialog::Accepted;
+}
+
 void sendordertoprinter_test::on_btn_clear_clicked()
 {
+    if (!confirmClearData())
+        return;
     const QString root = m_systemRoot;
+    BusyGuard busy;
     QStringList left;
     for (const QString &database : maintainedDatabases()) {
-        if (!runCommand(dropDatabaseCommand(database)).succeeded())
-            left << tr("Database %1 not dropped").arg(database);
+        const CommandResult dropped = runCommand(dropDatabaseCommand(database));
+        if (!dropped.succeeded())
+            left << tr("Database %1 not dropped: %2").arg(database, failureReason(dropped));
     }
-    runCommand(removeAppFolderCommand(root));
-    runCommand(clearSyncCommand());
-    struct stat existing;
-    if (pathTaken(appFolder(root), &existing))
-        left << tr("Folder %1 still there").arg(appFolder(root));
+    const CommandResult removed = runCommand(removeAppFolderCommand(root));
+    const CommandResult synced = runCommand(clearSyncCommand());
+    // rm cannot remove a mount point: when only those stay behind, the data is gone.
+    if (!onlyMountPointsLeft(appFolder(root))) {
+        left
+            << (removed.succeeded()
+                    ? tr("Folder %1 still there").arg(appFolder(root))
+                    : tr("Folder %1 still there: %2").arg(appFolder(root), failureReason(removed)));
+    }
+    if (!synced.succeeded())
+        left << tr("Data not written to disk (sync): %1").arg(failureReason(synced));
+    busy.finish();
 
     if (left.isEmpty())
         QMessageBox::warning(nullptr, tr(" "), tr("Clear Data Ok "));
@@ -287,6 +319,15 @@ void sendordertoprinter_test::on_btn_clear_clicked()
 void sendordertoprinter_test::on_btn_exit_clicked()
 {
     setDisabled(true);
-    runCommand(powerOffCommand());
+    BusyGuard busy;
+    const CommandResult result = runCommand(powerOffCommand());
+    busy.finish();
+    if (!result.succeeded()) {
+        // The device stays on: the technician must be able to try again or do something else.
+        setDisabled(false);
+        QMessageBox::warning(nullptr, tr("Fail"),
+                             tr("Power off failed: %1").arg(failureReason(result)));
+        return;
+    }
     QMessageBox::warning(nullptr, tr(" "), tr("Power Off... "));
 }

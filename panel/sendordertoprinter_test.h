@@ -89,6 +89,9 @@ private:
     CommandResult runCommand(const QByteArray &commandLine);
     // The box line for a command that failed: its line, and why when it did not simply exit.
     static QString failureLine(const QByteArray &commandLine, const CommandResult &result);
+    // Why a command failed, with its last error line: "exit status 1: ERROR 2002 ...".
+    static QString failureReason(const CommandResult &result);
+    bool confirmClearData();
     bool runStep(const QByteArray &commandLine, const QString &wantedFolder = QString());
     bool copyEntry(const QString &sourcePath, const QString &target);
     bool backupSetComplete() const;

@@ -7,3 +7,6 @@ panel_test(dumpvetting)
 target_compile_definitions(tst_dumpvetting PRIVATE PANEL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 panel_test(commandrunner)
 panel_test(pathcheck)
+
+# Clear Data and Power Off; mount points need the mount namespace.
+panel_namespace_test(clearpoweroff)

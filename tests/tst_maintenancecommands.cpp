@@ -432,8 +432,9 @@ void tst_maintenancecommands::clearSaysWhatIsLeft_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("all gone") << 0 << false << " "
                               << "Clear Data Ok ";
-    QTest::newRow("server unreachable") << 256 << false << "Fail"
-                                        << "Database appdb not dropped\nDatabase Misc not dropped";
+    QTest::newRow("server unreachable")
+        << 256 << false << "Fail"
+        << "Database appdb not dropped: exit status 1\nDatabase Misc not dropped: exit status 1";
     QTest::newRow("folder still there") << 0 << true << "Fail"
                                         << "Folder %1/opt/Brevin still there";
 }
