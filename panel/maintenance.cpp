@@ -235,6 +235,7 @@ void sendordertoprinter_test::on_btn_back_clicked()
     if (!getUDisk())
         return;
     const QString root = m_systemRoot;
+    BusyGuard busy;
     m_failures.clear();
     runStep(makeBackupFolderCommand(root), backupFolder(root));
     runStep(makeBackupOptFolderCommand(root), backupOptFolder(root));
@@ -245,6 +246,7 @@ void sendordertoprinter_test::on_btn_back_clicked()
             QFile::remove(dumpTempFile(root, database));
     }
     runStep(syncCommand());
+    busy.finish();
     reportFailures();
 }
 
@@ -259,6 +261,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     }
     const QString root = m_systemRoot;
     const QStringList databases = maintainedDatabases();
+    BusyGuard busy;
     m_failures.clear();
     runStep(removeOptCommand(root));
     runStep(makeOptCommand(root), optFolder(root));
@@ -270,6 +273,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     for (const QString &database : databases)
         runStep(loadDumpCommand(root, database));
     runStep(syncCommand());
+    busy.finish();
     reportFailures();
 }
 

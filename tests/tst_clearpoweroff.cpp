@@ -311,6 +311,9 @@ void tst_clearpoweroff::queuedTapsAreDropped_data()
     QTest::newRow("Clear Data tapped while poweroff fails")
         << QByteArray("btn_exit") << QByteArray("btn_clear") << QByteArray("poweroff")
         << QList<QByteArray>{"poweroff"};
+    QTest::newRow("Clear Data tapped during a backup")
+        << QByteArray("btn_back") << QByteArray("btn_clear") << QByteArray()
+        << QList<QByteArray>{"backup"};
 }
 
 // The taps reach the queue while a command of the action runs (the runner's hook); when the
