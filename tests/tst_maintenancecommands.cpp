@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using Lines = QList<QByteArray>;
@@ -100,6 +101,7 @@ private slots:
     void nothingRunsWithoutStick();
     void incompleteSetTouchesNothing_data();
     void incompleteSetTouchesNothing();
+    void fifoDumpDoesNotBlock();
     void failedStepsAreNamed_data();
     void failedStepsAreNamed();
     void copyFailuresAreNamed_data();
@@ -325,6 +327,24 @@ void tst_maintenancecommands::incompleteSetTouchesNothing()
     clickMaintenance(m_panel.get(), "btn_reduction");
     QCOMPARE(closer.boxes.size(), 1);
     QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    QCOMPARE(closer.boxes.first().text, QStringLiteral("No complete backup on U disk!"));
+    QVERIFY(m_runner.lines.isEmpty());
+}
+
+// Opening a FIFO for reading waits for a writer: the set check must look before it opens.
+void tst_maintenancecommands::fifoDumpDoesNotBlock()
+{
+    if (!needStick())
+        QSKIP("needs a mounted stick: run through tests/mountns.sh");
+    writeCompleteSet();
+    const QString dump = m_root->file("mnt/usb/BackupData/appdb.sql");
+    QVERIFY(QFile::remove(dump));
+    QCOMPARE(::mkfifo(QFile::encodeName(dump).constData(), 0644), 0);
+    QVERIFY(!dumpIsComplete(dump));
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), "btn_reduction");
+    QCOMPARE(closer.boxes.size(), 1);
     QCOMPARE(closer.boxes.first().text, QStringLiteral("No complete backup on U disk!"));
     QVERIFY(m_runner.lines.isEmpty());
 }
