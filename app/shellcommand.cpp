@@ -38,19 +38,20 @@ const int keptErrorBytes = 4096;
 // How often a child is looked at when the kernel cannot tell us (no pidfd).
 const int pollSliceMs = 20;
 
-QString panelText(const char *text)
+// Texts for the panel's boxes, translated in the panel's context.
+struct PanelText
 {
-    return QCoreApplication::translate("sendordertoprinter_test", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
+};
 
 QString durationText(milliseconds limit)
 {
     const long long ms = limit.count();
     if (ms >= 60000 && ms % 60000 == 0)
-        return panelText("%1 min").arg(ms / 60000);
+        return PanelText::tr("%1 min").arg(ms / 60000);
     if (ms >= 1000 && ms % 1000 == 0)
-        return panelText("%1 s").arg(ms / 1000);
-    return panelText("%1 ms").arg(ms);
+        return PanelText::tr("%1 s").arg(ms / 1000);
+    return PanelText::tr("%1 ms").arg(ms);
 }
 
 void writeAll(int fd, const char *data, ssize_t size)
@@ -174,19 +175,19 @@ QString CommandResult::reason() const
 {
     switch (outcome) {
     case Outcome::Exited:
-        return panelText("exit status %1").arg(exitStatus);
+        return PanelText::tr("exit status %1").arg(exitStatus);
     case Outcome::Signalled:
-        return panelText("ended by signal %1 (%2)")
+        return PanelText::tr("ended by signal %1 (%2)")
             .arg(signal)
             .arg(QString::fromLocal8Bit(::strsignal(signal)));
     case Outcome::TimedOut:
-        return panelText("stopped after its time limit of %1").arg(durationText(timeLimit));
+        return PanelText::tr("stopped after its time limit of %1").arg(durationText(timeLimit));
     case Outcome::Unknown:
-        return panelText("ended without an exit status");
+        return PanelText::tr("ended without an exit status");
     case Outcome::NotStarted:
         break;
     }
-    return panelText("could not be started: %1").arg(error);
+    return PanelText::tr("could not be started: %1").arg(error);
 }
 
 QString CommandResult::lastErrorLine() const
@@ -205,7 +206,7 @@ CommandResult CommandResult::fromWaitStatus(int status)
     CommandResult result;
     if (status < 0) {
         result.outcome = Outcome::NotStarted;
-        result.error = panelText("no shell");
+        result.error = PanelText::tr("no shell");
     } else if (WIFSIGNALED(status)) {
         result.outcome = Outcome::Signalled;
         result.signal = WTERMSIG(status);

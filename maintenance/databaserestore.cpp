@@ -13,10 +13,11 @@
 
 namespace {
 
-QString panelText(const char *text)
+// Texts for the panel's boxes, translated in the panel's context.
+struct PanelText
 {
-    return QCoreApplication::translate("sendordertoprinter_test", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
+};
 
 const qint64 blockBytes = 64 * 1024;
 
@@ -89,7 +90,7 @@ bool DatabaseRestore::run(const QByteArray &commandLine, const QString &what)
     const CommandResult result = m_runner.run(commandLine);
     if (result.succeeded())
         return true;
-    m_problems << panelText("%1: %2").arg(what, why(result));
+    m_problems << PanelText::tr("%1: %2").arg(what, why(result));
     return false;
 }
 
@@ -110,7 +111,7 @@ bool DatabaseRestore::makeFolders()
 {
     const QDir work(m_work);
     if (!work.mkpath(QStringLiteral("incoming")) || !work.mkpath(QStringLiteral("previous"))) {
-        m_problems << panelText("The folder %1 cannot be made on the device").arg(m_work);
+        m_problems << PanelText::tr("The folder %1 cannot be made on the device").arg(m_work);
         return false;
     }
     // The dumps hold the customer's data.
@@ -125,7 +126,7 @@ bool DatabaseRestore::readServer()
         m_runner.run("mysql --no-defaults --help 2>/dev/null | grep -q -e '--sandbox'").succeeded();
     const QString list = m_work + QLatin1String("/databases.txt");
     const bool listed = run("mysql -N -B -e 'show databases' > " + shellArgument(list),
-                            panelText("The database server cannot be reached"));
+                            PanelText::tr("The database server cannot be reached"));
     QFile file(list);
     if (listed && file.open(QIODevice::ReadOnly)) {
         for (const QByteArray &line : file.readAll().split('\n')) {
@@ -155,7 +156,7 @@ bool DatabaseRestore::copyVetted(Item &item)
     QFile out(incomingDump(item.database));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         m_problems
-            << panelText("%1 cannot be copied to the device: %2").arg(name, out.errorString());
+            << PanelText::tr("%1 cannot be copied to the device: %2").arg(name, out.errorString());
         return false;
     }
     QByteArray block(int(blockBytes), '\0');
@@ -185,12 +186,12 @@ bool DatabaseRestore::copyVetted(Item &item)
         return false;
     }
     if (vetter.isRefused()) {
-        m_problems << panelText("%1 refused: %2").arg(name, vetter.problem());
+        m_problems << PanelText::tr("%1 refused: %2").arg(name, vetter.problem());
         return false;
     }
     if (!written || !out.flush()) {
         m_problems
-            << panelText("%1 cannot be copied to the device: %2").arg(name, out.errorString());
+            << PanelText::tr("%1 cannot be copied to the device: %2").arg(name, out.errorString());
         return false;
     }
     item.namesItself = vetter.namesOwnDatabase();
@@ -208,7 +209,7 @@ bool DatabaseRestore::saveLiveData(Item &item)
     }
     const QString temporary = saved + QLatin1String(".tmp");
     const QString what =
-        panelText("The data of %1 cannot be saved on the device first").arg(item.database);
+        PanelText::tr("The data of %1 cannot be saved on the device first").arg(item.database);
     const QByteArray dump = "mysqldump --routines --events --triggers " + item.database.toLatin1() +
                             " > " + shellArgument(temporary) + " && mv -f " +
                             shellArgument(temporary) + ' ' + shellArgument(saved);
@@ -217,7 +218,7 @@ bool DatabaseRestore::saveLiveData(Item &item)
         return false;
     }
     if (!endsComplete(saved)) {
-        m_problems << panelText("%1: the dump is incomplete").arg(what);
+        m_problems << PanelText::tr("%1: the dump is incomplete").arg(what);
         return false;
     }
     return true;
@@ -229,12 +230,12 @@ bool DatabaseRestore::proveLoads(Item &item)
     // Its own database named in a statement may be reached from the scratch database.
     if (item.namesItself)
         item.touched = true;
-    const bool made =
-        run("mysql -e 'drop database if exists " + scratch + "; create database " + scratch + ";'",
-            panelText("The scratch database %1 cannot be made").arg(QString::fromLatin1(scratch)));
+    const bool made = run(
+        "mysql -e 'drop database if exists " + scratch + "; create database " + scratch + ";'",
+        PanelText::tr("The scratch database %1 cannot be made").arg(QString::fromLatin1(scratch)));
     const bool loaded =
         made && run(loadCommand(QString::fromLatin1(scratch), incomingDump(item.database)),
-                    panelText("%1 does not load").arg(QFileInfo(item.dumpPath).fileName()));
+                    PanelText::tr("%1 does not load").arg(QFileInfo(item.dumpPath).fileName()));
     m_runner.run("mysql -e 'drop database if exists " + scratch + ";'");
     return loaded;
 }
@@ -248,7 +249,7 @@ bool DatabaseRestore::prepare()
     m_dataAtRisk = false;
     for (const Item &item : qAsConst(m_items)) {
         if (!isPlainName(item.database)) {
-            m_problems << panelText("%1 is not a database name").arg(item.database);
+            m_problems << PanelText::tr("%1 is not a database name").arg(item.database);
             return false;
         }
     }
@@ -289,18 +290,18 @@ bool DatabaseRestore::prepare()
 bool DatabaseRestore::replaceOne(Item &item)
 {
     item.touched = true;
-    const QString what = panelText("%1 cannot be replaced").arg(item.database);
+    const QString what = PanelText::tr("%1 cannot be replaced").arg(item.database);
     return run(dropDatabaseCommand(item.database), what) &&
            run(createDatabaseCommand(item.database), what) &&
            run(loadCommand(item.database, incomingDump(item.database)),
-               panelText("%1 does not load into %2")
+               PanelText::tr("%1 does not load into %2")
                    .arg(QFileInfo(item.dumpPath).fileName(), item.database));
 }
 
 bool DatabaseRestore::replace()
 {
     if (!m_prepared) {
-        m_problems << panelText("The dumps were not checked first");
+        m_problems << PanelText::tr("The dumps were not checked first");
         return false;
     }
     for (Item &item : m_items) {
@@ -319,7 +320,8 @@ bool DatabaseRestore::replace()
 
 bool DatabaseRestore::putBack(Item &item)
 {
-    const QString what = panelText("The previous data of %1 cannot be put back").arg(item.database);
+    const QString what =
+        PanelText::tr("The previous data of %1 cannot be put back").arg(item.database);
     bool ok = run(dropDatabaseCommand(item.database), what);
     if (ok && item.existed) {
         ok = run(createDatabaseCommand(item.database), what) &&
@@ -328,13 +330,13 @@ bool DatabaseRestore::putBack(Item &item)
     if (!ok) {
         m_dataAtRisk = true;
         if (item.existed)
-            m_problems << panelText("The previous data of %1 is kept in %2")
+            m_problems << PanelText::tr("The previous data of %1 is kept in %2")
                               .arg(item.database, previousDump(item.database));
         return false;
     }
     item.touched = false;
-    m_problems << (item.existed ? panelText("%1 has its previous data back").arg(item.database)
-                                : panelText("%1 is gone again, as before").arg(item.database));
+    m_problems << (item.existed ? PanelText::tr("%1 has its previous data back").arg(item.database)
+                                : PanelText::tr("%1 is gone again, as before").arg(item.database));
     return true;
 }
 

@@ -5,10 +5,11 @@
 
 namespace {
 
-QString panelText(const char *text)
+// Texts for the panel's boxes, translated in the panel's context.
+struct PanelText
 {
-    return QCoreApplication::translate("sendordertoprinter_test", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
+};
 
 // What newer mysqldump writes first: "\-" switches a client that knows it to sandbox mode.
 const QByteArray sandboxLine = "/*M!999999\\- enable the sandbox mode */";
@@ -164,7 +165,7 @@ void DumpVetter::refuse(const QString &problem)
 
 void DumpVetter::refuseAt(int line, const QString &problem)
 {
-    refuse(panelText("line %1: %2").arg(line).arg(problem));
+    refuse(PanelText::tr("line %1: %2").arg(line).arg(problem));
 }
 
 void DumpVetter::pass(const QByteArray &text, QByteArray *loadable)
@@ -178,7 +179,7 @@ bool DumpVetter::feed(const QByteArray &piece, QByteArray *loadable)
     if (isRefused() || m_finished)
         return !isRefused();
     if (piece.contains('\0')) {
-        refuseAt(m_line + 1, panelText("a NUL byte, which mysqldump never writes"));
+        refuseAt(m_line + 1, PanelText::tr("a NUL byte, which mysqldump never writes"));
         return false;
     }
     m_pending.append(piece);
@@ -194,7 +195,7 @@ bool DumpVetter::feed(const QByteArray &piece, QByteArray *loadable)
     }
     m_pending.remove(0, start);
     if (m_pending.size() > maxUnitBytes)
-        refuseAt(m_line + 1, panelText("a line longer than %1 bytes").arg(maxUnitBytes));
+        refuseAt(m_line + 1, PanelText::tr("a line longer than %1 bytes").arg(maxUnitBytes));
     return !isRefused();
 }
 
@@ -209,17 +210,17 @@ bool DumpVetter::finish(QByteArray *loadable)
     if (isRefused())
         return false;
     if (!m_headerSeen)
-        refuse(panelText("the dump is empty"));
+        refuse(PanelText::tr("the dump is empty"));
     else if (m_quote != 0)
-        refuse(panelText("the dump ends inside a quoted text"));
+        refuse(PanelText::tr("the dump ends inside a quoted text"));
     else if (m_inComment)
-        refuse(panelText("the dump ends inside a comment"));
+        refuse(PanelText::tr("the dump ends inside a comment"));
     else if (m_hasContent)
-        refuseAt(m_contentLine, panelText("the dump ends inside a statement"));
+        refuseAt(m_contentLine, PanelText::tr("the dump ends inside a statement"));
     else if (!m_lastLine.startsWith("-- Dump completed"))
-        refuse(panelText("the dump is incomplete: it does not end with \"-- Dump completed\""));
+        refuse(PanelText::tr("the dump is incomplete: it does not end with \"-- Dump completed\""));
     else if (m_statements == 0)
-        refuse(panelText("the dump holds no statements"));
+        refuse(PanelText::tr("the dump holds no statements"));
     if (isRefused())
         return false;
     pass(m_unit, loadable);
@@ -238,7 +239,8 @@ void DumpVetter::processLine(const QByteArray &line, bool hasNewline, QByteArray
     }
     if (!m_headerSeen) {
         if (!line.startsWith("-- MariaDB dump") && !line.startsWith("-- MySQL dump")) {
-            refuseAt(m_line, panelText("not a dump written by mysqldump: its header is missing"));
+            refuseAt(m_line,
+                     PanelText::tr("not a dump written by mysqldump: its header is missing"));
             return;
         }
         m_headerSeen = true;
@@ -272,7 +274,7 @@ void DumpVetter::processLine(const QByteArray &line, bool hasNewline, QByteArray
             if (c == '\\' && m_quote != '`') {
                 // The client and the server would disagree on what the line end means.
                 if (i + 1 >= n) {
-                    refuseAt(m_line, panelText("a backslash at the end of a line in a text"));
+                    refuseAt(m_line, PanelText::tr("a backslash at the end of a line in a text"));
                     return;
                 }
                 i += 2;
@@ -284,7 +286,7 @@ void DumpVetter::processLine(const QByteArray &line, bool hasNewline, QByteArray
             continue;
         }
         if (c == '\\') {
-            refuseAt(m_line, panelText("the mysql client command \\%1")
+            refuseAt(m_line, PanelText::tr("the mysql client command \\%1")
                                  .arg(QString::fromLatin1(QByteArray(1, next))));
             return;
         }
@@ -323,7 +325,8 @@ void DumpVetter::processLine(const QByteArray &line, bool hasNewline, QByteArray
     m_unit.append(line.mid(segment));
     m_unit.append(end);
     if (m_unit.size() > maxUnitBytes)
-        refuseAt(m_contentLine, panelText("a statement longer than %1 bytes").arg(maxUnitBytes));
+        refuseAt(m_contentLine,
+                 PanelText::tr("a statement longer than %1 bytes").arg(maxUnitBytes));
 }
 
 bool DumpVetter::clientCommandAtLineStart(const QByteArray &line, bool hasNewline,
@@ -344,17 +347,19 @@ bool DumpVetter::clientCommandAtLineStart(const QByteArray &line, bool hasNewlin
     if (m_hasContent) {
         // Inside a statement a line that starts with "status" is SQL, not the client's.
         if (dangerousAnywhere.contains(word))
-            refuseAt(m_line, panelText("the mysql client command %1").arg(QString::fromUtf8(word)));
+            refuseAt(m_line,
+                     PanelText::tr("the mysql client command %1").arg(QString::fromUtf8(word)));
         return false;
     }
     if (word != "delimiter") {
-        refuseAt(m_line, panelText("the mysql client command %1").arg(QString::fromUtf8(word)));
+        refuseAt(m_line, PanelText::tr("the mysql client command %1").arg(QString::fromUtf8(word)));
         return false;
     }
     const QByteArray delimiter = line.mid(end).trimmed();
     if (delimiter != ";" && delimiter != ";;") {
-        refuseAt(m_line,
-                 panelText("a delimiter that mysqldump never writes: %1").arg(shown(delimiter)));
+        refuseAt(
+            m_line,
+            PanelText::tr("a delimiter that mysqldump never writes: %1").arg(shown(delimiter)));
         return false;
     }
     m_delimiter = delimiter;
@@ -433,7 +438,7 @@ bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *co
             const char fourth = i + 3 < n ? text[i + 3] : '\0';
             if (third == '!' || (third == 'M' && fourth == '!')) {
                 if (inConditional) {
-                    refuseAt(line, panelText("an executable comment inside another"));
+                    refuseAt(line, PanelText::tr("an executable comment inside another"));
                     return false;
                 }
                 inConditional = true;
@@ -444,12 +449,12 @@ bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *co
                 continue;
             }
             if (inConditional) {
-                refuseAt(line, panelText("a comment inside an executable comment"));
+                refuseAt(line, PanelText::tr("a comment inside an executable comment"));
                 return false;
             }
             const int close = text.indexOf("*/", i + 2);
             if (close < 0) {
-                refuseAt(line, panelText("a comment that does not end"));
+                refuseAt(line, PanelText::tr("a comment that does not end"));
                 return false;
             }
             line += text.mid(i, close - i).count('\n');
@@ -496,7 +501,7 @@ bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *co
                 ++j;
             }
             if (!closed) {
-                refuseAt(line, panelText("a quoted text that does not end"));
+                refuseAt(line, PanelText::tr("a quoted text that does not end"));
                 return false;
             }
             add(c == '`' ? Token::Kind::Ident
@@ -513,7 +518,7 @@ bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *co
                 const char quote = text[j];
                 const int close = text.indexOf(quote, j + 1);
                 if (close < 0) {
-                    refuseAt(line, panelText("a quoted text that does not end"));
+                    refuseAt(line, PanelText::tr("a quoted text that does not end"));
                     return false;
                 }
                 name = text.mid(j + 1, close - j - 1);
@@ -558,7 +563,7 @@ bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *co
         ++i;
     }
     if (inConditional) {
-        refuseAt(line, panelText("an executable comment that does not end"));
+        refuseAt(line, PanelText::tr("an executable comment that does not end"));
         return false;
     }
     return true;
@@ -568,7 +573,7 @@ void DumpVetter::checkQualifier(const Token &token)
 {
     const QByteArray name = upper(token.text);
     if (m_foreign.contains(name)) {
-        refuseAt(token.line, panelText("a name in the database %1, which is not this dump's")
+        refuseAt(token.line, PanelText::tr("a name in the database %1, which is not this dump's")
                                  .arg(QString::fromUtf8(token.text)));
         return;
     }
@@ -586,7 +591,7 @@ bool DumpVetter::checkEverywhere(const QList<Token> &tokens)
     for (int i = 0; i < n; ++i) {
         const Token &token = tokens[i];
         if (token.kind == Token::Kind::SysVar && token.upper.startsWith("GLOBAL")) {
-            refuseAt(token.line, panelText("a global server setting"));
+            refuseAt(token.line, PanelText::tr("a global server setting"));
             return false;
         }
         if (token.isName() && i + 2 < n && tokens[i + 1].isPunct('.') &&
@@ -601,7 +606,7 @@ bool DumpVetter::checkEverywhere(const QList<Token> &tokens)
         const QByteArray &u = token.upper;
         if (forbiddenWords.contains(u)) {
             refuseAt(token.line,
-                     panelText("%1, which a dump never holds").arg(QString::fromUtf8(u)));
+                     PanelText::tr("%1, which a dump never holds").arg(QString::fromUtf8(u)));
             return false;
         }
         if (u == "CREATE" || u == "DROP" || u == "ALTER" || u == "RENAME") {
@@ -611,8 +616,9 @@ bool DumpVetter::checkEverywhere(const QList<Token> &tokens)
                    word(j) == "ONLINE" || word(j) == "IGNORE")
                 ++j;
             if (forbiddenObjects.contains(word(j))) {
-                refuseAt(token.line, panelText("%1 %2, which a dump of one database never holds")
-                                         .arg(QString::fromUtf8(u), QString::fromUtf8(word(j))));
+                refuseAt(token.line,
+                         PanelText::tr("%1 %2, which a dump of one database never holds")
+                             .arg(QString::fromUtf8(u), QString::fromUtf8(word(j))));
                 return false;
             }
         }
@@ -623,18 +629,18 @@ bool DumpVetter::checkEverywhere(const QList<Token> &tokens)
                 (what == "DEFAULT" && word(i + 2) == "ROLE")) {
                 refuseAt(
                     token.line,
-                    panelText("SET %1, which a dump never holds").arg(QString::fromUtf8(what)));
+                    PanelText::tr("SET %1, which a dump never holds").arg(QString::fromUtf8(what)));
                 return false;
             }
         }
         if ((u == "CHANGE" || u == "START" || u == "STOP" || u == "RESET") &&
             (word(i + 1) == "MASTER" || word(i + 1) == "SLAVE" || word(i + 1) == "REPLICA" ||
              word(i + 1) == "SLAVES" || word(i + 1) == "REPLICAS" || word(i + 1) == "ALL")) {
-            refuseAt(token.line, panelText("replication commands"));
+            refuseAt(token.line, PanelText::tr("replication commands"));
             return false;
         }
         if ((u == "DATA" || u == "INDEX") && word(i + 1) == "DIRECTORY") {
-            refuseAt(token.line, panelText("%1 DIRECTORY, which puts files outside the server")
+            refuseAt(token.line, PanelText::tr("%1 DIRECTORY, which puts files outside the server")
                                      .arg(QString::fromUtf8(u)));
             return false;
         }
@@ -646,9 +652,8 @@ bool DumpVetter::checkEverywhere(const QList<Token> &tokens)
                 (tokens[j].kind == Token::Kind::Word || tokens[j].kind == Token::Kind::Ident)) {
                 const QByteArray engine = upper(tokens[j].text);
                 if (!allowedEngines.contains(engine)) {
-                    refuseAt(
-                        token.line,
-                        panelText("the storage engine %1").arg(QString::fromUtf8(tokens[j].text)));
+                    refuseAt(token.line, PanelText::tr("the storage engine %1")
+                                             .arg(QString::fromUtf8(tokens[j].text)));
                     return false;
                 }
             }
@@ -670,7 +675,7 @@ bool DumpVetter::checkTopLevel(const QList<Token> &tokens, bool conditional, QBy
         for (int i = 0; i < n && i < 3; ++i)
             start += (i ? " " : "") + tokens[i].text;
         refuseAt(first.line,
-                 panelText("a statement that mysqldump does not write: %1").arg(shown(start)));
+                 PanelText::tr("a statement that mysqldump does not write: %1").arg(shown(start)));
         return false;
     };
     if (first.kind != Token::Kind::Word)
@@ -712,7 +717,7 @@ bool DumpVetter::checkValue(const QByteArray &variable, const QList<Token> &toke
 {
     const int i = *index;
     if (i >= tokens.size()) {
-        refuseAt(tokens.last().line, panelText("SET without a value"));
+        refuseAt(tokens.last().line, PanelText::tr("SET without a value"));
         return false;
     }
     const Token &value = tokens[i];
@@ -725,14 +730,15 @@ bool DumpVetter::checkValue(const QByteArray &variable, const QList<Token> &toke
         return true;
     case Token::Kind::SysVar:
         if (value.upper.startsWith("GLOBAL")) {
-            refuseAt(value.line, panelText("a global server setting"));
+            refuseAt(value.line, PanelText::tr("a global server setting"));
             return false;
         }
         return true;
     case Token::Kind::Number:
         // A number sets SQL modes and character sets by their codes, which we cannot read.
         if (variable == "SQL_MODE" || charset) {
-            refuseAt(value.line, panelText("%1 set by a number").arg(QString::fromUtf8(variable)));
+            refuseAt(value.line,
+                     PanelText::tr("%1 set by a number").arg(QString::fromUtf8(variable)));
             return false;
         }
         return true;
@@ -741,20 +747,21 @@ bool DumpVetter::checkValue(const QByteArray &variable, const QList<Token> &toke
     case Token::Kind::DString:
         break;
     default:
-        refuseAt(value.line, panelText("SET with an expression"));
+        refuseAt(value.line, PanelText::tr("SET with an expression"));
         return false;
     }
     const QByteArray text = upper(value.text);
     if (variable == "SQL_MODE") {
         for (const QByteArray &mode : text.split(',')) {
             if (forbiddenModes.contains(mode.trimmed())) {
-                refuseAt(value.line, panelText("the SQL mode %1").arg(QString::fromUtf8(mode)));
+                refuseAt(value.line, PanelText::tr("the SQL mode %1").arg(QString::fromUtf8(mode)));
                 return false;
             }
         }
     } else if (variable != "COLLATION_CONNECTION" && charset) {
         if (!safeCharsets.contains(text)) {
-            refuseAt(value.line, panelText("the character set %1").arg(QString::fromUtf8(text)));
+            refuseAt(value.line,
+                     PanelText::tr("the character set %1").arg(QString::fromUtf8(text)));
             return false;
         }
     }
@@ -770,15 +777,14 @@ bool DumpVetter::checkSet(const QList<Token> &tokens)
     static const QSet<QByteArray> never = {"GLOBAL", "PERSIST", "PERSIST_ONLY", "PASSWORD",
                                            "ROLE",   "DEFAULT", "STATEMENT",    "TRANSACTION"};
     if (i < n && tokens[i].kind == Token::Kind::Word && never.contains(tokens[i].upper)) {
-        refuseAt(
-            tokens[i].line,
-            panelText("SET %1, which a dump never holds").arg(QString::fromUtf8(tokens[i].upper)));
+        refuseAt(tokens[i].line, PanelText::tr("SET %1, which a dump never holds")
+                                     .arg(QString::fromUtf8(tokens[i].upper)));
         return false;
     }
     auto refuseSet = [&](int index) {
         const Token &at = tokens[qMin(index, n - 1)];
         refuseAt(at.line,
-                 panelText("SET of %1, which mysqldump does not write").arg(shown(at.text)));
+                 PanelText::tr("SET of %1, which mysqldump does not write").arg(shown(at.text)));
         return false;
     };
     auto assignment = [&](int *index) {
@@ -882,7 +888,8 @@ bool DumpVetter::checkCreate(const QList<Token> &tokens)
     if (kinds.contains(word(i)))
         return true;
     const Token &at = tokens[qMin(i, n - 1)];
-    refuseAt(at.line, panelText("CREATE %1, which mysqldump does not write").arg(shown(at.text)));
+    refuseAt(at.line,
+             PanelText::tr("CREATE %1, which mysqldump does not write").arg(shown(at.text)));
     return false;
 }
 
@@ -898,7 +905,8 @@ bool DumpVetter::checkAlterDatabase(const QList<Token> &tokens, bool conditional
         (n < 3 || !(tokens[2].kind == Token::Kind::Ident || tokens[2].kind == Token::Kind::Word) ||
          tokens[2].text != m_database)) {
         const QString name = n >= 3 ? QString::fromUtf8(tokens[2].text) : QString();
-        refuseAt(first.line, panelText("ALTER DATABASE %1, which is not this dump's").arg(name));
+        refuseAt(first.line,
+                 PanelText::tr("ALTER DATABASE %1, which is not this dump's").arg(name));
         return false;
     }
     // mysqldump's form: ALTER DATABASE `name` CHARACTER SET cs COLLATE coll
@@ -918,7 +926,7 @@ bool DumpVetter::checkAlterDatabase(const QList<Token> &tokens, bool conditional
         i += 2;
     }
     if (conditional || i != n || charset.isEmpty()) {
-        refuseAt(first.line, panelText("an ALTER DATABASE that mysqldump does not write"));
+        refuseAt(first.line, PanelText::tr("an ALTER DATABASE that mysqldump does not write"));
         return false;
     }
     // Without a name it changes the database the client was started on, whichever it is.

@@ -7,10 +7,11 @@
 
 namespace {
 
-QString panelText(const char *text)
+// Texts for the panel's boxes, translated in the panel's context.
+struct PanelText
 {
-    return QCoreApplication::translate("sendordertoprinter_test", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
+};
 
 PathCheck refused(const QString &problem)
 {
@@ -42,30 +43,30 @@ QString resolved(const QString &path)
 PathCheck checkMaintenancePath(const QString &path, const QString &systemRoot)
 {
     if (path.isEmpty())
-        return refused(panelText("no folder given"));
+        return refused(PanelText::tr("no folder given"));
     if (!path.startsWith(QLatin1Char('/')))
-        return refused(panelText("%1 is not an absolute path").arg(path));
+        return refused(PanelText::tr("%1 is not an absolute path").arg(path));
     for (const QChar c : path) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return refused(panelText("%1 holds a control character").arg(path));
+            return refused(PanelText::tr("%1 holds a control character").arg(path));
     }
     QString trimmed = path;
     if (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
         trimmed.chop(1);
     if (QDir::cleanPath(trimmed) != trimmed)
-        return refused(panelText("%1 is not a clean path").arg(path));
+        return refused(PanelText::tr("%1 is not a clean path").arg(path));
 
     const QString real = resolved(trimmed);
     if (real.isEmpty())
-        return refused(panelText("%1 cannot be resolved").arg(path));
+        return refused(PanelText::tr("%1 cannot be resolved").arg(path));
     if (real == QLatin1String("/"))
-        return refused(panelText("%1 is the root folder").arg(path));
+        return refused(PanelText::tr("%1 is the root folder").arg(path));
     if (!systemRoot.isEmpty()) {
         const QString root = QFileInfo(systemRoot).canonicalFilePath();
         if (root.isEmpty() || root == QLatin1String("/"))
-            return refused(panelText("the system root %1 is not usable").arg(systemRoot));
+            return refused(PanelText::tr("the system root %1 is not usable").arg(systemRoot));
         if (!real.startsWith(root + QLatin1Char('/')))
-            return refused(panelText("%1 is not inside the system root %2").arg(path, root));
+            return refused(PanelText::tr("%1 is not inside the system root %2").arg(path, root));
     }
     PathCheck check;
     check.ok = true;

@@ -11,10 +11,11 @@
 
 namespace {
 
-QString panelText(const char *text)
+// Texts for the panel's boxes, translated in the panel's context.
+struct PanelText
 {
-    return QCoreApplication::translate("sendordertoprinter_test", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
+};
 
 QString systemError(int error)
 {
@@ -24,16 +25,16 @@ QString systemError(int error)
 QString kindOf(mode_t mode)
 {
     if (S_ISLNK(mode))
-        return panelText("a link");
+        return PanelText::tr("a link");
     if (S_ISDIR(mode))
-        return panelText("a folder");
+        return PanelText::tr("a folder");
     if (S_ISFIFO(mode))
-        return panelText("a FIFO");
+        return PanelText::tr("a FIFO");
     if (S_ISSOCK(mode))
-        return panelText("a socket");
+        return PanelText::tr("a socket");
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return panelText("a device");
-    return panelText("not a regular file");
+        return PanelText::tr("a device");
+    return PanelText::tr("not a regular file");
 }
 
 } // namespace
@@ -51,23 +52,23 @@ bool StickFile::open()
     const QByteArray local = QFile::encodeName(m_path);
     struct stat before;
     if (::lstat(local.constData(), &before) != 0) {
-        m_problem = panelText("%1 cannot be read: %2").arg(m_path, systemError(errno));
+        m_problem = PanelText::tr("%1 cannot be read: %2").arg(m_path, systemError(errno));
         return false;
     }
     if (!S_ISREG(before.st_mode)) {
-        m_problem = panelText("%1 is %2, not a file").arg(m_path, kindOf(before.st_mode));
+        m_problem = PanelText::tr("%1 is %2, not a file").arg(m_path, kindOf(before.st_mode));
         return false;
     }
     // O_NONBLOCK and O_NOFOLLOW in case it was swapped for a FIFO or a link meanwhile.
     m_fd = ::open(local.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (m_fd < 0) {
-        m_problem = panelText("%1 cannot be read: %2").arg(m_path, systemError(errno));
+        m_problem = PanelText::tr("%1 cannot be read: %2").arg(m_path, systemError(errno));
         return false;
     }
     struct stat opened;
     if (::fstat(m_fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != before.st_dev ||
         opened.st_ino != before.st_ino) {
-        m_problem = panelText("%1 changed while it was opened").arg(m_path);
+        m_problem = PanelText::tr("%1 changed while it was opened").arg(m_path);
         ::close(m_fd);
         m_fd = -1;
         return false;
@@ -80,7 +81,7 @@ bool StickFile::open()
 qint64 StickFile::read(char *data, qint64 size)
 {
     if (m_fd < 0) {
-        m_problem = panelText("%1 is not open").arg(m_path);
+        m_problem = PanelText::tr("%1 is not open").arg(m_path);
         return -1;
     }
     for (;;) {
@@ -88,7 +89,7 @@ qint64 StickFile::read(char *data, qint64 size)
         if (got >= 0)
             return qint64(got);
         if (errno != EINTR) {
-            m_problem = panelText("%1 cannot be read: %2").arg(m_path, systemError(errno));
+            m_problem = PanelText::tr("%1 cannot be read: %2").arg(m_path, systemError(errno));
             return -1;
         }
     }
@@ -98,6 +99,6 @@ bool StickFile::seek(qint64 offset)
 {
     if (m_fd >= 0 && ::lseek(m_fd, off_t(offset), SEEK_SET) == off_t(offset))
         return true;
-    m_problem = panelText("%1 cannot be read: %2").arg(m_path, systemError(errno));
+    m_problem = PanelText::tr("%1 cannot be read: %2").arg(m_path, systemError(errno));
     return false;
 }
