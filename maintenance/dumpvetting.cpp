@@ -648,8 +648,10 @@ bool DumpVetter::checkEverywhere(const QList<Token> &tokens)
             int j = i + 1;
             if (j < n && tokens[j].isPunct('='))
                 ++j;
+            // The engine may also be named as a text: ENGINE='CONNECT'.
             if (j < n &&
-                (tokens[j].kind == Token::Kind::Word || tokens[j].kind == Token::Kind::Ident)) {
+                (tokens[j].kind == Token::Kind::Word || tokens[j].kind == Token::Kind::Ident ||
+                 tokens[j].kind == Token::Kind::String || tokens[j].kind == Token::Kind::DString)) {
                 const QByteArray engine = upper(tokens[j].text);
                 if (!allowedEngines.contains(engine)) {
                     refuseAt(token.line, PanelText::tr("the storage engine %1")

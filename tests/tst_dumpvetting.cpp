@@ -218,6 +218,8 @@ void tst_dumpvetting::refused_data()
         << dumpWith("CREATE TABLE t (a text) ENGINE=CONNECT TABLE_TYPE=CSV "
                     "FILE_NAME='/etc/passwd';")
         << "CONNECT";
+    QTest::newRow("engine named as a text")
+        << dumpWith("CREATE TABLE t (a text) ENGINE = 'CONNECT';") << "CONNECT";
     QTest::newRow("data directory")
         << dumpWith("CREATE TABLE t (a int) ENGINE=MyISAM DATA DIRECTORY='/etc';")
         << "DATA DIRECTORY";
