@@ -44,14 +44,19 @@ bool pathTaken(const QString &path, struct stat *info)
 
 } // namespace
 
-CommandResult sendordertoprinter_test::runCommand(const QByteArray &commandLine)
+CommandRunner &sendordertoprinter_test::commandRunner()
 {
     if (!m_runner) {
         if (!m_systemRunner)
             m_systemRunner = std::make_unique<SystemCommandRunner>();
         m_runner = m_systemRunner.get();
     }
-    return m_runner->run(commandLine);
+    return *m_runner;
+}
+
+CommandResult sendordertoprinter_test::runCommand(const QByteArray &commandLine)
+{
+    return commandRunner().run(commandLine);
 }
 
 QString sendordertoprinter_test::failureReason(const CommandResult &result)

@@ -86,6 +86,9 @@ private:
     // Sends a mode command and confirms it when the printer echoes its code and value.
     void setPrinterMode(const QString &command, const QString &code, const QString &value,
                         const QString &confirmed, const QString &description);
+    // The runner of every maintenance command, with its time limit; also the one to hand to
+    // the window-free classes (DatabaseRestore) so that tests can replace it.
+    CommandRunner &commandRunner();
     CommandResult runCommand(const QByteArray &commandLine);
     // The box line for a command that failed: its line, and why when it did not simply exit.
     static QString failureLine(const QByteArray &commandLine, const CommandResult &result);
