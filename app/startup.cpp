@@ -111,12 +111,20 @@ SystemRootCheck checkSystemRoot(const QByteArray &value, bool isSet)
     if (!isSet)
         return check;
     const QString root = QString::fromLocal8Bit(value);
-    static const QRegularExpression allowed(QStringLiteral("^/[A-Za-z0-9/._-]*$"));
+    // Anchored as a whole: "$" alone would also match before a final newline.
+    static const QRegularExpression allowed(
+        QRegularExpression::anchoredPattern(QStringLiteral("/[A-Za-z0-9/._-]*")));
     if (!allowed.match(root).hasMatch()) {
+        // One line on standard error, whatever the value holds.
+        QString shown;
+        for (const QChar c : root)
+            shown += c.unicode() < 0x20
+                         ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))
+                         : QString(c);
         check.ok = false;
         check.error = QStringLiteral("servicepanel: PANEL_SYSROOT must be an absolute path made "
                                      "of letters, digits and \"/._-\" only: \"%1\"")
-                          .arg(root);
+                          .arg(shown);
         return check;
     }
     if (!QFileInfo(root).isDir()) {
@@ -126,11 +134,23 @@ SystemRootCheck checkSystemRoot(const QByteArray &value, bool isSet)
                 .arg(root);
         return check;
     }
-    // "/" and "/x/" both mean a folder; keep the paths below it free of doubled slashes.
-    QString cleaned = QDir::cleanPath(root);
-    if (cleaned == QLatin1String("/"))
-        cleaned.clear();
-    check.root = cleaned;
+    // "..", "." and links resolved: what the maintenance actions would really act on.
+    const QString canonical = QFileInfo(root).canonicalFilePath();
+    if (canonical.isEmpty() || canonical == QLatin1String("/")) {
+        check.ok = false;
+        check.error = QStringLiteral("servicepanel: PANEL_SYSROOT resolves to the machine's own "
+                                     "root \"/\": \"%1\"; leave it unset for that")
+                          .arg(root);
+        return check;
+    }
+    if (!allowed.match(canonical).hasMatch()) {
+        check.ok = false;
+        check.error = QStringLiteral("servicepanel: PANEL_SYSROOT resolves to \"%1\", which is "
+                                     "not made of letters, digits and \"/._-\" only")
+                          .arg(canonical);
+        return check;
+    }
+    check.root = canonical;
     return check;
 }
 

@@ -55,8 +55,10 @@ struct SystemRootCheck
     QString error;
 };
 
-// PANEL_SYSROOT: an existing absolute folder made of letters, digits and "/._-" only,
-// since it is pasted into shell command lines. Unset means the device's own root ("").
+// PANEL_SYSROOT: an existing absolute folder made of letters, digits and "/._-" only (the
+// whole value: a trailing newline fails), made canonical (links, "." and ".." resolved), and
+// refused when that is "/": a test or demo root must never be the machine's own. Unset means
+// the device's own root ("").
 SystemRootCheck checkSystemRoot(const QByteArray &value, bool isSet);
 
 // Drawing as the device draws. Qt 4's framebuffer driver drew one point as one pixel

@@ -3,7 +3,11 @@
 #include "ui_sendordertoprinter_test.h"
 
 #include "app/shellcommand.h"
+#include "dialogs/messagedialog.h"
 #include "dialogs/myprogressdialog.h"
+#include "maintenance/mountpoints.h"
+#include "maintenance/pathcheck.h"
+#include "panel/busyguard.h"
 #include "panel/maintenancecommands.h"
 
 #include <QDir>
@@ -40,23 +44,45 @@ bool pathTaken(const QString &path, struct stat *info)
 
 } // namespace
 
-int sendordertoprinter_test::runCommand(const QByteArray &commandLine)
+CommandRunner &sendordertoprinter_test::commandRunner()
 {
     if (!m_runner) {
         if (!m_systemRunner)
             m_systemRunner = std::make_unique<SystemCommandRunner>();
         m_runner = m_systemRunner.get();
     }
-    return m_runner->run(commandLine);
+    return *m_runner;
+}
+
+CommandResult sendordertoprinter_test::runCommand(const QByteArray &commandLine)
+{
+    return commandRunner().run(commandLine);
+}
+
+QString sendordertoprinter_test::failureReason(const CommandResult &result)
+{
+    const QString last = result.lastErrorLine();
+    return last.isEmpty() ? result.reason() : result.reason() + QStringLiteral(": ") + last;
+}
+
+QString sendordertoprinter_test::failureLine(const QByteArray &commandLine,
+                                             const CommandResult &result)
+{
+    const QString line = QString::fromLatin1(commandLine);
+    // A plain exit status adds nothing to the command; a stop at the time limit does.
+    if (result.outcome == CommandResult::Outcome::Exited)
+        return line;
+    return tr("%1: %2").arg(line, result.reason());
 }
 
 bool sendordertoprinter_test::runStep(const QByteArray &commandLine, const QString &wantedFolder)
 {
-    if (runCommand(commandLine) == 0)
+    const CommandResult result = runCommand(commandLine);
+    if (result.succeeded())
         return true;
     if (!wantedFolder.isEmpty() && QFileInfo(wantedFolder).isDir())
         return true;
-    m_failures << QString::fromLatin1(commandLine);
+    m_failures << failureLine(commandLine, result);
     return false;
 }
 
@@ -82,16 +108,23 @@ bool sendordertoprinter_test::getUDisk()
 
 int sendordertoprinter_test::mkPath(const QString &path)
 {
-    if (!QDir(path).exists())
-        QDir().mkpath(path);
-    return 0;
+    if (!checkMaintenancePath(path, m_systemRoot).ok)
+        return PathRefused;
+    if (QDir(path).exists())
+        return PathDone;
+    return QDir().mkpath(path) ? PathDone : PathFailed;
 }
 
 int sendordertoprinter_test::clrPath(const QString &path)
 {
-    if (QDir(path).exists())
-        runCommand(clearPathCommand(path));
-    return 0;
+    if (!checkMaintenancePath(path, m_systemRoot).ok)
+        return PathRefused;
+    const QFileInfo folder(path);
+    if (!folder.exists() && !folder.isSymLink())
+        return PathDone;
+    if (!folder.isDir())
+        return PathRefused;
+    return runCommand(clearPathCommand(path)).succeeded() ? PathDone : PathFailed;
 }
 
 // Copies one entry of the walk; false when the target did not end up as the source is.
@@ -207,6 +240,7 @@ void sendordertoprinter_test::on_btn_back_clicked()
     if (!getUDisk())
         return;
     const QString root = m_systemRoot;
+    BusyGuard busy;
     m_failures.clear();
     runStep(makeBackupFolderCommand(root), backupFolder(root));
     runStep(makeBackupOptFolderCommand(root), backupOptFolder(root));
@@ -217,6 +251,7 @@ void sendordertoprinter_test::on_btn_back_clicked()
             QFile::remove(dumpTempFile(root, database));
     }
     runStep(syncCommand());
+    busy.finish();
     reportFailures();
 }
 
@@ -231,6 +266,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     }
     const QString root = m_systemRoot;
     const QStringList databases = maintainedDatabases();
+    BusyGuard busy;
     m_failures.clear();
     runStep(removeOptCommand(root));
     runStep(makeOptCommand(root), optFolder(root));
@@ -242,22 +278,46 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     for (const QString &database : databases)
         runStep(loadDumpCommand(root, database));
     runStep(syncCommand());
+    busy.finish();
     reportFailures();
+}
+
+bool sendordertoprinter_test::confirmClearData()
+{
+    // No parent: a window of its own, modal to the whole panel while it asks.
+    // The device's own path: a test or demo root only stands in for "/".
+    const int answer = messagedialog::message(
+        nullptr, tr("Clear Data"),
+        tr("Delete the databases appdb and Misc and the folder %1? This cannot be undone.")
+            .arg(appFolder(QString())),
+        tr("Cancel"), tr("Confirm"), true);
+    return answer == QDialog::Accepted;
 }
 
 void sendordertoprinter_test::on_btn_clear_clicked()
 {
+    if (!confirmClearData())
+        return;
     const QString root = m_systemRoot;
+    BusyGuard busy;
     QStringList left;
     for (const QString &database : maintainedDatabases()) {
-        if (runCommand(dropDatabaseCommand(database)) != 0)
-            left << tr("Database %1 not dropped").arg(database);
+        const CommandResult dropped = runCommand(dropDatabaseCommand(database));
+        if (!dropped.succeeded())
+            left << tr("Database %1 not dropped: %2").arg(database, failureReason(dropped));
     }
-    runCommand(removeAppFolderCommand(root));
-    runCommand(clearSyncCommand());
-    struct stat existing;
-    if (pathTaken(appFolder(root), &existing))
-        left << tr("Folder %1 still there").arg(appFolder(root));
+    const CommandResult removed = runCommand(removeAppFolderCommand(root));
+    const CommandResult synced = runCommand(clearSyncCommand());
+    // rm cannot remove a mount point: when only those stay behind, the data is gone.
+    if (!onlyMountPointsLeft(appFolder(root))) {
+        left
+            << (removed.succeeded()
+                    ? tr("Folder %1 still there").arg(appFolder(root))
+                    : tr("Folder %1 still there: %2").arg(appFolder(root), failureReason(removed)));
+    }
+    if (!synced.succeeded())
+        left << tr("Data not written to disk (sync): %1").arg(failureReason(synced));
+    busy.finish();
 
     if (left.isEmpty())
         QMessageBox::warning(nullptr, tr(" "), tr("Clear Data Ok "));
@@ -268,6 +328,15 @@ void sendordertoprinter_test::on_btn_clear_clicked()
 void sendordertoprinter_test::on_btn_exit_clicked()
 {
     setDisabled(true);
-    runCommand(powerOffCommand());
+    BusyGuard busy;
+    const CommandResult result = runCommand(powerOffCommand());
+    busy.finish();
+    if (!result.succeeded()) {
+        // The device stays on: the technician must be able to try again or do something else.
+        setDisabled(false);
+        QMessageBox::warning(nullptr, tr("Fail"),
+                             tr("Power off failed: %1").arg(failureReason(result)));
+        return;
+    }
     QMessageBox::warning(nullptr, tr(" "), tr("Power Off... "));
 }

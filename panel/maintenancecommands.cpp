@@ -1,5 +1,7 @@
 #include "panel/maintenancecommands.h"
 
+#include "maintenance/stickfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -183,13 +185,19 @@ bool isMountPoint(const QString &path)
 
 bool dumpIsComplete(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Not through QFile: a FIFO named like a dump would block the panel for ever.
+    StickFile file(path);
+    if (!file.open())
         return false;
     const qint64 tail = 512;
-    if (file.size() > tail)
-        file.seek(file.size() - tail);
-    const QByteArray end = file.readAll().trimmed();
+    if (file.size() > tail && !file.seek(file.size() - tail))
+        return false;
+    QByteArray buffer(int(tail), '\0');
+    const qint64 got = file.read(buffer.data(), tail);
+    if (got < 0)
+        return false;
+    buffer.truncate(int(got));
+    const QByteArray end = buffer.trimmed();
     const int lineStart = end.lastIndexOf('\n') + 1;
     return end.mid(lineStart).startsWith("-- Dump completed");
 }

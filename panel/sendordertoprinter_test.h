@@ -12,6 +12,7 @@ class sendordertoprinter_test;
 }
 
 class CommandRunner;
+struct CommandResult;
 class PrinterLink;
 
 class sendordertoprinter_test : public QWidget
@@ -38,7 +39,12 @@ public:
     void getCurrSitCmd(QString code);
     void sendInsideOptoValue(QString code);
 
+    // What mkPath and clrPath did. A folder that clrPath finds missing holds nothing: done.
+    enum PathResult { PathDone = 0, PathRefused = -1, PathFailed = -2 };
+
     bool getUDisk();
+    // Each refuses (PathRefused) a path that is empty, relative, not clean, "/" once links are
+    // resolved, or outside the system root.
     int mkPath(const QString &path);
     int clrPath(const QString &path);
     bool copyDir(QWidget *parent, QString destination, QString source, QString caption);
@@ -80,7 +86,15 @@ private:
     // Sends a mode command and confirms it when the printer echoes its code and value.
     void setPrinterMode(const QString &command, const QString &code, const QString &value,
                         const QString &confirmed, const QString &description);
-    int runCommand(const QByteArray &commandLine);
+    // The runner of every maintenance command, with its time limit; also the one to hand to
+    // the window-free classes (DatabaseRestore) so that tests can replace it.
+    CommandRunner &commandRunner();
+    CommandResult runCommand(const QByteArray &commandLine);
+    // The box line for a command that failed: its line, and why when it did not simply exit.
+    static QString failureLine(const QByteArray &commandLine, const CommandResult &result);
+    // Why a command failed, with its last error line: "exit status 1: ERROR 2002 ...".
+    static QString failureReason(const CommandResult &result);
+    bool confirmClearData();
     bool runStep(const QByteArray &commandLine, const QString &wantedFolder = QString());
     bool copyEntry(const QString &sourcePath, const QString &target);
     bool backupSetComplete() const;

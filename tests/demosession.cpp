@@ -80,6 +80,7 @@ public:
         printerPage();
         backupAndRestore();
         pictures();
+        clearData();
         powerOff();
     }
 
@@ -178,6 +179,32 @@ private:
                    path);
         }
         m_panel->setCurrentPage(2);
+    }
+
+    // Clear Data asks first: Cancel keeps everything, Confirm clears.
+    void clearData()
+    {
+        m_panel->setCurrentPage(2);
+        const QString app = m_root + "/opt/Brevin";
+        {
+            ModalCloser closer;
+            closer.answer = ModalCloser::Answer::Cancel;
+            closer.questionPicture = m_out + "/clear-data-question.png";
+            click("btn_clear");
+            report(closer.questions.size() == 1, "clear data asks first", "no question");
+            report(closer.boxes.isEmpty() && QFileInfo::exists(app) &&
+                       mysqlValue("select count(*) from appdb.plu") == "3",
+                   "cancel keeps the data", "something was cleared");
+        }
+        {
+            ModalCloser closer;
+            click("btn_clear");
+            const QString text = closer.boxes.isEmpty() ? QString() : closer.boxes.first().text;
+            report(text == "Clear Data Ok ", "clear data confirmed", text);
+            report(!QFileInfo::exists(app) &&
+                       !mysqlValue("show databases").split('\n').contains("appdb"),
+                   "clear data removes the data", "data left");
+        }
     }
 
     void powerOff()

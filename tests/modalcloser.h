@@ -1,18 +1,24 @@
 #ifndef MODALCLOSER_H
 #define MODALCLOSER_H
 
+#include "dialogs/messagedialog.h"
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QTimer>
 #include <QtTest>
 
 // Closes the message boxes that a slot shows while the test clicks, as the technician
 // would: a timer looks for the active modal box, notes its title, text and buttons, and
-// presses OK. Create it before the click; read `boxes` after it.
+// presses OK. A question (the panel's own messagedialog, Cancel/Confirm) is noted in
+// `questions` and answered with `answer`. Create it before the click; read `boxes` and
+// `questions` after it.
 class ModalCloser
 {
 public:
@@ -23,6 +29,7 @@ public:
         bool onlyOk = false; // a single OK button
         QStringList buttons; // their captions
     };
+    enum class Answer { Confirm, Cancel };
 
     ModalCloser()
     {
@@ -32,6 +39,10 @@ public:
     }
 
     QList<Box> boxes;
+    QList<Box> questions;
+    Answer answer = Answer::Confirm;
+    // Where to save a picture of the first question, when set.
+    QString questionPicture;
 
     QStringList titles() const
     {
@@ -42,9 +53,35 @@ public:
     }
 
 private:
+    void answerQuestion(messagedialog *dialog)
+    {
+        Box seen;
+        auto *title = dialog->findChild<QLabel *>(QStringLiteral("label_title"));
+        auto *text = dialog->findChild<QLabel *>(QStringLiteral("labe_text"));
+        seen.title = title ? title->text() : QString();
+        seen.text = text ? text->text() : QString();
+        questions << seen;
+        if (!questionPicture.isEmpty() && questions.size() == 1)
+            dialog->grab().save(questionPicture);
+        const QString name =
+            answer == Answer::Confirm ? QStringLiteral("comfirm") : QStringLiteral("cancel");
+        auto *button = dialog->findChild<QPushButton *>(name);
+        QPointer<messagedialog> alive = dialog;
+        if (button)
+            QTest::mouseClick(button, Qt::LeftButton);
+        if (alive && alive->isVisible())
+            alive->reject();
+    }
+
     void closeActiveBox()
     {
-        QPointer<QMessageBox> box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<messagedialog *>(modal)) {
+            if (dialog->isVisible())
+                answerQuestion(dialog);
+            return;
+        }
+        QPointer<QMessageBox> box = qobject_cast<QMessageBox *>(modal);
         if (!box || !box->isVisible())
             return;
         Box seen;

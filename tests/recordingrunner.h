@@ -9,21 +9,25 @@
 
 #include <functional>
 
-// Notes every command line and runs none of them. A line answers with the status set for
-// it in `statuses` (0 otherwise); `onRun` lets a test look at the panel while it waits.
+// Notes every command line and runs none of them. A line answers with the wait status set
+// for it in `statuses` (0 otherwise), or as stopped at its time limit when it is in
+// `timeouts`; `onRun` lets a test look at the panel while it waits.
 class RecordingRunner : public CommandRunner
 {
 public:
-    int run(const QByteArray &commandLine) override
+    CommandResult run(const QByteArray &commandLine) override
     {
         lines << commandLine;
         if (onRun)
             onRun(commandLine);
-        return statuses.value(commandLine, 0);
+        if (timeouts.contains(commandLine))
+            return CommandResult::timedOut(std::chrono::minutes(15));
+        return CommandResult::fromWaitStatus(statuses.value(commandLine, 0));
     }
 
     QList<QByteArray> lines;
     QHash<QByteArray, int> statuses;
+    QList<QByteArray> timeouts;
     std::function<void(const QByteArray &)> onRun;
 };
 

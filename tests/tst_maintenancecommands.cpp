@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using Lines = QList<QByteArray>;
@@ -100,6 +101,7 @@ private slots:
     void nothingRunsWithoutStick();
     void incompleteSetTouchesNothing_data();
     void incompleteSetTouchesNothing();
+    void fifoDumpDoesNotBlock();
     void failedStepsAreNamed_data();
     void failedStepsAreNamed();
     void copyFailuresAreNamed_data();
@@ -329,6 +331,24 @@ void tst_maintenancecommands::incompleteSetTouchesNothing()
     QVERIFY(m_runner.lines.isEmpty());
 }
 
+// Opening a FIFO for reading waits for a writer: the set check must look before it opens.
+void tst_maintenancecommands::fifoDumpDoesNotBlock()
+{
+    if (!needStick())
+        QSKIP("needs a mounted stick: run through tests/mountns.sh");
+    writeCompleteSet();
+    const QString dump = m_root->file("mnt/usb/BackupData/appdb.sql");
+    QVERIFY(QFile::remove(dump));
+    QCOMPARE(::mkfifo(QFile::encodeName(dump).constData(), 0644), 0);
+    QVERIFY(!dumpIsComplete(dump));
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), "btn_reduction");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().text, QStringLiteral("No complete backup on U disk!"));
+    QVERIFY(m_runner.lines.isEmpty());
+}
+
 void tst_maintenancecommands::failedStepsAreNamed_data()
 {
     QTest::addColumn<QString>("button");
@@ -432,8 +452,9 @@ void tst_maintenancecommands::clearSaysWhatIsLeft_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("all gone") << 0 << false << " "
                               << "Clear Data Ok ";
-    QTest::newRow("server unreachable") << 256 << false << "Fail"
-                                        << "Database appdb not dropped\nDatabase Misc not dropped";
+    QTest::newRow("server unreachable")
+        << 256 << false << "Fail"
+        << "Database appdb not dropped: exit status 1\nDatabase Misc not dropped: exit status 1";
     QTest::newRow("folder still there") << 0 << true << "Fail"
                                         << "Folder %1/opt/Brevin still there";
 }

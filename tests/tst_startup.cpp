@@ -226,6 +226,23 @@ void tst_startup::systemRoot_data()
     QTest::newRow("a blank") << QByteArray("/tmp/a b") << true << false << QString();
     QTest::newRow("shell characters") << QByteArray("/tmp;rm -rf x") << true << false << QString();
     QTest::newRow("a quote") << QByteArray("/tmp/\"x") << true << false << QString();
+
+    // Matched whole and made canonical: nothing may lead the root back to "/".
+    QDir(tmp).mkpath(QStringLiteral("sub"));
+    QFile::link(QStringLiteral("/"), tmp + "/to-root");
+    QFile::link(tmp + "/sub", tmp + "/to-sub");
+    QTest::newRow("trailing newline") << (tmp + "\n").toLocal8Bit() << true << false << QString();
+    QTest::newRow("newline, then more")
+        << (tmp + "\n/etc").toLocal8Bit() << true << false << QString();
+    QTest::newRow("the root folder") << QByteArray("/") << true << false << QString();
+    QTest::newRow("doubled slash") << QByteArray("//") << true << false << QString();
+    QTest::newRow("up to the root")
+        << (tmp + "/../../../../../../../../../..").toLocal8Bit() << true << false << QString();
+    QTest::newRow("link to the root")
+        << (tmp + "/to-root").toLocal8Bit() << true << false << QString();
+    QTest::newRow("link to a folder")
+        << (tmp + "/to-sub").toLocal8Bit() << true << true << tmp + "/sub";
+    QTest::newRow("dot dot inside") << (tmp + "/sub/..").toLocal8Bit() << true << true << tmp;
 }
 
 void tst_startup::systemRoot()
@@ -253,6 +270,10 @@ void tst_startup::programRefusesBadStart_data()
                               << "backup, printer or start";
     QTest::newRow("relative sysroot")
         << QStringList() << QByteArray("relative/root") << "PANEL_SYSROOT";
+    QTest::newRow("sysroot resolves to /")
+        << QStringList() << QByteArray("/tmp/..") << "PANEL_SYSROOT resolves";
+    QTest::newRow("sysroot with a trailing newline")
+        << QStringList() << QByteArray("/tmp\n") << "PANEL_SYSROOT";
 }
 
 void tst_startup::programRefusesBadStart()

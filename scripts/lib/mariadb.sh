@@ -97,6 +97,8 @@ mariadb_stop_server() {
         return 0
     fi
     kill -TERM "$_mdb_pid" || return 1
+    # A test that stopped the server (SIGSTOP) and died before it let it go on.
+    kill -CONT "$_mdb_pid" 2>/dev/null
     _mdb_tries=0
     while kill -0 "$_mdb_pid" 2>/dev/null; do
         _mdb_tries=$((_mdb_tries + 1))

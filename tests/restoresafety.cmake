@@ -1,0 +1,20 @@
+# Tests of the safety of Restore, Clear Data and Power Off: the command runner's time limit,
+# the vetting of dumps from a stick, their loading with a way back, the path checks and the
+# taps that queue up while an action runs. Uses panel_namespace_test and the mariadb fixture
+# of maintenance.cmake.
+
+panel_test(dumpvetting)
+target_compile_definitions(tst_dumpvetting PRIVATE PANEL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+panel_test(commandrunner)
+
+# Real loads into the throwaway server; the panel's stick needs the mount namespace.
+panel_namespace_test(databaserestore)
+set_tests_properties(databaserestore PROPERTIES
+    FIXTURES_REQUIRED mariadb
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
+# databaserestore stops the server for a while: no other test may use it meanwhile.
+set_property(TEST databaserestore maintenance_mariadb APPEND PROPERTY RESOURCE_LOCK mariadb-server)
+
+# Clear Data and Power Off; mount points need the mount namespace.
+panel_namespace_test(clearpoweroff)
+panel_test(pathcheck)

@@ -1,0 +1,193 @@
+#include "app/shellcommand.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QtTest>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+// The panel's command runner: real shells, real process groups, time limits shortened to
+// fractions of a second so that a stuck command shows within the test.
+
+using std::chrono::milliseconds;
+using Outcome = CommandResult::Outcome;
+Q_DECLARE_METATYPE(Outcome)
+
+namespace {
+
+QByteArray captureStdout(const std::function<void()> &action)
+{
+    std::fflush(stdout);
+    QTemporaryFile file;
+    if (!file.open())
+        return "capture failed";
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(file.handle(), STDOUT_FILENO);
+    action();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+
+bool processAlive(const QString &pidFile)
+{
+    QFile file(pidFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const int pid = file.readAll().trimmed().toInt();
+    return pid > 0 && ::kill(pid, 0) == 0;
+}
+
+} // namespace
+
+class tst_commandrunner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void outcomes_data();
+    void outcomes();
+    void stuckCommandsEnd_data();
+    void stuckCommandsEnd();
+    void wholeGroupIsStopped();
+    void backgroundProcessDoesNotHoldTheRunner();
+    void shellCannotStart();
+    void limitIsNamed_data();
+    void limitIsNamed();
+};
+
+void tst_commandrunner::outcomes_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("lastError");
+    QTest::newRow("success") << QByteArray("true") << Outcome::Exited << 0 << QString();
+    QTest::newRow("exit status") << QByteArray("exit 3") << Outcome::Exited << 3 << QString();
+    QTest::newRow("error output kept")
+        << QByteArray("echo first >&2; echo 'ERROR 2002: no server' >&2; echo >&2; exit 1")
+        << Outcome::Exited << 1 << "ERROR 2002: no server";
+    QTest::newRow("ended by a signal")
+        << QByteArray("kill -SEGV $$") << Outcome::Signalled << SIGSEGV << QString();
+    QTest::newRow("redirections and chains")
+        << QByteArray("echo x > /dev/null && false || exit 4") << Outcome::Exited << 4 << QString();
+    // A command that asks for input gets none instead of waiting for a keyboard.
+    QTest::newRow("input is /dev/null")
+        << QByteArray("test \"$(readlink /proc/$$/fd/0)\" = /dev/null && cat") << Outcome::Exited
+        << 0 << QString();
+    QTest::newRow("own process group") << QByteArray("test \"$(cut -d' ' -f5 /proc/$$/stat)\" = $$")
+                                       << Outcome::Exited << 0 << QString();
+}
+
+void tst_commandrunner::outcomes()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(Outcome, outcome);
+    QFETCH(int, code);
+    QFETCH(QString, lastError);
+    SystemCommandRunner runner(std::chrono::seconds(60));
+    const CommandResult result = runner.run(line);
+    QCOMPARE(result.outcome, outcome);
+    QCOMPARE(outcome == Outcome::Signalled ? result.signal : result.exitStatus, code);
+    QCOMPARE(result.succeeded(), outcome == Outcome::Exited && code == 0);
+    QCOMPARE(result.lastErrorLine(), lastError);
+}
+
+void tst_commandrunner::stuckCommandsEnd_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("sleeps") << QByteArray("sleep 60");
+    QTest::newRow("ignores TERM") << QByteArray("trap '' TERM; sleep 60; sleep 60");
+    QTest::newRow("stopped") << QByteArray("kill -STOP $$; sleep 60");
+    QTest::newRow("reads a pipe nobody writes")
+        << QByteArray("mkfifo \"$TMPDIR/f\" 2>/dev/null; cat \"$TMPDIR/f\"");
+}
+
+// Whatever the command does, run() returns soon after the limit, and says why.
+void tst_commandrunner::stuckCommandsEnd()
+{
+    QFETCH(QByteArray, line);
+    QTemporaryDir dir;
+    qputenv("TMPDIR", QFile::encodeName(dir.path()));
+    SystemCommandRunner runner(milliseconds(300), milliseconds(300));
+    QElapsedTimer clock;
+    clock.start();
+    const CommandResult result = runner.run(line);
+    const qint64 elapsed = clock.elapsed();
+    qunsetenv("TMPDIR");
+    QCOMPARE(result.outcome, Outcome::TimedOut);
+    QVERIFY(!result.succeeded());
+    QVERIFY(elapsed >= 300);
+    // A guard against a hang, not a speed goal: limit plus two grace periods is 0.9 s.
+    QVERIFY2(elapsed < 10000, qPrintable(QString::number(elapsed)));
+}
+
+void tst_commandrunner::wholeGroupIsStopped()
+{
+    QTemporaryDir dir;
+    const QString pidFile = dir.filePath("child.pid");
+    SystemCommandRunner runner(milliseconds(500), milliseconds(300));
+    const CommandResult result =
+        runner.run("sleep 60 & echo $! > " + QFile::encodeName(pidFile) + "; trap '' TERM; wait");
+    QCOMPARE(result.outcome, Outcome::TimedOut);
+    QVERIFY(QFile::exists(pidFile));
+    QTRY_VERIFY(!processAlive(pidFile));
+}
+
+// A process left running in the background keeps the error pipe open; the runner answers
+// when the command itself has ended, as system() does.
+void tst_commandrunner::backgroundProcessDoesNotHoldTheRunner()
+{
+    QTemporaryDir dir;
+    const QString pidFile = dir.filePath("child.pid");
+    SystemCommandRunner runner(std::chrono::seconds(30));
+    QElapsedTimer clock;
+    clock.start();
+    const CommandResult result =
+        runner.run("sleep 60 & echo $! > " + QFile::encodeName(pidFile) + "; exit 0");
+    QVERIFY2(clock.elapsed() < 10000, "waited for the background process");
+    QVERIFY(result.succeeded());
+    QFile file(pidFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const int pid = file.readAll().trimmed().toInt();
+    QVERIFY(pid > 0);
+    ::kill(pid, SIGKILL);
+}
+
+void tst_commandrunner::shellCannotStart()
+{
+    SystemCommandRunner runner;
+    runner.setShell("/nonexistent/sh");
+    CommandResult result;
+    const QByteArray printed = captureStdout([&] { result = runner.run("true"); });
+    QCOMPARE(result.outcome, Outcome::NotStarted);
+    QVERIFY(!result.succeeded());
+    QCOMPARE(printed, QByteArray("Error!System :true error!"));
+    QVERIFY2(result.reason().startsWith("could not be started: "), qPrintable(result.reason()));
+}
+
+void tst_commandrunner::limitIsNamed_data()
+{
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("minutes") << 15 * 60 * 1000 << "stopped after its time limit of 15 min";
+    QTest::newRow("seconds") << 90 * 1000 << "stopped after its time limit of 90 s";
+    QTest::newRow("milliseconds") << 250 << "stopped after its time limit of 250 ms";
+}
+
+void tst_commandrunner::limitIsNamed()
+{
+    QFETCH(int, limit);
+    QFETCH(QString, reason);
+    QCOMPARE(CommandResult::timedOut(milliseconds(limit)).reason(), reason);
+}
+
+QTEST_MAIN(tst_commandrunner)
+#include "tst_commandrunner.moc"
