@@ -14,6 +14,8 @@ QStringList sendordertoprinter_test::sendReceive(QString command)
     }
     const QStringList reply = m_link->exchange(command);
     testprinter(QLatin1String("> ") + command);
+    for (const QString &ignored : m_link->ignoredAnswers())
+        testprinter(QLatin1String("< ") + ignored);
     testprinter(isNoAnswer(reply) ? QStringLiteral("< (no answer)")
                                   : QLatin1String("< ") + reply.join(QLatin1Char(',')));
     return reply;
