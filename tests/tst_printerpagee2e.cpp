@@ -184,6 +184,7 @@ void tst_printerpagee2e::lateAnswerNotCreditedToNextCommand()
                                        "> aa,fb,0,0\n"
                                        "< ignored f3 01 2c: not an answer to fb\n"
                                        "< (no answer)\n"));
+    saveShot(m_page->panel(), QStringLiteral("printer-late-answer-ignored"));
 }
 
 QTEST_MAIN(tst_printerpagee2e)
