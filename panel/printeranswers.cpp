@@ -108,8 +108,7 @@ QString answerFault(const QByteArray &frame, const QByteArray &answer)
             .arg(code);
     }
     if (answer.size() > shape->length) {
-        return panelTr(
-                   QT_TRANSLATE_NOOP("sendordertoprinter_test", "too long for an answer to %1"))
+        return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "too long for an answer to %1"))
             .arg(code);
     }
     if (shape->lead == L::VersionText && !isVersionText(answer))

@@ -68,8 +68,7 @@ QStringList SerialPrinterLink::exchange(const QString &command)
     // may take.
     QByteArray before;
     if (m_answerOutstanding) {
-        before = waitForQuiet(answersAlike(m_lastFrame, frame) ? m_firstByteWaitMs
-                                                               : m_quietGapMs);
+        before = waitForQuiet(answersAlike(m_lastFrame, frame) ? m_firstByteWaitMs : m_quietGapMs);
     }
     m_port.waitForReadyRead(0);
     before += m_port.readAll();
