@@ -3,6 +3,31 @@
 #include <QCoreApplication>
 
 #include <iterator>
+#include <limits>
+
+std::optional<int> enteredValue(const QString &text)
+{
+    const QString number = text.trimmed();
+    int i = 0;
+    const bool negative = number.startsWith(QLatin1Char('-'));
+    if (negative || number.startsWith(QLatin1Char('+')))
+        i = 1;
+    if (i == number.size())
+        return std::nullopt;
+    qint64 magnitude = 0;
+    for (; i < number.size(); ++i) {
+        const ushort c = number.at(i).unicode();
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > qint64(std::numeric_limits<int>::max()) + 1)
+            return std::nullopt;
+    }
+    const qint64 value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return int(value);
+}
 
 ParameterFields valueToFields(qint64 value, FieldLayout layout)
 {

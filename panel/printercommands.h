@@ -4,6 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
+// The value entry read as a decimal integer: ASCII digits with an optional sign, blanks
+// around them allowed. Nothing for any other text ("abc", "300abc", "0x12c", "1e2", full-width
+// digits) or a number beyond int, so that a typing slip never becomes a value.
+std::optional<int> enteredValue(const QString &text);
+
 // Where the entered value goes among a command's two parameter fields.
 enum class FieldLayout { ValueFirst, ValueSecond };
 

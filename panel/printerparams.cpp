@@ -14,6 +14,8 @@ QStringList sendordertoprinter_test::sendReceive(QString command)
     }
     const QStringList reply = m_link->exchange(command);
     testprinter(QLatin1String("> ") + command);
+    for (const QString &ignored : m_link->ignoredAnswers())
+        testprinter(QLatin1String("< ") + ignored);
     testprinter(isNoAnswer(reply) ? QStringLiteral("< (no answer)")
                                   : QLatin1String("< ") + reply.join(QLatin1Char(',')));
     return reply;
@@ -78,8 +80,9 @@ void sendordertoprinter_test::getCurrSitCmd(QString code)
     const ParameterRule *rule = parameterRule(code);
     if (!rule)
         return;
-    // A value the panel itself refuses never reaches the printer.
-    const QString command = basicParameterCommand(*rule, ui->combox_lab_data->text().toInt());
+    // A value the panel itself refuses, or text that is no number, never reaches the printer.
+    const std::optional<int> value = enteredValue(ui->combox_lab_data->text());
+    const QString command = value ? basicParameterCommand(*rule, *value) : QString();
     if (command.isEmpty()) {
         ui->textEdit->setText(tr("Incorrect Parameter Value"));
         return;
@@ -97,7 +100,8 @@ void sendordertoprinter_test::getCurrSitCmd(QString code)
 
 void sendordertoprinter_test::getCurrReapeatHeatLocation(QString Location)
 {
-    const QString command = heatSectionCommand(Location, ui->combox_lab_data->text().toInt());
+    const std::optional<int> value = enteredValue(ui->combox_lab_data->text());
+    const QString command = value ? heatSectionCommand(Location, *value) : QString();
     if (command.isEmpty()) {
         ui->textEdit->clear();
         ui->textEdit->setText(tr("Setting Failed! Incorrect Parameter Value"));
@@ -121,13 +125,14 @@ void sendordertoprinter_test::sendInsideOptoValue(QString code)
         ui->textEdit->setText(tr("No Input Found"));
         return;
     }
-    const int value = entry.toInt();
-    if (value < 0) {
+    const std::optional<int> value = enteredValue(entry);
+    if (value && *value < 0) {
         ui->textEdit->clear();
         ui->textEdit->setText(tr("Invalid Input. Must not be negative."));
         return;
     }
-    const QString command = parameterCommand(code, value, FieldLayout::ValueSecond);
+    const QString command =
+        value ? parameterCommand(code, *value, FieldLayout::ValueSecond) : QString();
     if (command.isEmpty()) {
         ui->textEdit->clear();
         ui->textEdit->setText(tr("Incorrect Parameter Value"));

@@ -1,7 +1,9 @@
 #include "panel/serialprinterlink.h"
 
+#include "panel/printeranswers.h"
 #include "panel/serialframing.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QtGlobal>
 
@@ -22,7 +24,8 @@ static QString failureReason(const QSerialPort &port)
 SerialPrinterLink::SerialPrinterLink() : SerialPrinterLink(printerPortName()) {}
 
 SerialPrinterLink::SerialPrinterLink(const QString &portName)
-    : m_portName(portName), m_firstByteWaitMs(PrinterSerial::FirstByteWaitMs)
+    : m_portName(portName), m_firstByteWaitMs(PrinterSerial::FirstByteWaitMs),
+      m_quietGapMs(PrinterSerial::QuietGapMs)
 {
     m_port.setPortName(m_portName);
     // A line that breaks while the panel sits idle (printer unplugged) keeps signalling:
@@ -38,6 +41,7 @@ SerialPrinterLink::~SerialPrinterLink() = default;
 
 QStringList SerialPrinterLink::exchange(const QString &command)
 {
+    m_ignored.clear();
     const QByteArray frame = commandFrame(command);
     if (frame.isEmpty())
         return {QString()};
@@ -59,9 +63,21 @@ QStringList SerialPrinterLink::exchange(const QString &command)
         return {QString()};
 
     // Whatever is still in the line belongs to an earlier command, such as a late answer.
-    m_port.readAll();
+    // When the last answer did not come or was not one, it may be arriving right now: let it
+    // end first. Where it could pass for this command's answer, give it as long as an answer
+    // may take.
+    QByteArray before;
+    if (m_answerOutstanding) {
+        before = waitForQuiet(answersAlike(m_lastFrame, frame) ? m_firstByteWaitMs : m_quietGapMs);
+    }
+    m_port.waitForReadyRead(0);
+    before += m_port.readAll();
     m_port.clear(QSerialPort::Input);
     m_port.clearError();
+    if (!before.isEmpty()) {
+        ignore(before,
+               QCoreApplication::translate("sendordertoprinter_test", "came before this command"));
+    }
 
     bool written = m_port.write(frame) == frame.size();
     if (written && m_port.bytesToWrite() > 0)
@@ -71,10 +87,20 @@ QStringList SerialPrinterLink::exchange(const QString &command)
         return {QString()};
     }
     m_failureReported = false;
+    m_lastFrame = frame;
+    m_answerOutstanding = true;
 
     const QByteArray answer = readAnswer();
     if (portBroken())
         dropPort(failureReason(m_port));
+    if (answer.isEmpty())
+        return {QString()};
+    const QString fault = answerFault(frame, answer);
+    if (!fault.isEmpty()) {
+        ignore(answer, fault);
+        return {QString()};
+    }
+    m_answerOutstanding = false;
     return replyFields(answer);
 }
 
@@ -108,10 +134,30 @@ QByteArray SerialPrinterLink::readAnswer()
         answer += m_port.readAll();
     }
     clock.restart();
-    while (clock.elapsed() < PrinterSerial::MaxAnswerMs &&
-           m_port.waitForReadyRead(PrinterSerial::QuietGapMs))
+    while (clock.elapsed() < PrinterSerial::MaxAnswerMs && m_port.waitForReadyRead(m_quietGapMs))
         answer += m_port.readAll();
     return answer;
+}
+
+// Reads until the line has been silent for ms; a line that never stops is given up on after
+// the longest answer.
+QByteArray SerialPrinterLink::waitForQuiet(int ms)
+{
+    QByteArray heard;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms + PrinterSerial::MaxAnswerMs && m_port.waitForReadyRead(ms)) {
+        heard += m_port.readAll();
+        if (portBroken())
+            break;
+    }
+    return heard;
+}
+
+void SerialPrinterLink::ignore(const QByteArray &bytes, const QString &reason)
+{
+    m_ignored << QCoreApplication::translate("sendordertoprinter_test", "ignored %1: %2")
+                     .arg(trafficHex(bytes), reason);
 }
 
 void SerialPrinterLink::dropPort(const QString &reason)

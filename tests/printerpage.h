@@ -4,6 +4,8 @@
 #include "panel/sendordertoprinter_test.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -43,7 +45,17 @@ public:
     void type(const QString &text)
     {
         entry()->clear();
-        QTest::keyClicks(entry(), text);
+        bool keys = true;
+        for (const QChar c : text)
+            keys = keys && c.unicode() < 0x80;
+        if (keys) {
+            QTest::keyClicks(entry(), text);
+        } else {
+            // Full-width digits and the like come from an input method, not from key presses.
+            QInputMethodEvent event;
+            event.setCommitString(text);
+            QCoreApplication::sendEvent(entry(), &event);
+        }
     }
     // Picks the parameter, types the value and presses Send.
     void send(int index, const QString &value)

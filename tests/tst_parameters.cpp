@@ -35,6 +35,8 @@ private slots:
     void sensorThreshold();
     void sensorThresholdConfirmedBeforeSending();
     void sensorThresholdWithoutEntry();
+    void notANumberRefused_data();
+    void notANumberRefused();
 
 private:
     std::unique_ptr<FakePrinterLink> m_link;
@@ -218,8 +220,9 @@ void tst_parameters::basicParameter_data()
     QTest::newRow("start position answer joined as texts")
         << 0 << "21" << QStringList{"f3", "1", "5"} << QStringList{"aa,f3,0,15"}
         << "Start Position: 21";
-    QTest::newRow("start position spaces only") << 0 << "   " << QStringList{"f3", "0", "0"}
-                                                << QStringList{"aa,f3,0,0"} << "Start Position: 0";
+    QTest::newRow("start position with blanks around")
+        << 0 << " 300 " << QStringList{"f3", "1", "2c"} << QStringList{"aa,f3,1,2c"}
+        << "Start Position: 300";
     QTest::newRow("heating 2") << 1 << "2" << QStringList{"fa", "2", "0"}
                                << QStringList{"aa,fa,2,0"} << "Heating Level: 2";
     QTest::newRow("heating 10") << 1 << "10" << QStringList{"fa", "a", "0"}
@@ -240,8 +243,6 @@ void tst_parameters::basicParameter_data()
         << 3 << "256" << QStringList{"f8", "1", "0"} << nothing << "Incorrect Parameter Value";
     QTest::newRow("roll back -1 refused")
         << 3 << "-1" << QStringList{"f8", "0", "0"} << nothing << "Incorrect Parameter Value";
-    QTest::newRow("extra feed letters")
-        << 4 << "abc" << QStringList{"f9", "0", "0"} << QStringList{"aa,f9,0,0"} << "Extra Feed: 0";
     QTest::newRow("extra feed 65536 refused")
         << 4 << "65536" << QStringList{"f9", "0", "0"} << nothing << "Incorrect Parameter Value";
     QTest::newRow("printer answers failure") << 1 << "2" << QStringList{"fa", "ff", "ff"}
@@ -297,7 +298,6 @@ void tst_parameters::heatSection_data()
     QTest::newRow("left 3") << 7 << "3" << echo << QStringList{"aa,fe,3,3,0"} << done;
     QTest::newRow("typed 03 goes out as 3")
         << 7 << "03" << echo << QStringList{"aa,fe,3,3,0"} << done;
-    QTest::newRow("letters count as 0") << 5 << "x" << echo << QStringList{"aa,fe,1,0,0"} << done;
     QTest::newRow("4 refused") << 5 << "4" << echo << QStringList() << refused;
     QTest::newRow("-1 refused") << 6 << "-1" << echo << QStringList() << refused;
     QTest::newRow("another code") << 6 << "1" << QStringList{"fa", "1"}
@@ -349,7 +349,6 @@ void tst_parameters::sensorThreshold_data()
     QTest::newRow("255") << "255" << echo << QStringList{"aa,f5,0,ff"} << done;
     QTest::newRow("256") << "256" << echo << QStringList{"aa,f5,1,00"} << done;
     QTest::newRow("0") << "0" << echo << QStringList{"aa,f5,0,0"} << done;
-    QTest::newRow("letters") << "abc" << echo << QStringList{"aa,f5,0,0"} << done;
     QTest::newRow("failure answer is not judged")
         << "15000" << QStringList{"f5", "ff", "ff"} << QStringList{"aa,f5,3a,98"} << done;
     QTest::newRow("-1 refused") << "-1" << echo << QStringList()
@@ -395,6 +394,47 @@ void tst_parameters::sensorThresholdWithoutEntry()
 
     QCOMPARE(m_page->result(), QStringLiteral("No Input Found"));
     QVERIFY(m_link->commands().isEmpty());
+}
+
+void tst_parameters::notANumberRefused_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("result");
+
+    const QString refused = QStringLiteral("Incorrect Parameter Value");
+    const QString heatRefused = QStringLiteral("Setting Failed! Incorrect Parameter Value");
+    const QString texts[] = {"abc", "300abc", "0x12c", "1e2", "99999999999", "３００",
+                             "x",   "   ",    "3 00",  "-",   "3.5",         "-99999999999"};
+    const struct
+    {
+        int index;
+        const char *name;
+    } items[] = {{0, "start position"}, {1, "heating"},      {2, "speed level"},
+                 {3, "roll back"},      {4, "extra feed"},   {5, "right section"},
+                 {6, "middle section"}, {7, "left section"}, {8, "threshold"}};
+    for (const auto &item : items) {
+        for (const QString &text : texts) {
+            QTest::addRow("%s \"%s\"", item.name, qPrintable(text))
+                << item.index << text
+                << (item.index >= 5 && item.index <= 7 ? heatRefused : refused);
+        }
+    }
+}
+
+// A typing slip is refused like a value out of range and never reaches the printer.
+void tst_parameters::notANumberRefused()
+{
+    QFETCH(int, index);
+    QFETCH(QString, value);
+    QFETCH(QString, result);
+
+    m_link->setReply({"f3", "0", "0"});
+    m_page->send(index, value);
+
+    QCOMPARE(m_link->commands(), QStringList());
+    QCOMPARE(m_page->result(), result);
+    QCOMPARE(m_page->entry()->text(), value);
 }
 
 QTEST_MAIN(tst_parameters)

@@ -9,6 +9,8 @@ class tst_printercommands : public QObject
     Q_OBJECT
 
 private slots:
+    void enteredValue_data();
+    void enteredValue();
     void valueToFields_data();
     void valueToFields();
     void parameterCommand_data();
@@ -16,6 +18,54 @@ private slots:
     void isNoAnswer_data();
     void isNoAnswer();
 };
+
+void tst_printercommands::enteredValue_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("300") << "300" << true << 300;
+    QTest::newRow("0") << "0" << true << 0;
+    QTest::newRow("leading zeros") << "03" << true << 3;
+    QTest::newRow("negative") << "-1" << true << -1;
+    QTest::newRow("plus sign") << "+300" << true << 300;
+    QTest::newRow("blanks around") << " \t300 " << true << 300;
+    QTest::newRow("ideographic space around")
+        << QString::fromUtf8("\u3000300\u3000") << true << 300;
+    QTest::newRow("largest int") << "2147483647" << true << 2147483647;
+    QTest::newRow("smallest int") << "-2147483648" << true << int(-2147483647 - 1);
+    QTest::newRow("many leading zeros") << "0000000000000000000000042" << true << 42;
+    QTest::newRow("letters") << "abc" << false << 0;
+    QTest::newRow("one letter") << "x" << false << 0;
+    QTest::newRow("trailing letters") << "300abc" << false << 0;
+    QTest::newRow("hex prefix") << "0x12c" << false << 0;
+    QTest::newRow("exponent") << "1e2" << false << 0;
+    QTest::newRow("decimal point") << "3.0" << false << 0;
+    QTest::newRow("beyond int") << "99999999999" << false << 0;
+    QTest::newRow("just beyond int") << "2147483648" << false << 0;
+    QTest::newRow("just below int") << "-2147483649" << false << 0;
+    QTest::newRow("full-width digits") << QString::fromUtf8("３００") << false << 0;
+    QTest::newRow("Arabic-Indic digits") << QString::fromUtf8("٣٠٠") << false << 0;
+    QTest::newRow("blank inside") << "3 00" << false << 0;
+    QTest::newRow("blanks only") << "   " << false << 0;
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("sign alone") << "-" << false << 0;
+    QTest::newRow("two signs") << "--1" << false << 0;
+    QTest::newRow("sign after blank") << "- 1" << false << 0;
+}
+
+void tst_printercommands::enteredValue()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(int, value);
+
+    const std::optional<int> entered = ::enteredValue(text);
+    QCOMPARE(entered.has_value(), ok);
+    if (ok)
+        QCOMPARE(*entered, value);
+}
 
 void tst_printercommands::valueToFields_data()
 {

@@ -67,9 +67,25 @@ void tst_printere2e::statusQueries_data()
         << QStringList{"--no-answer"} << QStringList{none, none, none, none}
         << QStringList{"(no answer)", "(no answer)", "(no answer)", "(no answer)"};
     QTest::newRow("answers cut short")
-        << QStringList{"--short"}
-        << QStringList{"Loaded paper", "Label left", "Current Version:V", "Paper Detected"}
-        << QStringList{"c2", "c2", "56", "fb"};
+        << QStringList{"--short"} << QStringList{none, none, none, none}
+        << QStringList{"ignored c2: too short for an answer to e2\n< (no answer)",
+                       "ignored c2: too short for an answer to e1\n< (no answer)",
+                       "ignored 56: too short for an answer to fd\n< (no answer)",
+                       "ignored fb: too short for an answer to fb\n< (no answer)"};
+    QTest::newRow("answers run on")
+        << QStringList{"--long"} << QStringList{none, none, none, none}
+        << QStringList{
+               "ignored c2 00 00 00: too long for an answer to e2\n< (no answer)",
+               "ignored c2 00 00 00: too long for an answer to e1\n< (no answer)",
+               "ignored 56 31 2e 30 00 00 00 00 00: too long for an answer to fd\n< (no answer)",
+               "ignored fb 00 01 00: too long for an answer to fb\n< (no answer)"};
+    QTest::newRow("answers for other codes")
+        << QStringList{"--wrong-code"} << QStringList{none, none, none, none}
+        << QStringList{"ignored fb 00 01: not an answer to e2\n< (no answer)",
+                       "ignored 56 31 2e 30 00 00 00 00: not an answer to e1\n< (no answer)",
+                       "ignored f4 00 00 00 3a 98 00 02 00 00 02 00 00 00 00: not an answer to "
+                       "fd\n< (no answer)",
+                       "ignored c2 00 00: not an answer to fb\n< (no answer)"};
 }
 
 void tst_printere2e::statusQueries()

@@ -3,6 +3,7 @@
 #include "printersimprocess.h"
 #include "testutil.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -18,8 +19,16 @@ private slots:
     void cleanup();
 
     void settingsReportShowsWhatWasSet();
+    void notANumberRefused_data();
+    void notANumberRefused();
+    void answerNotBelievedBlindly_data();
+    void answerNotBelievedBlindly();
+    void lateAnswerNotCreditedToNextCommand();
 
 private:
+    void openPage(const QStringList &printerOptions = {});
+    QString traffic() { return m_page->child<QTextEdit>("label_test")->toPlainText(); }
+
     std::unique_ptr<PrinterSimProcess> m_printer;
     std::unique_ptr<PrinterPage> m_page;
 };
@@ -32,7 +41,11 @@ void tst_printerpagee2e::initTestCase()
 void tst_printerpagee2e::init()
 {
     m_printer = std::make_unique<PrinterSimProcess>();
-    QVERIFY(m_printer->start());
+}
+
+void tst_printerpagee2e::openPage(const QStringList &printerOptions)
+{
+    QVERIFY(m_printer->start(printerOptions));
     qputenv("PANEL_PRINTER_PORT", m_printer->portPath().toLocal8Bit());
     m_page = std::make_unique<PrinterPage>(nullptr);
     QVERIFY(QTest::qWaitForWindowExposed(m_page->panel()));
@@ -47,6 +60,7 @@ void tst_printerpagee2e::cleanup()
 
 void tst_printerpagee2e::settingsReportShowsWhatWasSet()
 {
+    openPage();
     struct Step
     {
         int index;
@@ -90,6 +104,87 @@ void tst_printerpagee2e::settingsReportShowsWhatWasSet()
                                               "Middle Location Heat Time:2\n"
                                               "Right Location Heat Time:1"));
     saveShot(m_page->panel(), QStringLiteral("printer-settings-report-simulator"));
+}
+
+void tst_printerpagee2e::notANumberRefused_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("result");
+
+    const QString refused = QStringLiteral("Incorrect Parameter Value");
+    for (const char *value : {"abc", "300abc", "0x12c", "1e2", "99999999999", "３００"})
+        QTest::addRow("start position \"%s\"", value) << 0 << QString::fromUtf8(value) << refused;
+    QTest::newRow("threshold \"99999999999\"") << 8 << "99999999999" << refused;
+    QTest::newRow("heat value \"x\"") << 5 << "x"
+                                      << "Setting Failed! Incorrect Parameter Value";
+}
+
+// Nothing reaches the printer: its frame log stays empty.
+void tst_printerpagee2e::notANumberRefused()
+{
+    QFETCH(int, index);
+    QFETCH(QString, value);
+    QFETCH(QString, result);
+
+    openPage();
+    m_page->send(index, value);
+
+    QCOMPARE(m_page->result(), result);
+    QCOMPARE(traffic(), QString());
+    // What the panel did send would have been logged before the printer answered it.
+    m_page->click("light_sensitive_status");
+    QCOMPARE(m_printer->frames(), QStringList{"aa fb 00 00"});
+}
+
+void tst_printerpagee2e::answerNotBelievedBlindly_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("ignored");
+
+    QTest::newRow("garbage") << QStringList{"--garbage"}
+                             << "^< ignored ([0-9a-f]{2} ?)+: not an answer to f3$";
+    QTest::newRow("cut short") << QStringList{"--short"}
+                               << "^< ignored f3: too short for an answer to f3$";
+    QTest::newRow("run on") << QStringList{"--long"}
+                            << "^< ignored f3 01 2c 00: too long for an answer to f3$";
+    QTest::newRow("answer for another code")
+        << QStringList{"--wrong-code"} << "^< ignored f5 01 2c: not an answer to f3$";
+}
+
+// The start position is set to 300; whatever else than its echo comes back is no answer.
+void tst_printerpagee2e::answerNotBelievedBlindly()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, ignored);
+
+    openPage(options);
+    m_page->send(0, QStringLiteral("300"));
+
+    QCOMPARE(m_page->result(), QStringLiteral("No answer from printer"));
+    const QStringList lines = traffic().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), QStringLiteral("> aa,f3,1,2c"));
+    QVERIFY2(QRegularExpression(ignored).match(lines.at(1)).hasMatch(), qPrintable(lines.at(1)));
+    QCOMPARE(lines.at(2), QStringLiteral("< (no answer)"));
+}
+
+// The printer answers later than the panel waits: its echo of the start position reaches the
+// panel while it waits for the paper sensor, and must not count as the sensor's answer.
+void tst_printerpagee2e::lateAnswerNotCreditedToNextCommand()
+{
+    openPage({"--delay", "600"});
+    m_page->send(0, QStringLiteral("300"));
+    QCOMPARE(m_page->result(), QStringLiteral("No answer from printer"));
+    m_page->click("light_sensitive_status");
+    QCOMPARE(m_page->result(), QStringLiteral("No answer from printer"));
+
+    QCOMPARE(traffic(), QStringLiteral("> aa,f3,1,2c\n"
+                                       "< (no answer)\n"
+                                       "> aa,fb,0,0\n"
+                                       "< ignored f3 01 2c: not an answer to fb\n"
+                                       "< (no answer)\n"));
+    saveShot(m_page->panel(), QStringLiteral("printer-late-answer-ignored"));
 }
 
 QTEST_MAIN(tst_printerpagee2e)

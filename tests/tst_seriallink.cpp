@@ -1,3 +1,4 @@
+#include "panel/printeranswers.h"
 #include "panel/serialframing.h"
 #include "panel/serialprinterlink.h"
 
@@ -46,7 +47,13 @@ private slots:
     void lateAnswerDoesNotLeak();
     void faultyAnswers_data();
     void faultyAnswers();
-    void garbageAnswer();
+    void answerChecked_data();
+    void answerChecked();
+    void lateAnswerToAlikeCommand_data();
+    void lateAnswerToAlikeCommand();
+    void lateAnswerDrainedBeforeNextCommand();
+    void lateAnswerEveryCode_data();
+    void lateAnswerEveryCode();
     void portMissing();
     void simulatorRestarted_data();
     void simulatorRestarted();
@@ -288,13 +295,17 @@ void tst_seriallink::faultyAnswers_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("command");
     QTest::addColumn<QStringList>("reply");
+    QTest::addColumn<QStringList>("ignored");
 
-    QTest::newRow("cut short") << QStringList{"--short"} << "aa,f4,1,0" << fields("f4");
-    QTest::newRow("version cut short") << QStringList{"--short"} << "aa,fd,0,0" << fields("56");
+    QTest::newRow("cut short") << QStringList{"--short"} << "aa,f4,1,0" << QStringList{QString()}
+                               << QStringList{"ignored f4: too short for an answer to f4"};
     QTest::newRow("slow but in time")
-        << QStringList{"--delay", "200"} << "aa,e2,0,0" << fields("c2,0,0");
+        << QStringList{"--delay", "200"} << "aa,e2,0,0" << fields("c2,0,0") << QStringList();
     QTest::newRow("slow and cut short")
-        << QStringList{"--delay", "200", "--short"} << "aa,fb,0,0" << fields("fb");
+        << QStringList{"--delay", "200", "--short"} << "aa,fb,0,0" << QStringList{QString()}
+        << QStringList{"ignored fb: too short for an answer to fb"};
+    QTest::newRow("unknown code answered by nobody")
+        << QStringList() << "aa,00,0,0" << QStringList{QString()} << QStringList();
 }
 
 void tst_seriallink::faultyAnswers()
@@ -302,27 +313,196 @@ void tst_seriallink::faultyAnswers()
     QFETCH(QStringList, options);
     QFETCH(QString, command);
     QFETCH(QStringList, reply);
+    QFETCH(QStringList, ignored);
 
     QVERIFY(m_sim.start(options));
     SerialPrinterLink link(m_sim.portPath());
     QCOMPARE(link.exchange(command), reply);
+    QCOMPARE(link.ignoredAnswers(), ignored);
     QVERIFY(s_portWarnings.isEmpty());
 }
 
-void tst_seriallink::garbageAnswer()
+// One command of every code, with the printer's answer and the answer it gives with
+// --wrong-code (that of the next code in its ring, with the same parameters).
+struct CodeRow
 {
-    QVERIFY(m_sim.start({"--garbage"}));
-    SerialPrinterLink link(m_sim.portPath());
-    const QRegularExpression field(QStringLiteral("^(0|[1-9a-f][0-9a-f]?)$"));
-    for (int i = 0; i < 10; ++i) {
-        const QStringList reply = link.exchange("aa,f4,1,0");
-        QVERIFY(!reply.isEmpty());
-        QVERIFY(reply.size() <= 16);
-        QVERIFY2(reply.first() != QLatin1String("f4"), qPrintable(reply.join(',')));
-        for (const QString &f : reply)
-            QVERIFY2(field.match(f).hasMatch(), qPrintable(reply.join(',')));
+    const char *name;
+    const char *command;
+    const char *frame;
+    const char *answer;
+    const char *wrongCodeAnswer;
+};
+
+static const char Settings[] = "f4 00 00 00 3a 98 00 02 00 00 02 00 00 00 00";
+static const char Version[] = "56 31 2e 30 00 00 00 00";
+
+static const CodeRow CodeRows[] = {
+    {"e2 paper loaded", "aa,e2,0,0", "aa e2 00 00", "c2 00 00", "fb 00 01"},
+    {"e1 labels left", "aa,e1,0,0", "aa e1 00 00", "c2 00 00", Version},
+    {"fd version", "aa,fd,0,0", "aa fd 00 00", Version, Settings},
+    {"fb paper sensor", "aa,fb,0,0", "aa fb 00 00", "fb 00 01", "c2 00 00"},
+    {"f4 current settings", "aa,f4,1,0", "aa f4 01 00", Settings, "f6 01 00"},
+    {"f6 back paper", "aa,f6,1,0", "aa f6 01 00", "f6 01 00", "f2 01 00"},
+    {"f2 paper type", "aa,f2,01,0", "aa f2 01 00", "f2 01 00", "fa 01 00"},
+    {"fa heating level", "aa,fa,5,0", "aa fa 05 00", "fa 05 00", "f7 ff ff"},
+    {"f7 speed level", "aa,f7,3,0", "aa f7 03 00", "f7 03 00", "f8 03 00"},
+    {"f8 pull-back", "aa,f8,a,0", "aa f8 0a 00", "f8 0a 00", "f9 0a 00"},
+    {"f9 extra feed", "aa,f9,14,0", "aa f9 14 00", "f9 14 00", "f3 ff ff"},
+    {"f3 start position", "aa,f3,1,2c", "aa f3 01 2c", "f3 01 2c", "f5 01 2c"},
+    {"f5 sensor threshold", "aa,f5,3a,98", "aa f5 3a 98", "f5 3a 98", "fe ff ff"},
+    {"fe heat section", "aa,fe,1,2,0", "aa fe 01 02 00", "fe 01 02", "fc 01 02"},
+    {"fc paper replacement reset", "aa,fc,0,0", "aa fc 00 00", "fc 00 00", "f1 00 00"},
+    {"f1 parameter reset", "aa,f1,0,0", "aa f1 00 00", "f1 00 00", "c2 00 00"},
+};
+
+static QString codeOf(const QString &command)
+{
+    return command.section(QLatin1Char(','), 1, 1);
+}
+
+void tst_seriallink::answerChecked_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QStringList>("reply");
+    // The traffic log line of what was thrown away; a pattern for random bytes.
+    QTest::addColumn<QString>("ignored");
+
+    const QStringList none{QString()};
+    for (const CodeRow &row : CodeRows) {
+        const QString command = QLatin1String(row.command);
+        const QString code = codeOf(command);
+        const QString answer = QLatin1String(row.answer);
+        const QString notAnswer = QStringLiteral(": not an answer to ") + code;
+        QTest::addRow("%s, answered", row.name)
+            << QStringList() << command << row.frame
+            << ::replyFields(QByteArray::fromHex(row.answer)) << QString();
+        QTest::addRow("%s, cut short", row.name)
+            << QStringList{"--short"} << command << row.frame << none
+            << "^ignored " + answer.left(2) + ": too short for an answer to " + code + "$";
+        QTest::addRow("%s, one byte too many", row.name)
+            << QStringList{"--long"} << command << row.frame << none
+            << "^ignored " + answer + " 00: too long for an answer to " + code + "$";
+        QTest::addRow("%s, garbage", row.name)
+            << QStringList{"--garbage"} << command << row.frame << none
+            << "^ignored ([0-9a-f]{2} ){0,15}[0-9a-f]{2}" + notAnswer + "$";
+        QTest::addRow("%s, answer for another code", row.name)
+            << QStringList{"--wrong-code"} << command << row.frame << none
+            << "^ignored " + QLatin1String(row.wrongCodeAnswer) + notAnswer + "$";
     }
-    QCOMPARE(m_sim.frames().size(), 10);
+}
+
+// Every answer that does not fit the command is thrown away and named in the traffic log.
+void tst_seriallink::answerChecked()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, command);
+    QFETCH(QString, frame);
+    QFETCH(QStringList, reply);
+    QFETCH(QString, ignored);
+
+    QVERIFY(m_sim.start(options));
+    SerialPrinterLink link(m_sim.portPath());
+    QCOMPARE(link.exchange(command), reply);
+    const QStringList notes = link.ignoredAnswers();
+    if (ignored.isEmpty()) {
+        QCOMPARE(notes, QStringList());
+    } else {
+        QCOMPARE(notes.size(), 1);
+        QVERIFY2(QRegularExpression(ignored).match(notes.first()).hasMatch(),
+                 qPrintable(notes.first()));
+    }
+    QCOMPARE(m_sim.frames(), QStringList{frame});
+    QVERIFY(s_portWarnings.isEmpty());
+}
+
+void tst_seriallink::lateAnswerToAlikeCommand_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("firstAnswer");
+    QTest::addColumn<QString>("second");
+
+    // Answers alike: the late one would pass for the next command's own.
+    QTest::newRow("same query twice") << "aa,e2,0,0"
+                                      << "c2 00 00"
+                                      << "aa,e2,0,0";
+    QTest::newRow("the two yes/no queries") << "aa,e2,0,0"
+                                            << "c2 00 00"
+                                            << "aa,e1,0,0";
+    QTest::newRow("start position, then another") << "aa,f3,1,2c"
+                                                  << "f3 01 2c"
+                                                  << "aa,f3,0,c8";
+    QTest::newRow("version twice") << "aa,fd,0,0" << Version << "aa,fd,0,0";
+}
+
+// An answer that comes late may pass for the answer to a command alike: the link waits it out
+// before it writes that command, so the late one never stands for the new one's answer.
+void tst_seriallink::lateAnswerToAlikeCommand()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, firstAnswer);
+    QFETCH(QString, second);
+
+    QVERIFY(m_sim.start({"--delay", "300"}));
+    SerialPrinterLink link(m_sim.portPath());
+    link.setFirstByteWait(200);
+    QCOMPARE(link.exchange(first), QStringList{QString()});
+    QCOMPARE(link.ignoredAnswers(), QStringList());
+
+    QCOMPARE(link.exchange(second), QStringList{QString()});
+    QCOMPARE(link.ignoredAnswers(),
+             QStringList{"ignored " + firstAnswer + ": came before this command"});
+    QCOMPARE(m_sim.frames().size(), 2);
+}
+
+// After an exchange that timed out, an answer arriving just then is read off the line before
+// the next command goes out, so the next command gets its own answer.
+void tst_seriallink::lateAnswerDrainedBeforeNextCommand()
+{
+    QVERIFY(m_sim.start({"--delay", "300"}));
+    SerialPrinterLink link(m_sim.portPath());
+    link.setQuietGap(300);
+    link.setFirstByteWait(200);
+    QCOMPARE(link.exchange("aa,fd,0,0"), QStringList{QString()});
+
+    link.setFirstByteWait(1000);
+    QCOMPARE(link.exchange("aa,e2,0,0"), fields("c2,0,0"));
+    QCOMPARE(link.ignoredAnswers(),
+             QStringList{"ignored 56 31 2e 30 00 00 00 00: came before this command"});
+}
+
+void tst_seriallink::lateAnswerEveryCode_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("next");
+
+    for (const CodeRow &row : CodeRows) {
+        const QString command = QLatin1String(row.command);
+        const char *next = codeOf(command) == QLatin1String("fb") ? "aa,e2,0,0" : "aa,fb,0,0";
+        QTest::newRow(row.name) << command << QString(row.answer) << QString(next);
+    }
+}
+
+// A late answer comes in while the link waits for the next command's answer, and is thrown
+// away there as not belonging to it.
+void tst_seriallink::lateAnswerEveryCode()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, answer);
+    QFETCH(QString, next);
+
+    QVERIFY(m_sim.start({"--delay", "300"}));
+    SerialPrinterLink link(m_sim.portPath());
+    link.setFirstByteWait(200);
+    QCOMPARE(link.exchange(command), QStringList{QString()});
+    QCOMPARE(link.ignoredAnswers(), QStringList());
+
+    QCOMPARE(link.exchange(next), QStringList{QString()});
+    QCOMPARE(link.ignoredAnswers(),
+             QStringList{"ignored " + answer + ": not an answer to " + codeOf(next)});
+    QCOMPARE(m_sim.frames().size(), 2);
 }
 
 void tst_seriallink::portMissing()

@@ -105,6 +105,8 @@ void tst_statusqueries::verdicts_data()
     row("version: four fields", version, {"56", "31", "2e", "30"}, "Current Version:V1.0");
     row("version: zero-padded", version, {"56", "31", "2e", "30", "0", "0", "0", "0"},
         "Current Version:V1.0");
+    row("version: eight characters, no zero", version,
+        {"56", "31", "2e", "30", "2e", "31", "32", "33"}, "Current Version:V1.0.123");
     row("version: zero byte", version, {"56", "31", "00", "32", "33"}, "Current Version:V1");
     row("version: single digit", version, {"56", "7"}, QStringLiteral("Current Version:V\x07"));
     row("version: more than eight fields", version,

@@ -18,6 +18,10 @@ PANEL_PACKAGES+=(
     fonts-wqy-microhei
 )
 
+# Fuzzing and sanitizers for the printer input (scripts/fuzz): clang with libFuzzer and the
+# sanitizer runtimes.
+PANEL_PACKAGES+=(clang libclang-rt-14-dev)
+
 install_deps() {
     local missing=() pkg
     for pkg in "${PANEL_PACKAGES[@]}"; do

@@ -24,7 +24,7 @@ namespace {
 
 const char Usage[] =
     "Usage: printersim [--link PATH] [--log FILE] [--no-answer] [--delay MS] [--garbage]\n"
-    "                  [--short] [--help]\n"
+    "                  [--short] [--long] [--wrong-code] [--help]\n"
     "\n"
     "Plays the built-in label printer on a pseudo-terminal. The path of the terminal end\n"
     "to open as the printer's serial port is printed on the first line of standard output.\n"
@@ -36,8 +36,13 @@ const char Usage[] =
     "                hex bytes separated by spaces (\"aa f2 01 00\")\n"
     "  --no-answer   never answer\n"
     "  --delay MS    answer MS milliseconds late\n"
-    "  --garbage     answer random bytes instead of the real answer\n"
+    "  --garbage     answer 1 to 16 random bytes instead of the real answer, never\n"
+    "                starting as any real answer to that command could\n"
     "  --short       answer only the first byte of each answer\n"
+    "  --long        answer one byte more than the real answer (a trailing 00)\n"
+    "  --wrong-code  answer each command as if it were the next one in the ring\n"
+    "                e2 fb e1 fd f4 f6 f2 fa f7 f8 f9 f3 f5 fe fc f1 (and e2 again),\n"
+    "                with the same parameters; the command itself still takes effect\n"
     "  --help        show this text and exit\n";
 
 // A frame left unfinished this long is given up.
@@ -53,6 +58,8 @@ struct Options
     long delayMs = 0;
     bool garbage = false;
     bool cutShort = false;
+    bool tooLong = false;
+    bool wrongCode = false;
 };
 
 struct Pending
@@ -102,6 +109,10 @@ int parseOptions(int argc, char **argv, Options *options)
             options->garbage = true;
         } else if (arg == "--short") {
             options->cutShort = true;
+        } else if (arg == "--long") {
+            options->tooLong = true;
+        } else if (arg == "--wrong-code") {
+            options->wrongCode = true;
         } else {
             return -1;
         }
@@ -120,6 +131,32 @@ std::string hexLine(const Bytes &frame)
         line += byte;
     }
     return line;
+}
+
+// --wrong-code answers each command as the printer answers the code after it here. Neighbours
+// never share the shape of their answers, not even the two yes/no queries e2 and e1.
+const unsigned char CodeRing[] = {0xe2, 0xfb, 0xe1, 0xfd, 0xf4, 0xf6, 0xf2, 0xfa,
+                                  0xf7, 0xf8, 0xf9, 0xf3, 0xf5, 0xfe, 0xfc, 0xf1};
+
+// The same frame with its code replaced by the next one in the ring; empty for other codes.
+Bytes nextCodeFrame(const Bytes &frame)
+{
+    const std::size_t count = sizeof CodeRing;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (frame[1] == CodeRing[i]) {
+            Bytes other = frame;
+            other[1] = CodeRing[(i + 1) % count];
+            return other;
+        }
+    }
+    return {};
+}
+
+// Whether a real answer to the command with this code could start with this byte: the code's
+// echo, the yes/no bytes, or the printable first character of the version.
+bool mayStartAnswer(unsigned char byte, unsigned char code)
+{
+    return byte == code || byte == 0xc2 || byte == 0xc0 || (byte >= 0x20 && byte < 0x7f);
 }
 
 int millisecondsUntil(Clock::time_point when)
@@ -215,19 +252,28 @@ int main(int argc, char **argv)
         }
         if (!complete || frame.front() != 0xaa)
             return;
-        Bytes answer = model.answer(frame);
+        Bytes answer;
+        if (options.wrongCode && frame.size() >= 4) {
+            // Answered from a copy, so only the command actually sent changes the settings.
+            PrinterModel other = model;
+            answer = other.answer(nextCodeFrame(frame));
+            model.answer(frame);
+        } else {
+            answer = model.answer(frame);
+        }
         if (options.noAnswer || answer.empty())
             return;
         if (options.garbage) {
-            const unsigned char first = answer.front();
             answer.resize(1 + random() % 16);
             for (unsigned char &b : answer)
                 b = static_cast<unsigned char>(random());
-            if (answer.front() == first)
-                answer.front() ^= 0x55;
+            while (mayStartAnswer(answer.front(), frame[1]))
+                answer.front() = static_cast<unsigned char>(random());
         }
         if (options.cutShort)
             answer.resize(1);
+        if (options.tooLong)
+            answer.push_back(0x00);
         answers.push_back({Clock::now() + std::chrono::milliseconds(options.delayMs), answer});
     };
 

@@ -1,0 +1,16 @@
+#ifndef FUZZCHECK_H
+#define FUZZCHECK_H
+
+#include <cstdio>
+#include <cstdlib>
+
+// A broken promise of the code under test: libFuzzer records the input as a crash.
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (false)
+
+#endif
