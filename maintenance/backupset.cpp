@@ -4,6 +4,8 @@
 #include "maintenance/posixfs.h"
 #include "maintenance/sha256.h"
 #include "maintenance/treeremover.h"
+#include "maintenance/folderstack.h"
+#include "maintenance/treewalker.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -19,6 +21,9 @@
 namespace {
 
 const qint64 minimumDumpRoom = 8 << 20;
+// In BackupData.new while its entries are moved into BackupData one by one.
+const char committingMarker[] = ".committing";
+const char movingMarker[] = ".moving";
 // A manifest line is the path twice at most and some 150 bytes of keywords.
 const qint64 manifestBytesPerEntry = 400;
 
@@ -157,11 +162,133 @@ bool BackupSet::recover()
             m_previousSet = true;
         }
     }
+    // A swap by moves that was cut short is finished: the new set is whole, the old one
+    // already partly gone.
+    if (hasMarker(committingMarker)) {
+        if (!rollForward())
+            return false;
+        m_previousSet = true;
+    }
     for (const char *leftover : {newName(), oldName()}) {
         TreeRemover remover;
         if (!remover.remove(stick, leftover))
             return fail(remover.error());
     }
+    return true;
+}
+
+bool BackupSet::hasMarker(const char *marker) const
+{
+    UniqueFd set(posixfs::openFolderAt(m_stick.get(), newName()));
+    struct stat status;
+    return set.isValid() && exists(set.get(), marker, &status) && S_ISREG(status.st_mode);
+}
+
+bool BackupSet::placeMarker(const char *marker)
+{
+    UniqueFd set(posixfs::openFolderAt(m_stick.get(), newName()));
+    const int fd = set.isValid() ? ::openat(set.get(), marker,
+                                            O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
+                                 : -1;
+    if (fd < 0)
+        return fail(errno);
+    ::close(fd);
+    if (::syncfs(m_stick.get()) != 0)
+        return fail(errno);
+    return true;
+}
+
+bool BackupSet::moveContents(int fromFd, int toFd)
+{
+    TreeWalker walker;
+    if (!walker.openAt(fromFd, "."))
+        return fail(walker.error());
+    FolderStack targets;
+    targets.push(::fcntl(toFd, F_DUPFD_CLOEXEC, 0));
+    for (;;) {
+        const TreeWalker::Step step = walker.next();
+        if (step == TreeWalker::Step::End)
+            break;
+        if (step == TreeWalker::Step::Leave) {
+            if (walker.depth() > 1 && !targets.pop())
+                return fail(errno);
+            continue;
+        }
+        const QByteArray name = walker.name();
+        if (walker.depth() == 1 &&
+            (name == ManifestWriter::fileName() || name == ManifestWriter::sumsFileName() ||
+             name == committingMarker || name == movingMarker))
+            continue;
+        if (S_ISDIR(walker.status().st_mode)) {
+            if (::mkdirat(targets.top(), name.constData(), 0755) != 0 && errno != EEXIST)
+                return fail(errno);
+            struct stat status;
+            const int fd = posixfs::openFolderAt(targets.top(), name.constData(), &status);
+            if (fd < 0)
+                return fail(errno);
+            if (status.st_dev != m_stickStatus.st_dev || !walker.descend()) {
+                ::close(fd);
+                return fail(EXDEV);
+            }
+            targets.push(fd);
+            continue;
+        }
+        if (::renameat(walker.parentFd(), name.constData(), targets.top(), name.constData()) != 0)
+            return fail(errno);
+    }
+    return walker.error() == 0 || fail(walker.error());
+}
+
+bool BackupSet::rollForward()
+{
+    const int stick = m_stick.get();
+    if (!hasMarker(movingMarker)) {
+        // The old set goes first, its manifest before anything else.
+        UniqueFd set(posixfs::openFolderAt(stick, setName()));
+        if (set.isValid()) {
+            ::unlinkat(set.get(), ManifestWriter::fileName(), 0);
+            DIR *dir = ::fdopendir(::fcntl(set.get(), F_DUPFD_CLOEXEC, 0));
+            QList<QByteArray> names;
+            while (dir && (errno = 0, true)) {
+                const dirent *entry = ::readdir(dir);
+                if (!entry)
+                    break;
+                const QByteArray name(entry->d_name);
+                if (name != "." && name != "..")
+                    names << name;
+            }
+            if (dir)
+                ::closedir(dir);
+            for (const QByteArray &name : names) {
+                TreeRemover remover;
+                if (!remover.remove(set.get(), name))
+                    return fail(remover.error());
+            }
+        } else if (errno != ENOENT) {
+            return fail(errno);
+        }
+        if (!placeMarker(movingMarker))
+            return false;
+    }
+    if (::mkdirat(stick, setName(), 0755) != 0 && errno != EEXIST)
+        return fail(errno);
+    struct stat status;
+    UniqueFd set(posixfs::openFolderAt(stick, setName(), &status));
+    UniqueFd from(posixfs::openFolderAt(stick, newName()));
+    if (!set.isValid() || !from.isValid())
+        return fail(errno);
+    if (status.st_dev != m_stickStatus.st_dev)
+        return fail(EXDEV);
+    if (!moveContents(from.get(), set.get()))
+        return false;
+    for (const char *name : {ManifestWriter::sumsFileName(), ManifestWriter::fileName()}) {
+        if (::renameat(from.get(), name, set.get(), name) != 0 && errno != ENOENT)
+            return fail(errno);
+    }
+    if (::syncfs(stick) != 0)
+        return fail(errno);
+    from.reset();
+    removeBeside(newName());
     return true;
 }
 
@@ -298,7 +425,14 @@ bool BackupSet::commit()
     m_new.reset();
     struct stat status;
     const char *leftover = nullptr;
-    if (exists(stick, setName(), &status)) {
+    if (!m_caps.renamesFolders) {
+        if (!placeMarker(committingMarker))
+            return false;
+        // From here the new set is finished, next time if not now; it is never abandoned.
+        m_begun = false;
+        if (!rollForward())
+            return false;
+    } else if (exists(stick, setName(), &status)) {
         if (::renameat2(stick, newName(), stick, setName(), RENAME_EXCHANGE) == 0) {
             leftover = newName();
         } else {
@@ -315,6 +449,11 @@ bool BackupSet::commit()
         return fail(errno);
     }
     m_begun = false;
+    // The set is where it belongs, manifest and all, or the stick lost it.
+    UniqueFd placed(posixfs::openFolderAt(stick, setName()));
+    if (!placed.isValid() || !exists(placed.get(), ManifestWriter::fileName(), &status))
+        return fail(EIO);
+    placed.reset();
     if (::syncfs(stick) != 0)
         return fail(errno);
     if (leftover) {

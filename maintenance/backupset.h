@@ -91,6 +91,13 @@ private:
     bool checkFolder(int dirFd, const QByteArray &name, const QByteArray &shown, bool *exists);
     bool fail(int error);
     void removeBeside(const char *name);
+    bool hasMarker(const char *marker) const;
+    bool placeMarker(const char *marker);
+    // The swap for a stick whose folders cannot be renamed: the old set goes, then every
+    // entry of the new one is moved in by renaming files, the manifest last. Marked on the
+    // stick before it starts, so that a pulled stick finishes it next time.
+    bool rollForward();
+    bool moveContents(int fromFd, int toFd);
 
     QString m_stickPath;
     UniqueFd m_stick;

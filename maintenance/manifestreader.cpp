@@ -132,6 +132,21 @@ ManifestReader::Result ManifestReader::next(ManifestEntry *entry)
             line.chop(1);
             line += more;
         }
+        const QByteArray notCopied = ManifestWriter::notCopiedMarker();
+        if (line.startsWith(notCopied + ' ')) {
+            if (m_afterComplete) {
+                m_complete = false;
+                return fail("entries after the closing line");
+            }
+            if (!parseEntry(line.mid(notCopied.size() + 1), entry))
+                return Result::Error;
+            if (entry->type != ManifestEntry::Type::Socket &&
+                entry->type != ManifestEntry::Type::CharDevice &&
+                entry->type != ManifestEntry::Type::BlockDevice)
+                return fail("only sockets and device nodes go uncopied");
+            entry->optional = true;
+            return Result::Entry;
+        }
         if (line.startsWith('#')) {
             if (line.startsWith(ManifestWriter::completeMarker())) {
                 m_complete = !m_afterComplete;

@@ -3,6 +3,7 @@
 #include "maintenance/posixfs.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 
 namespace {
@@ -62,6 +63,11 @@ const char *ManifestWriter::fileName()
 const char *ManifestWriter::sumsFileName()
 {
     return "SHA256SUMS";
+}
+
+const char *ManifestWriter::notCopiedMarker()
+{
+    return "# not copied:";
 }
 
 const char *ManifestWriter::completeMarker()
@@ -142,8 +148,16 @@ bool ManifestWriter::create(int dirFd, const QByteArray &created, const QByteArr
 
 void ManifestWriter::add(const ManifestEntry &entry)
 {
-    append(m_manifestBuffer, m_manifest, line(entry));
-    if (entry.type == ManifestEntry::Type::File && !entry.optional)
+    // What was not copied (sockets, device nodes) is described in a comment: mtree readers
+    // pass over it (libarchive knows no sockets), ManifestReader reads it.
+    const bool notCopied = entry.type == ManifestEntry::Type::Socket ||
+                           entry.type == ManifestEntry::Type::CharDevice ||
+                           entry.type == ManifestEntry::Type::BlockDevice;
+    append(m_manifestBuffer, m_manifest,
+           notCopied ? notCopiedMarker() + (' ' + line(entry)) : line(entry));
+    // sha256sum opens each file by its path: one longer than PATH_MAX is in the manifest only.
+    if (entry.type == ManifestEntry::Type::File && !entry.optional &&
+        entry.storedPath().size() < PATH_MAX)
         append(m_sumsBuffer, m_sums, sumsLine(entry.sha256, entry.storedPath()));
 }
 

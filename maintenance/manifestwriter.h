@@ -16,6 +16,7 @@ public:
     static const char *fileName();     // "manifest.mtree"
     static const char *sumsFileName(); // "SHA256SUMS"
     static const char *completeMarker();
+    static const char *notCopiedMarker();
 
     // Creates both files in `dirFd`; they must not exist yet.
     bool create(int dirFd, const QByteArray &created, const QByteArray &source);

@@ -163,6 +163,22 @@ StickCapabilities StickCapabilities::probe(int dirFd, int *error)
                      S_ISFIFO(status.st_mode);
     }
     emptyFolder(fd);
+    {
+        struct stat status;
+        const int file =
+            ::mkdirat(fd, "r1", 0700) == 0
+                ? ::openat(fd, "r1/f", O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
+                : -1;
+        if (file >= 0)
+            ::close(file);
+        caps.renamesFolders = file >= 0 && ::renameat(fd, "r1", fd, "r2") == 0 &&
+                              ::fstatat(fd, "r2/f", &status, AT_SYMLINK_NOFOLLOW) == 0;
+        ::unlinkat(fd, "r1/f", 0);
+        ::unlinkat(fd, "r2/f", 0);
+        ::unlinkat(fd, "r1", AT_REMOVEDIR);
+        ::unlinkat(fd, "r2", AT_REMOVEDIR);
+    }
+    emptyFolder(fd);
     folder.reset();
     ::unlinkat(dirFd, probeFolder, AT_REMOVEDIR);
     return caps;

@@ -23,8 +23,9 @@ public:
     bool owners = true; // only as root
     bool holes = true;  // sparse files
     bool growByTruncate = true;
-    bool utf8 = true;        // valid UTF-8 beyond ASCII
-    bool invalidUtf8 = true; // any other byte above 0x7f
+    bool renamesFolders = true; // a renamed folder keeps its contents (fusefat's does not)
+    bool utf8 = true;           // valid UTF-8 beyond ASCII
+    bool invalidUtf8 = true;    // any other byte above 0x7f
     long nameMax = 255;
 
     // True when the file system takes this byte in a name as it is (ASCII bytes only).

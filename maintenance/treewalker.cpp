@@ -51,7 +51,15 @@ void TreeWalker::closeLevel(Level &level)
 
 bool TreeWalker::open(const QByteArray &path)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return openAt(AT_FDCWD, path.constData());
+}
+
+bool TreeWalker::openAt(int dirFd, const char *name)
+{
+    // A path's last component may be a link (the device's /opt may lead to a data
+    // partition); a name inside a folder given by descriptor may not.
+    const int flags = dirFd == AT_FDCWD ? 0 : O_NOFOLLOW;
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
     Level top;
     if (fd < 0 || ::fstat(fd, &top.status) != 0) {
         m_error = errno;

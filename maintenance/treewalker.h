@@ -29,6 +29,8 @@ public:
     // Opens the top folder (a link as the last component of `path` is followed: the top is
     // the device's own choice); false with error() set.
     bool open(const QByteArray &path);
+    // Opens the folder `name` in `dirFd` as the top, not through a link.
+    bool openAt(int dirFd, const char *name);
     const struct stat &topStatus() const;
 
     // Entry: an entry of the tree (path(), status(), parentFd()); Leave: the folder at path()

@@ -28,3 +28,8 @@ set_tests_properties(mariadb_stop PROPERTIES FIXTURES_CLEANUP mariadb)
 set_tests_properties(maintenance_mariadb PROPERTIES
     FIXTURES_REQUIRED mariadb
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
+
+# --- backup engine (maintenance/) --------------------------------------------------------
+panel_namespace_test(backupengine)
+set_tests_properties(backupengine PROPERTIES TIMEOUT 900)
+# --- end of backup engine ----------------------------------------------------------------
