@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/statvfs.h>
@@ -30,6 +31,23 @@ const qint64 manifestBytesPerEntry = 400;
 bool exists(int dirFd, const char *name, struct stat *status)
 {
     return ::fstatat(dirFd, name, status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// True when the folder's listing holds `name`: asks the file system itself, not the
+// kernel's cache of names, which a FUSE stick may leave behind.
+bool listed(int dirFd, const char *name)
+{
+    DIR *dir = ::fdopendir(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    bool found = false;
+    while (dir && !found) {
+        const dirent *entry = ::readdir(dir);
+        if (!entry)
+            break;
+        found = std::strcmp(entry->d_name, name) == 0;
+    }
+    if (dir)
+        ::closedir(dir);
+    return found;
 }
 
 } // namespace
@@ -451,7 +469,7 @@ bool BackupSet::commit()
     m_begun = false;
     // The set is where it belongs, manifest and all, or the stick lost it.
     UniqueFd placed(posixfs::openFolderAt(stick, setName()));
-    if (!placed.isValid() || !exists(placed.get(), ManifestWriter::fileName(), &status))
+    if (!placed.isValid() || !listed(placed.get(), ManifestWriter::fileName()))
         return fail(EIO);
     placed.reset();
     if (::syncfs(stick) != 0)

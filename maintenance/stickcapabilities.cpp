@@ -164,15 +164,17 @@ StickCapabilities StickCapabilities::probe(int dirFd, int *error)
     }
     emptyFolder(fd);
     {
-        struct stat status;
         const int file =
             ::mkdirat(fd, "r1", 0700) == 0
                 ? ::openat(fd, "r1/f", O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
                 : -1;
         if (file >= 0)
             ::close(file);
-        caps.renamesFolders = file >= 0 && ::renameat(fd, "r1", fd, "r2") == 0 &&
-                              ::fstatat(fd, "r2/f", &status, AT_SYMLINK_NOFOLLOW) == 0;
+        // Listed, not looked up: the kernel's cache of names would still know "r2/f".
+        UniqueFd renamed(file >= 0 && ::renameat(fd, "r1", fd, "r2") == 0
+                             ? posixfs::openFolderAt(fd, "r2")
+                             : -1);
+        caps.renamesFolders = renamed.isValid() && listNames(renamed.get()).contains("f");
         ::unlinkat(fd, "r1/f", 0);
         ::unlinkat(fd, "r2/f", 0);
         ::unlinkat(fd, "r1", AT_REMOVEDIR);

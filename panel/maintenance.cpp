@@ -276,6 +276,12 @@ void sendordertoprinter_test::on_btn_back_clicked()
     if (whole) {
         for (const QString &database : databases) {
             const QByteArray fileName = QFile::encodeName(database + QLatin1String(".sql"));
+            // The dump command writes by path: only onto the stick checked at the start.
+            if (!set.stillMounted()) {
+                m_failures << tr("The U disk was removed during the backup.");
+                whole = false;
+                break;
+            }
             if (!set.prepareDump(fileName)) {
                 m_failures << refusalText(set);
                 whole = false;

@@ -153,7 +153,11 @@ void tst_backupengine::roundTrip()
     m_stick = std::make_unique<TestStick>(kind, stickPath(), work.path(), 512);
     QVERIFY(m_stick->mount());
     AwkwardTree tree;
+    // fusefat resolves every path from the stick's root and dies past PATH_MAX: on FAT the
+    // tree stays within what it can walk in reasonable time.
     tree.beyondPathMax = kind != TestStick::Kind::Fat;
+    if (kind == TestStick::Kind::Fat)
+        tree.depth = 200;
     QVERIFY2(tree.build(optPath(), m_root_user), tree.error.constData());
     TreeSnapshot::Options options;
     options.owners = m_root_user;
