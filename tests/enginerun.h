@@ -92,6 +92,10 @@ struct EngineRun
                          posixfs::errorText(result.fatalError);
         if (error)
             lines << "set: " + posixfs::errorText(error);
+        if (!checked)
+            lines << QStringLiteral("stick refused (%1) at %2")
+                         .arg(int(refusal))
+                         .arg(QString::fromLatin1(refusedName));
         return lines.join(QLatin1Char('\n'));
     }
 };

@@ -31,5 +31,12 @@ set_tests_properties(maintenance_mariadb PROPERTIES
 
 # --- backup engine (maintenance/) --------------------------------------------------------
 panel_namespace_test(backupengine)
-set_tests_properties(backupengine PROPERTIES TIMEOUT 900)
+set_tests_properties(backupengine PROPERTIES TIMEOUT 900
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000")
+# The same tests as a user who is not root, in a namespace of its own (unshare -Ur).
+add_test(NAME backupengine_user
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/asuser.sh $<TARGET_FILE:tst_backupengine>)
+set_tests_properties(backupengine_user PROPERTIES TIMEOUT 900
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000"
+    SKIP_REGULAR_EXPRESSION "SKIP   : tst_backupengine::initTestCase")
 # --- end of backup engine ----------------------------------------------------------------

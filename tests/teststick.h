@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include <sys/stat.h>
+
 // A USB stick for the tests, mounted on a folder inside the private mount namespace of
 // tests/mountns.sh: a tmpfs, a FAT image through Debian's fusefat, or an exFAT image on a
 // loop device through exfat-fuse. The image lives in `work`; the loop device is detached
@@ -100,6 +102,14 @@ public:
     }
 
     QString mountPoint() const { return m_mountPoint; }
+    bool isMountPoint() const
+    {
+        struct stat own;
+        struct stat above;
+        return ::stat(QFile::encodeName(m_mountPoint).constData(), &own) == 0 &&
+               ::stat(QFile::encodeName(m_mountPoint + "/..").constData(), &above) == 0 &&
+               own.st_dev != above.st_dev;
+    }
     Kind kind() const { return m_kind; }
 
 private:
