@@ -86,6 +86,23 @@ int openRegularForReading(int dirFd, const char *name, struct stat *status,
     return fd;
 }
 
+int openSeenRegular(int dirFd, const char *name, const struct stat &seen, struct stat *status)
+{
+    if (!S_ISREG(seen.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, status) != 0 || !S_ISREG(status->st_mode) || !sameFile(seen, *status)) {
+        ::close(fd);
+        errno = ESTALE;
+        return -1;
+    }
+    return fd;
+}
+
 bool sameFile(const struct stat &a, const struct stat &b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;

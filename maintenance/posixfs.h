@@ -23,6 +23,10 @@ int openBeneath(int rootFd, const QByteArray &relativePath, int flags);
 int openRegularForReading(int dirFd, const char *name, struct stat *status,
                           const struct stat *expected = nullptr);
 
+// Opens a regular file whose type `seen` (its status just taken without following links)
+// already shows: with O_NONBLOCK and O_NOFOLLOW, then checked to be that same file.
+int openSeenRegular(int dirFd, const char *name, const struct stat &seen, struct stat *status);
+
 bool sameFile(const struct stat &a, const struct stat &b);
 // Reads the whole text of a symbolic link, however long.
 bool readLink(int dirFd, const char *name, QByteArray *target);

@@ -70,6 +70,10 @@ TreeCopier::TreeCopier(const QByteArray &source, int targetFd, Options options)
     struct stat status;
     if (m_top.isValid() && ::fstat(m_top.get(), &status) == 0)
         m_topDev = status.st_dev;
+    m_uid = ::geteuid();
+    m_gid = ::getegid();
+    m_umask = ::umask(022);
+    ::umask(m_umask);
 }
 
 TreeCopier::~TreeCopier() = default;
@@ -306,8 +310,8 @@ void TreeCopier::copyFile(TreeWalker &walker, int dirFd, ManifestEntry &entry)
     const QByteArray name = walker.name();
     entry.type = ManifestEntry::Type::File;
     struct stat status;
-    UniqueFd in(posixfs::openRegularForReading(walker.parentFd(), name.constData(), &status,
-                                               &walker.status()));
+    UniqueFd in(
+        posixfs::openSeenRegular(walker.parentFd(), name.constData(), walker.status(), &status));
     if (!in.isValid()) {
         if (errno != ENOENT)
             readFailed(path, errno);
@@ -352,11 +356,16 @@ void TreeCopier::copyFile(TreeWalker &walker, int dirFd, ManifestEntry &entry)
     }
 
     UniqueFd out;
+    // Made with its own permission bits where the umask lets them through, so that most
+    // files need no chmod; anything else is made private and set afterwards.
+    const mode_t wanted = status.st_mode & 07777;
+    const mode_t created =
+        (wanted & ~0777) == 0 && (wanted & m_umask) == 0 ? wanted : 0600 & ~m_umask;
     int error = createNamed(
         dirFd, name, false,
         [&](const char *candidate) {
             const int fd = ::openat(dirFd, candidate,
-                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, created);
             if (fd < 0)
                 return errno;
             out.reset(fd);
@@ -379,7 +388,7 @@ void TreeCopier::copyFile(TreeWalker &walker, int dirFd, ManifestEntry &entry)
             readFailed(path, readError);
         return;
     }
-    applyMetadata(out.get(), status, path);
+    applyMetadata(out.get(), status, path, created);
     if (::close(out.release()) != 0) {
         writeFailed(path, errno);
         return;
@@ -501,6 +510,10 @@ bool TreeCopier::copyData(int in, int out, const struct stat &status, qint64 *co
             return false;
         }
         *copied += got;
+        // The whole file as its status had it, in a short read: no need to ask again. The
+        // copy is the file as it was when it was opened.
+        if (size_t(got) < capacity && *copied == status.st_size)
+            return true;
     }
 }
 
@@ -560,13 +573,20 @@ int TreeCopier::createNamed(int dirFd, const QByteArray &name, bool folder,
     return EEXIST;
 }
 
-void TreeCopier::applyMetadata(int fd, const struct stat &status, const QByteArray &path)
+void TreeCopier::applyMetadata(int fd, const struct stat &status, const QByteArray &path,
+                               mode_t created)
 {
     // On a stick the manifest is what counts; on the device every bit must land.
     const bool strict = m_options.mode == Mode::Merge;
-    if (m_options.caps.owners && ::fchown(fd, status.st_uid, status.st_gid) != 0 && strict)
+    // A file just made in a folder just made has the copier's own owner already (made with
+    // a plain mode, the folder gives no group of its own).
+    const bool ownedAlready = created != 0 && m_options.mode == Mode::Fresh &&
+                              status.st_uid == m_uid && status.st_gid == m_gid;
+    if (m_options.caps.owners && !ownedAlready && ::fchown(fd, status.st_uid, status.st_gid) != 0 &&
+        strict)
         writeFailed(path, errno);
-    if (m_options.caps.modes && ::fchmod(fd, status.st_mode & 07777) != 0 && strict)
+    const bool modeAlready = created == (status.st_mode & 07777);
+    if (m_options.caps.modes && !modeAlready && ::fchmod(fd, status.st_mode & 07777) != 0 && strict)
         writeFailed(path, errno);
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (::futimens(fd, times) != 0 && strict)

@@ -115,7 +115,8 @@ private:
     bool copyData(int in, int out, const struct stat &status, qint64 *copied, int *readError,
                   int *writeError);
     int linkTo(const QByteArray &stored, int dirFd, const char *name);
-    void applyMetadata(int fd, const struct stat &status, const QByteArray &path);
+    void applyMetadata(int fd, const struct stat &status, const QByteArray &path,
+                       mode_t created = 0);
     void applyMetadataAt(int dirFd, const char *name, const struct stat &status,
                          const QByteArray &path);
     void writeFailed(const QByteArray &path, int error);
@@ -133,6 +134,9 @@ private:
     QByteArray m_stored; // the current folder's stored path, relative to the target's top
     std::unordered_map<DevIno, LinkedFile, DevInoHash> m_links;
     qint64 m_nextGroup = 1;
+    uid_t m_uid = 0;
+    gid_t m_gid = 0;
+    mode_t m_umask = 022;
     qint64 m_done = 0;
     TreeCopyResult m_result;
 };

@@ -28,7 +28,8 @@ public:
                 QByteArray("a:b*c?d\"e<f>g|h\\i"),
                 QByteArray("tab\there"),
                 QByteArray("\x01\x1f control"),
-                QByteArray("\xc3\x86ble"),
+                QByteArray("\xc3\x86"
+                           "ble"),
                 QByteArray(" lead space"),
                 QByteArray("trail."),
                 QByteArray("%41"),

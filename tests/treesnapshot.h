@@ -109,7 +109,7 @@ private:
             char buffer[65536];
             ssize_t got;
             while (fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0)
-                hash.addData(buffer, int(got));
+                hash.addData(QByteArray::fromRawData(buffer, int(got)));
             if (fd < 0)
                 text += " unreadable";
             else
