@@ -30,6 +30,7 @@ set_tests_properties(maintenance_mariadb PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
 
 # --- backup engine (maintenance/) --------------------------------------------------------
+panel_test(manifest)
 panel_namespace_test(backupengine)
 set_tests_properties(backupengine PROPERTIES TIMEOUT 900
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000")
