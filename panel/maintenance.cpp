@@ -266,6 +266,8 @@ void sendordertoprinter_test::on_btn_back_clicked()
         &result);
     if (!copied) {
         set.abandon();
+        if (refused.isEmpty())
+            refused = tr("Not copied: %1 (%2)").arg(source, posixfs::errorText(ENOENT));
         QMessageBox::warning(nullptr, tr("Fail"), refused + QLatin1Char('\n') + kept);
         return;
     }

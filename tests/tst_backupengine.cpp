@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(TestStick::Kind)
+Q_DECLARE_METATYPE(SetVerifier::Verdict)
 
 namespace {
 
