@@ -448,6 +448,7 @@ bool BackupSet::commit()
             return false;
         // From here the new set is finished, next time if not now; it is never abandoned.
         m_begun = false;
+        m_swapStarted = true;
         if (!rollForward())
             return false;
     } else if (exists(stick, setName(), &status)) {
@@ -458,13 +459,16 @@ bool BackupSet::commit()
                 return fail(errno);
             if (::renameat(stick, newName(), stick, setName()) != 0) {
                 const int error = errno;
-                ::renameat(stick, oldName(), stick, setName());
+                m_swapStarted = ::renameat(stick, oldName(), stick, setName()) != 0;
                 return fail(error);
             }
             leftover = oldName();
         }
+        m_swapStarted = true;
     } else if (::renameat(stick, newName(), stick, setName()) != 0) {
         return fail(errno);
+    } else {
+        m_swapStarted = true;
     }
     m_begun = false;
     // The set is where it belongs, manifest and all, or the stick lost it.

@@ -83,6 +83,8 @@ public:
     bool commit();
     // Removes the half-made set; the old one is untouched.
     void abandon();
+    // False once commit() has begun to change the old set (it may then have failed later).
+    bool previousSetKept() const { return !m_swapStarted; }
     // True while the stick opened by check() is still the one mounted at the stick path.
     bool stillMounted() const;
 
@@ -111,6 +113,7 @@ private:
     int m_error = 0;
     bool m_previousSet = false;
     bool m_begun = false;
+    bool m_swapStarted = false;
     qint64 m_dumpBytes = 0;
 };
 

@@ -316,7 +316,10 @@ void sendordertoprinter_test::on_btn_back_clicked()
         set.abandon();
     runStep(syncCommand());
     if (!whole) {
-        m_failures << notCopiedLines(result, source) << kept;
+        m_failures << notCopiedLines(result, source)
+                   << (set.previousSetKept()
+                           ? kept
+                           : tr("The backup on the U disk may not be complete: run Backup again."));
         reportFailures();
         return;
     }
