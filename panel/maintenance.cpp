@@ -5,8 +5,12 @@
 #include "app/shellcommand.h"
 #include "dialogs/messagedialog.h"
 #include "dialogs/myprogressdialog.h"
+#include "maintenance/backupset.h"
 #include "maintenance/mountpoints.h"
 #include "maintenance/pathcheck.h"
+#include "maintenance/posixfs.h"
+#include "maintenance/treecopier.h"
+#include "maintenance/uniquefd.h"
 #include "panel/busyguard.h"
 #include "panel/maintenancecommands.h"
 
@@ -14,32 +18,32 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 
 #include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// A box of ten thousand lines helps nobody: the rest of the entries are counted.
-const int shownCopyFailures = 10;
-
-QByteArray linkText(const QString &path)
+QString shownSize(qint64 bytes)
 {
-    QByteArray buffer(PATH_MAX, '\0');
-    const ssize_t length =
-        ::readlink(QFile::encodeName(path).constData(), buffer.data(), buffer.size());
-    if (length < 0)
-        return QByteArray();
-    buffer.truncate(int(length));
-    return buffer;
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
 bool pathTaken(const QString &path, struct stat *info)
 {
     return ::lstat(QFile::encodeName(path).constData(), info) == 0;
+}
+
+QString shownPath(const QString &base, const QByteArray &relative)
+{
+    const QByteArray path =
+        relative.isEmpty() ? QFile::encodeName(base) : QFile::encodeName(base) + '/' + relative;
+    return posixfs::displayPath(path);
 }
 
 } // namespace
@@ -127,58 +131,9 @@ int sendordertoprinter_test::clrPath(const QString &path)
     return runCommand(clearPathCommand(path)).succeeded() ? PathDone : PathFailed;
 }
 
-// Copies one entry of the walk; false when the target did not end up as the source is.
-bool sendordertoprinter_test::copyEntry(const QString &sourcePath, const QString &target)
-{
-    const QFileInfo entry(sourcePath);
-    const QByteArray targetName = QFile::encodeName(target);
-    struct stat existing;
-    const bool taken = pathTaken(target, &existing);
-
-    if (entry.isSymLink()) {
-        // A link stays a link, dangling or not: a restore must give back the same tree.
-        const QByteArray text = linkText(sourcePath);
-        if (text.isEmpty())
-            return false;
-        if (taken) {
-            const int removed = S_ISDIR(existing.st_mode) ? ::rmdir(targetName.constData())
-                                                          : ::unlink(targetName.constData());
-            if (removed != 0)
-                return false;
-        }
-        if (::symlink(text.constData(), targetName.constData()) == 0)
-            return true;
-        if (errno != EPERM && errno != EOPNOTSUPP)
-            return false;
-        // The stick's file system has no links (FAT): copy what the link points at.
-        if (entry.isDir())
-            return QDir().mkdir(target) || QFileInfo(target).isDir();
-        if (entry.isFile())
-            return QFile::copy(sourcePath, target);
-        return true;
-    }
-
-    if (entry.isDir()) {
-        // A link in the way would lead the copy out of the destination tree.
-        if (taken && S_ISLNK(existing.st_mode) && ::unlink(targetName.constData()) != 0)
-            return false;
-        if (QDir().mkdir(target))
-            return true;
-        return pathTaken(target, &existing) && S_ISDIR(existing.st_mode);
-    }
-
-    if (entry.isFile()) {
-        if (taken && (S_ISDIR(existing.st_mode) || !QFile::remove(target)))
-            return false;
-        return QFile::copy(sourcePath, target);
-    }
-
-    // Devices, pipes and sockets have no place in a backup.
-    return true;
-}
-
-bool sendordertoprinter_test::copyDir(QWidget *parent, QString destination, QString source,
-                                      QString caption)
+bool sendordertoprinter_test::copyTree(
+    QWidget *parent, const QString &caption, const QString &source,
+    const std::function<TreeCopier *(const TreeCount &)> &prepare, TreeCopyResult *result)
 {
     MyProgressDialog dialog(caption, parent);
     // No window type among the flags: the dialog is drawn inside the panel.
@@ -190,38 +145,102 @@ bool sendordertoprinter_test::copyDir(QWidget *parent, QString destination, QStr
     if (parent)
         parent->repaint();
 
-    QDir sourceDir(source);
-    const QDir destinationDir(destination);
-    if (!sourceDir.exists())
+    if (!QFileInfo(source).isDir())
         return false;
-
-    // Hidden entries and dangling links (QDir::System) belong to the tree as well.
-    sourceDir.setFilter(QDir::AllEntries | QDir::Hidden | QDir::System);
-    QStringList paths;
-    QDirIterator walk(sourceDir, QDirIterator::Subdirectories);
-    while (walk.hasNext())
-        paths << walk.next();
-    const int count = paths.size();
-    dialog.setMaxNum(count);
+    // Counted first, copied after: the bar knows its end, and no list of the tree is kept.
+    const TreeCount count = TreeCopier::count(QFile::encodeName(source));
+    const int maximum = int(qMin<qint64>(count.entries, INT_MAX));
+    dialog.setMaxNum(maximum);
     if (parent)
         parent->repaint();
-
-    int failed = 0;
-    for (int i = 0; i < count; ++i) {
-        dialog.setValue(i);
-        const QString target =
-            destinationDir.path() + QLatin1Char('/') + sourceDir.relativeFilePath(paths.at(i));
-        if (copyEntry(paths.at(i), target))
-            continue;
-        if (++failed <= shownCopyFailures)
-            m_failures << tr("Not copied: %1").arg(target);
-    }
-    if (failed > shownCopyFailures)
-        m_failures << tr("... and %1 more not copied").arg(failed - shownCopyFailures);
-
+    TreeCopier *copier = prepare(count);
+    if (!copier)
+        return false;
+    copier->setProgress(
+        [&dialog](qint64 done) { dialog.setValue(int(qMin<qint64>(done, INT_MAX))); });
+    *result = copier->copy();
     runCommand(syncCommand());
-    dialog.setValue(count);
+    dialog.setValue(maximum);
     return true;
+}
+
+QStringList sendordertoprinter_test::notCopiedLines(const TreeCopyResult &result,
+                                                    const QString &source) const
+{
+    QStringList lines;
+    for (const CopyProblem &skipped : result.notCopied.first()) {
+        const QString type = skipped.typeName == "socket"         ? tr("socket")
+                             : skipped.typeName == "block device" ? tr("block device")
+                                                                  : tr("character device");
+        lines << tr("Not copied: %1 (%2)").arg(shownPath(source, skipped.path), type);
+    }
+    const qint64 more = result.notCopied.count() - result.notCopied.first().size();
+    if (more > 0)
+        lines << tr("... and %1 more not copied").arg(more);
+    return lines;
+}
+
+void sendordertoprinter_test::noteCopyProblems(const TreeCopyResult &result, const QString &source)
+{
+    for (const CopyProblem &problem : result.failures.first()) {
+        m_failures << tr("Not copied: %1 (%2)")
+                          .arg(shownPath(source, problem.path), posixfs::errorText(problem.error));
+    }
+    const qint64 more = result.failures.count() - result.failures.first().size();
+    if (more > 0)
+        m_failures << tr("... and %1 more not copied").arg(more);
+    if (result.fatalError != 0)
+        m_failures << tr("Writing stopped at %1: %2")
+                          .arg(shownPath(source, result.fatalPath),
+                               posixfs::errorText(result.fatalError));
+}
+
+bool sendordertoprinter_test::copyDir(QWidget *parent, QString destination, QString source,
+                                      QString caption)
+{
+    UniqueFd target(
+        ::open(QFile::encodeName(destination).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const int targetError = target.isValid() ? 0 : errno;
+    std::unique_ptr<TreeCopier> copier;
+    TreeCopyResult result;
+    const bool copied = copyTree(
+        parent, caption, source,
+        [&](const TreeCount &) -> TreeCopier * {
+            if (!target.isValid())
+                return nullptr;
+            copier = std::make_unique<TreeCopier>(QFile::encodeName(source), target.get(),
+                                                  TreeCopier::Options());
+            return copier.get();
+        },
+        &result);
+    if (!QFileInfo(source).isDir())
+        return false;
+    if (!copied) {
+        m_failures << tr("Not copied: %1 (%2)").arg(destination, posixfs::errorText(targetError));
+        return true;
+    }
+    noteCopyProblems(result, source);
+    m_failures << notCopiedLines(result, source);
+    return true;
+}
+
+QString sendordertoprinter_test::refusalText(const BackupSet &set) const
+{
+    const QString name = posixfs::displayPath(set.refusedName());
+    switch (set.refusal()) {
+    case BackupSet::Refusal::NotAFolder:
+        return tr("%1 on the U disk is not a folder (a link?).\nNothing was written.").arg(name);
+    case BackupSet::Refusal::OtherMount:
+        return tr("%1 on the U disk is another file system.\nNothing was written.").arg(name);
+    case BackupSet::Refusal::NoStick:
+    case BackupSet::Refusal::NotMounted:
+        return tr("Please insert U disk!");
+    case BackupSet::Refusal::CannotWrite:
+    case BackupSet::Refusal::Io:
+    case BackupSet::Refusal::None:
+        break;
+    }
+    return tr("Cannot write to the U disk: %1").arg(posixfs::errorText(set.error()));
 }
 
 bool sendordertoprinter_test::backupSetComplete() const
@@ -241,18 +260,109 @@ void sendordertoprinter_test::on_btn_back_clicked()
         return;
     const QString root = m_systemRoot;
     BusyGuard busy;
+    const QString source = optFolder(root);
     m_failures.clear();
-    runStep(makeBackupFolderCommand(root), backupFolder(root));
-    runStep(makeBackupOptFolderCommand(root), backupOptFolder(root));
-    if (!copyDir(this, backupOptFolder(root), optFolder(root), tr("Backup...")))
-        m_failures << tr("Not copied: %1").arg(optFolder(root));
-    for (const QString &database : maintainedDatabases()) {
-        if (!runStep(dumpCommand(root, database)))
-            QFile::remove(dumpTempFile(root, database));
+
+    BackupSet set(stickFolder(root));
+    if (!set.check() || !set.recover()) {
+        busy.finish();
+        QMessageBox::warning(nullptr, tr("Fail"), refusalText(set));
+        return;
     }
+    const bool previous = set.hasPreviousSet();
+    const QString kept = previous ? tr("The previous backup on the U disk was left as it was.")
+                                  : tr("No backup was written to the U disk.");
+
+    std::unique_ptr<TreeCopier> copier;
+    TreeCopyResult result;
+    QString refused;
+    const bool copied = copyTree(
+        this, tr("Backup..."), source,
+        [&](const TreeCount &count) -> TreeCopier * {
+            // The old set stays until the new one is whole: both must fit.
+            const BackupSet::Room room = set.room(count.needed, count.entries);
+            if (!room.fits()) {
+                refused = tr("Not enough space on U disk: the backup needs %1, %2 free.")
+                              .arg(shownSize(room.needed), shownSize(room.available));
+                return nullptr;
+            }
+            if (!set.begin(QFile::encodeName(source))) {
+                refused = refusalText(set);
+                return nullptr;
+            }
+            TreeCopier::Options options;
+            options.mode = TreeCopier::Mode::Fresh;
+            options.caps = set.capabilities();
+            options.manifest = set.manifest();
+            options.manifestPrefix = BackupSet::treeName();
+            copier = std::make_unique<TreeCopier>(QFile::encodeName(source), set.treeFd(), options);
+            return copier.get();
+        },
+        &result);
+    if (!copied) {
+        set.abandon();
+        if (refused.isEmpty())
+            refused = tr("Not copied: %1 (%2)").arg(source, posixfs::errorText(ENOENT));
+        busy.finish();
+        QMessageBox::warning(nullptr, tr("Fail"), refused + QLatin1Char('\n') + kept);
+        return;
+    }
+
+    noteCopyProblems(result, source);
+    bool whole = result.ok();
+    const QStringList databases = maintainedDatabases();
+    if (whole) {
+        for (const QString &database : databases) {
+            const QByteArray fileName = QFile::encodeName(database + QLatin1String(".sql"));
+            // The dump command writes by path: only onto the stick checked at the start.
+            if (!set.stillMounted()) {
+                m_failures << tr("The U disk was removed during the backup.");
+                whole = false;
+                break;
+            }
+            if (!set.prepareDump(fileName)) {
+                m_failures << refusalText(set);
+                whole = false;
+                break;
+            }
+            // A dump that fails or is cut short never enters the set.
+            if (!runStep(dumpCommand(root, database))) {
+                whole = false;
+            } else if (!set.addDump(fileName)) {
+                m_failures << tr("Dump of %1 is not complete").arg(database);
+                whole = false;
+            }
+        }
+    }
+    const qint64 entries = result.entries + 1 + databases.size();
+    const qint64 files = result.files + databases.size();
+    const qint64 bytes = result.bytes + set.dumpBytes();
+    if (whole && !set.finish(entries, files, bytes)) {
+        m_failures << refusalText(set);
+        whole = false;
+    }
+    if (whole && !set.commit()) {
+        m_failures << (set.error() == ENODEV
+                           ? tr("The U disk was removed during the backup.")
+                           : tr("The new backup could not replace the previous one: %1")
+                                 .arg(posixfs::errorText(set.error())));
+        whole = false;
+    }
+    if (!whole)
+        set.abandon();
     runStep(syncCommand());
     busy.finish();
-    reportFailures();
+    if (!whole) {
+        m_failures << notCopiedLines(result, source)
+                   << (set.previousSetKept()
+                           ? kept
+                           : tr("The backup on the U disk may not be complete: run Backup again."));
+        reportFailures();
+        return;
+    }
+    QStringList lines{tr("Backup Ok"), tr("%1 files, %2").arg(result.files).arg(shownSize(bytes))};
+    lines << notCopiedLines(result, source);
+    QMessageBox::warning(nullptr, tr(" "), lines.join(QLatin1Char('\n')));
 }
 
 void sendordertoprinter_test::on_btn_reduction_clicked()

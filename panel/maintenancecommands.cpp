@@ -43,9 +43,14 @@ QString dumpFile(const QString &root, const QString &database)
     return backupFolder(root) + QLatin1Char('/') + database + QLatin1String(".sql");
 }
 
-QString dumpTempFile(const QString &root, const QString &database)
+QString newBackupFolder(const QString &root)
 {
-    return dumpFile(root, database) + QLatin1String(".tmp");
+    return backupFolder(root) + QLatin1String(".new");
+}
+
+QString newDumpFile(const QString &root, const QString &database)
+{
+    return newBackupFolder(root) + QLatin1Char('/') + database + QLatin1String(".sql");
 }
 
 QString diskNode(const QString &root, char letter)
@@ -75,21 +80,10 @@ QByteArray syncCommand()
     return "sync";
 }
 
-QByteArray makeBackupFolderCommand(const QString &root)
-{
-    return "mkdir " + shellArgument(backupFolder(root));
-}
-
-QByteArray makeBackupOptFolderCommand(const QString &root)
-{
-    return "mkdir " + shellArgument(backupOptFolder(root));
-}
-
 QByteArray dumpCommand(const QString &root, const QString &database)
 {
-    const QByteArray temp = shellArgument(dumpTempFile(root, database));
-    return "mysqldump " + database.toLatin1() + " > " + temp + " && mv -f " + temp + ' ' +
-           shellArgument(dumpFile(root, database));
+    return "mysqldump --routines --events --triggers " + database.toLatin1() + " > " +
+           shellArgument(newDumpFile(root, database));
 }
 
 QByteArray removeOptCommand(const QString &root)
@@ -134,8 +128,7 @@ QByteArray powerOffCommand()
 
 QList<QByteArray> backupCommands(const QString &root)
 {
-    QList<QByteArray> lines{makeBackupFolderCommand(root), makeBackupOptFolderCommand(root),
-                            syncCommand()};
+    QList<QByteArray> lines{syncCommand()};
     for (const QString &database : maintainedDatabases())
         lines << dumpCommand(root, database);
     lines << syncCommand();

@@ -17,8 +17,9 @@ QString appFolder(const QString &root);
 QString stickFolder(const QString &root);
 QString backupFolder(const QString &root);
 QString backupOptFolder(const QString &root);
+QString newBackupFolder(const QString &root); // the set being written, beside BackupData
 QString dumpFile(const QString &root, const QString &database);
-QString dumpTempFile(const QString &root, const QString &database);
+QString newDumpFile(const QString &root, const QString &database);
 QString diskNode(const QString &root, char letter); // <root>/dev/sd<letter>
 
 // `path` as one shell word: as it stands when it is plain, else in single quotes.
@@ -27,9 +28,8 @@ QByteArray shellArgument(const QString &path);
 QByteArray clearPathCommand(const QString &path);
 QByteArray syncCommand();
 
-QByteArray makeBackupFolderCommand(const QString &root);
-QByteArray makeBackupOptFolderCommand(const QString &root);
-// The dump goes to a temporary file first, so a failing mysqldump leaves the last good dump.
+// The dump goes into the set being written (routines, events and triggers included); the
+// set replaces the previous one only when both dumps are whole.
 QByteArray dumpCommand(const QString &root, const QString &database);
 
 QByteArray removeOptCommand(const QString &root);

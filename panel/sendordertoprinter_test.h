@@ -5,15 +5,20 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
 class sendordertoprinter_test;
 }
 
+class BackupSet;
 class CommandRunner;
 struct CommandResult;
 class PrinterLink;
+class TreeCopier;
+struct TreeCount;
+struct TreeCopyResult;
 
 class sendordertoprinter_test : public QWidget
 {
@@ -96,7 +101,16 @@ private:
     static QString failureReason(const CommandResult &result);
     bool confirmClearData();
     bool runStep(const QByteArray &commandLine, const QString &wantedFolder = QString());
-    bool copyEntry(const QString &sourcePath, const QString &target);
+    // Shows the progress dialog over `parent`, counts the tree at `source`, asks `prepare` for
+    // the copier (nullptr: nothing is copied) and copies, ending with "sync". False when
+    // nothing was copied.
+    bool copyTree(QWidget *parent, const QString &caption, const QString &source,
+                  const std::function<TreeCopier *(const TreeCount &)> &prepare,
+                  TreeCopyResult *result);
+    // Lines for the box about the entries of a copy from `source` that did not land.
+    void noteCopyProblems(const TreeCopyResult &result, const QString &source);
+    QStringList notCopiedLines(const TreeCopyResult &result, const QString &source) const;
+    QString refusalText(const BackupSet &set) const;
     bool backupSetComplete() const;
     void reportFailures();
 

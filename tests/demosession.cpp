@@ -143,9 +143,12 @@ private:
         {
             ModalCloser closer;
             click("btn_back");
-            report(closer.boxes.isEmpty(), "backup quiet",
-                   closer.boxes.isEmpty() ? QString() : closer.boxes.first().text);
+            const QString text = closer.boxes.isEmpty() ? QString() : closer.boxes.first().text;
+            report(closer.boxes.size() == 1 && text.startsWith("Backup Ok\n"), "backup ok box",
+                   text);
         }
+        report(QFileInfo(stick + "/manifest.mtree").isFile(), "backup set has its manifest",
+               "missing");
         report(QFileInfo(stick + "/opt/Brevin/config/.settings").isFile(),
                "backup holds the hidden settings", "missing");
         report(QFileInfo(stick + "/opt/Brevin/default.fmt").isSymLink(), "backup keeps the link",

@@ -28,3 +28,16 @@ set_tests_properties(mariadb_stop PROPERTIES FIXTURES_CLEANUP mariadb)
 set_tests_properties(maintenance_mariadb PROPERTIES
     FIXTURES_REQUIRED mariadb
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
+
+# --- backup engine (maintenance/) --------------------------------------------------------
+panel_test(manifest)
+panel_namespace_test(backupengine)
+set_tests_properties(backupengine PROPERTIES TIMEOUT 900
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000")
+# The same tests as a user who is not root, in a namespace of its own (unshare -Ur).
+add_test(NAME backupengine_user
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/asuser.sh $<TARGET_FILE:tst_backupengine>)
+set_tests_properties(backupengine_user PROPERTIES TIMEOUT 900
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000"
+    SKIP_REGULAR_EXPRESSION "SKIP   : tst_backupengine::initTestCase")
+# --- end of backup engine ----------------------------------------------------------------

@@ -7,10 +7,12 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QMap>
+#include <QProgressBar>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +55,13 @@ private slots:
     void incompleteSetTouchesNothing_data();
     void incompleteSetTouchesNothing();
     void failedDumpKeepsThePreviousOne();
+    void routinesEventsAndTriggers();
+    void hostileStick_data();
+    void hostileStick();
+    void stickTooSmall();
+    void stickFillsUpDuringTheCopy();
+    void stickReadOnly();
+    void stickUnmountedDuringTheCopy();
     void clearDataTwice();
     void clearDataServerUnreachable();
     void powerOffRunsTheStub();
@@ -65,6 +74,11 @@ private:
     void writeFile(const QString &relative, const QByteArray &content);
     void fillDevice();
     void click(const char *button);
+    // Clicks Backup and checks that it ends with the "Backup Ok" box alone.
+    void backup();
+    // The Fail box of a Backup that did not take place; `why` is its first line.
+    void backupFails(const QString &why);
+    qint64 filesIn(const QString &folder) const;
 
     QString m_socket;
     std::unique_ptr<TestSystemRoot> m_root;
@@ -187,6 +201,43 @@ void tst_maintenance_mariadb::click(const char *button)
     clickMaintenance(m_panel.get(), button);
 }
 
+void tst_maintenance_mariadb::backup()
+{
+    ModalCloser closer;
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral(" "));
+    const QStringList lines = closer.boxes.first().text.split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("Backup Ok"));
+    QVERIFY2(lines.value(1).startsWith(QString::number(filesIn(m_root->file("opt"))) + " files, "),
+             qPrintable(closer.boxes.first().text));
+    QVERIFY(QFile::exists(m_root->file("mnt/usb/BackupData/manifest.mtree")));
+    QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
+}
+
+void tst_maintenance_mariadb::backupFails(const QString &why)
+{
+    ModalCloser closer;
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+    const QStringList lines = closer.boxes.first().text.split(QLatin1Char('\n'));
+    QVERIFY2(lines.first().startsWith(why), qPrintable(closer.boxes.first().text));
+    QCOMPARE(lines.last(), QStringLiteral("The previous backup on the U disk was left as it was."));
+}
+
+qint64 tst_maintenance_mariadb::filesIn(const QString &folder) const
+{
+    qint64 files = 0;
+    QDirIterator walk(folder, QDir::Files | QDir::Hidden | QDir::System,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        walk.next();
+        files += walk.fileInfo().isFile() && !walk.fileInfo().isSymLink() ? 1 : 0;
+    }
+    return files;
+}
+
 void tst_maintenance_mariadb::initTestCase()
 {
     const QString problem = TestSystemRoot::namespaceProblem();
@@ -234,13 +285,10 @@ void tst_maintenance_mariadb::backupDamageRestore()
     const QByteArray misc = dumpOf("Misc");
     QVERIFY(opt.size() > 15);
 
-    ModalCloser closer;
-    click("btn_back");
-    QCOMPARE(closer.boxes.size(), 0);
+    backup();
     QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData/opt")), opt);
     QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/appdb.sql")));
     QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/Misc.sql")));
-    QVERIFY(!QFile::exists(m_root->file("mnt/usb/BackupData/appdb.sql.tmp")));
 
     writeFile("opt/Brevin/etc/app.conf", "damaged");
     QVERIFY(QFile::remove(m_root->file("opt/Brevin/.settings")));
@@ -253,6 +301,7 @@ void tst_maintenance_mariadb::backupDamageRestore()
     QVERIFY(sql("DROP DATABASE Misc;"));
     QVERIFY(snapshot(m_root->file("opt")) != opt);
 
+    ModalCloser closer;
     click("btn_reduction");
     QCOMPARE(closer.boxes.size(), 0);
     QCOMPARE(snapshot(m_root->file("opt")), opt);
@@ -263,18 +312,21 @@ void tst_maintenance_mariadb::backupDamageRestore()
     QCOMPARE(QString::fromUtf8(name.trimmed()), QString::fromUtf8("寿司"));
 }
 
+// The second set replaces the first whole: what was deleted on the device since is gone
+// from the stick too, so a restore cannot bring it back.
 void tst_maintenance_mariadb::secondBackupOverTheFirst()
 {
-    ModalCloser closer;
-    click("btn_back");
+    backup();
     QVERIFY(QFile::remove(m_root->file("opt/Brevin/etc/app.conf")));
+    QVERIFY(QDir(m_root->file("opt/Brevin/.cache")).removeRecursively());
     writeFile("opt/Brevin/data/empty.log", "now with content");
     QVERIFY(sql("INSERT INTO settings VALUES ('second', 'zweite Sicherung');", "Misc"));
 
-    click("btn_back");
-    QCOMPARE(closer.boxes.size(), 0);
+    backup();
     const QString stick = m_root->file("mnt/usb/BackupData/opt/Brevin/");
-    QVERIFY(QFile::exists(stick + "etc/app.conf"));
+    QVERIFY(!QFileInfo::exists(stick + "etc/app.conf"));
+    QVERIFY(!QFileInfo::exists(stick + ".cache"));
+    QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData/opt")), snapshot(m_root->file("opt")));
     QFile log(stick + "data/empty.log");
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll(), QByteArray("now with content"));
@@ -287,9 +339,7 @@ void tst_maintenance_mariadb::emptyOpt()
 {
     QVERIFY(QDir(m_root->file("opt")).removeRecursively());
     QVERIFY(QDir().mkpath(m_root->file("opt")));
-    ModalCloser closer;
-    click("btn_back");
-    QCOMPARE(closer.boxes.size(), 0);
+    backup();
     QVERIFY(QFileInfo(m_root->file("mnt/usb/BackupData/opt")).isDir());
     QVERIFY(snapshot(m_root->file("mnt/usb/BackupData/opt")).isEmpty());
     QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/appdb.sql")));
@@ -312,9 +362,8 @@ void tst_maintenance_mariadb::noUsableStick()
     QFETCH(QByteArray, button);
     QFETCH(bool, node);
     QFETCH(bool, mounted);
+    backup();
     ModalCloser closer;
-    click("btn_back");
-    QCOMPARE(closer.boxes.size(), 0);
     writeFile("opt/Brevin/etc/app.conf", "changed since the backup");
     if (!node)
         m_root->unplugNodes();
@@ -344,9 +393,8 @@ void tst_maintenance_mariadb::incompleteSetTouchesNothing_data()
 void tst_maintenance_mariadb::incompleteSetTouchesNothing()
 {
     QFETCH(QString, damage);
+    backup();
     ModalCloser closer;
-    click("btn_back");
-    QCOMPARE(closer.boxes.size(), 0);
     const QString target = m_root->file("mnt/usb/BackupData/" + damage);
     if (damage == QLatin1String("opt")) {
         QVERIFY(QDir(target).removeRecursively());
@@ -372,26 +420,209 @@ void tst_maintenance_mariadb::incompleteSetTouchesNothing()
     QCOMPARE(dumpOf("Misc"), misc);
 }
 
+// A dump that fails never enters a set, and the previous set stays whole.
 void tst_maintenance_mariadb::failedDumpKeepsThePreviousOne()
 {
+    backup();
+    const auto previous = snapshot(m_root->file("mnt/usb/BackupData"));
+    QVERIFY(sql("DROP DATABASE Misc;"));
+    writeFile("opt/Brevin/after.txt", "not in any set");
+
+    backupFails(QString::fromLatin1(dumpCommand(m_root->path(), QStringLiteral("Misc"))));
+    QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData")), previous);
+    QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
+}
+
+void tst_maintenance_mariadb::routinesEventsAndTriggers()
+{
+    QVERIFY(sql("CREATE PROCEDURE count_articles() SELECT COUNT(*) FROM articles;"
+                "CREATE FUNCTION twice(x INT) RETURNS INT DETERMINISTIC RETURN 2 * x;"
+                "CREATE TRIGGER stamp BEFORE INSERT ON labels FOR EACH ROW SET NEW.layout = "
+                "COALESCE(NEW.layout, 'small');"
+                "CREATE EVENT nightly ON SCHEDULE EVERY 1 DAY DO DELETE FROM labels WHERE id < 0;",
+                "appdb"));
+    backup();
+    QFile dump(m_root->file("mnt/usb/BackupData/appdb.sql"));
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    const QByteArray text = dump.readAll();
+    for (const char *object : {"PROCEDURE `count_articles`", "FUNCTION `twice`", "TRIGGER",
+                               "stamp BEFORE INSERT", "EVENT `nightly`"})
+        QVERIFY2(text.contains(object), object);
+}
+
+void tst_maintenance_mariadb::hostileStick_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("BackupData -> /")
+        << "BackupData"
+        << "/"
+        << "BackupData on the U disk is not a folder (a link?).\nNothing was written.";
+    QTest::newRow("BackupData/opt -> ../../../opt")
+        << "BackupData/opt"
+        << "../../../opt"
+        << "BackupData/opt on the U disk is not a folder (a link?).\nNothing was written.";
+    QTest::newRow("BackupData/opt -> /etc")
+        << "BackupData/opt"
+        << "/etc"
+        << "BackupData/opt on the U disk is not a folder (a link?).\nNothing was written.";
+    QTest::newRow("BackupData another mount")
+        << "BackupData" << QString()
+        << "BackupData on the U disk is another file system.\nNothing was written.";
+}
+
+// Each layout is refused with one box, before anything is written, removed or dumped.
+void tst_maintenance_mariadb::hostileStick()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, target);
+    QFETCH(QString, text);
+    writeFile("etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");
+    const QString stick = m_root->file("mnt/usb/");
+    QVERIFY(QDir().mkpath(stick + "BackupData"));
+    if (target.isEmpty()) {
+        QCOMPARE(
+            QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "other", stick + link}), 0);
+    } else {
+        if (link == "BackupData")
+            QVERIFY(QDir(stick + link).removeRecursively());
+        // Absolute targets point into the temporary root, never at the machine's own.
+        const QString where = target.startsWith('/') ? m_root->file(target.mid(1)) : target;
+        QVERIFY(QFile::link(where, stick + link));
+    }
+    const auto opt = snapshot(m_root->file("opt"));
+    const auto etc = snapshot(m_root->file("etc"));
+    const QStringList rootEntries = QDir(m_root->path()).entryList(QDir::AllEntries | QDir::Hidden);
+    const QStringList stickEntries =
+        QDir(stick).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+
     ModalCloser closer;
     click("btn_back");
-    QCOMPARE(closer.boxes.size(), 0);
-    QFile previous(m_root->file("mnt/usb/BackupData/Misc.sql"));
-    QVERIFY(previous.open(QIODevice::ReadOnly));
-    const QByteArray good = previous.readAll();
-    previous.close();
-    QVERIFY(sql("DROP DATABASE Misc;"));
-
-    click("btn_back");
+    if (target.isEmpty())
+        QProcess::execute("umount", {stick + link});
     QCOMPARE(closer.boxes.size(), 1);
     QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
-    QCOMPARE(closer.boxes.first().text,
-             QString::fromLatin1(dumpCommand(m_root->path(), QStringLiteral("Misc"))));
-    QVERIFY(previous.open(QIODevice::ReadOnly));
-    QCOMPARE(previous.readAll(), good);
-    QVERIFY(!QFile::exists(m_root->file("mnt/usb/BackupData/Misc.sql.tmp")));
-    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/appdb.sql")));
+    QCOMPARE(closer.boxes.first().text, text);
+    QCOMPARE(snapshot(m_root->file("opt")), opt);
+    QCOMPARE(snapshot(m_root->file("etc")), etc);
+    QCOMPARE(QDir(m_root->path()).entryList(QDir::AllEntries | QDir::Hidden), rootEntries);
+    QCOMPARE(QDir(stick).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), stickEntries);
+}
+
+// Too little room for the new set beside the old one: refused at once, with the sizes.
+void tst_maintenance_mariadb::stickTooSmall()
+{
+    backup();
+    const auto previous = snapshot(m_root->file("mnt/usb/BackupData"));
+    // 600 MB that take no room here (a sparse file), but would on a FAT stick.
+    QFile video(m_root->file("opt/Brevin/data/video.bin"));
+    QVERIFY(video.open(QIODevice::WriteOnly) && video.resize(qint64(600) << 20));
+    video.close();
+    ModalCloser closer;
+    click("btn_back");
+    QCOMPARE(closer.boxes.size(), 1);
+    const QString text = closer.boxes.first().text;
+    QVERIFY2(text.startsWith("Not enough space on U disk: the backup needs 6") &&
+                 text.contains(" MB free.\nThe previous backup on the U disk was left as it was."),
+             qPrintable(text));
+    QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData")), previous);
+    QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
+}
+
+namespace {
+
+// Runs `action` once while the backup's progress dialog shows `step` or more: a hook in
+// the copy, which otherwise blocks the event loop.
+class DuringCopy : public QObject
+{
+public:
+    DuringCopy(int step, std::function<void()> action) : m_step(step), m_action(std::move(action))
+    {
+        qApp->installEventFilter(this);
+    }
+    bool fired = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->objectName() == "MyProgressDialog") {
+            if (auto *bar = watched->findChild<QProgressBar *>()) {
+                QObject::connect(bar, &QProgressBar::valueChanged, this, [this](int value) {
+                    if (!fired && value >= m_step) {
+                        fired = true;
+                        m_action();
+                    }
+                });
+            }
+        }
+        return false;
+    }
+
+private:
+    int m_step;
+    std::function<void()> m_action;
+};
+
+} // namespace
+
+// The stick fills up while the tree is copied: the copy stops, the new set goes, the old
+// one stays.
+void tst_maintenance_mariadb::stickFillsUpDuringTheCopy()
+{
+    backup();
+    const auto previous = snapshot(m_root->file("mnt/usb/BackupData"));
+    for (int i = 0; i < 40; ++i)
+        writeFile(QStringLiteral("opt/Brevin/data/part-%1.bin").arg(i), QByteArray(1 << 20, 'p'));
+    QCOMPARE(QProcess::execute("mount", {"-o", "remount,size=80m", m_root->file("mnt/usb")}), 0);
+    const QString filler = m_root->file("mnt/usb/filler");
+    DuringCopy hook(5, [&] {
+        QFile file(filler);
+        if (file.open(QIODevice::WriteOnly)) {
+            const QByteArray block(1 << 20, 'f');
+            while (file.write(block) == block.size()) {
+            }
+        }
+    });
+    backupFails("Writing stopped at ");
+    QVERIFY(hook.fired);
+    QVERIFY(QFile::remove(filler));
+    QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData")), previous);
+    QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
+}
+
+void tst_maintenance_mariadb::stickReadOnly()
+{
+    backup();
+    const auto previous = snapshot(m_root->file("mnt/usb/BackupData"));
+    QCOMPARE(QProcess::execute("mount", {"-o", "remount,ro", m_root->file("mnt/usb")}), 0);
+    backupFails("Cannot write to the U disk: Read-only file system");
+    QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData")), previous);
+    QCOMPARE(QProcess::execute("mount", {"-o", "remount,rw", m_root->file("mnt/usb")}), 0);
+}
+
+// The stick is unmounted while the tree is copied (the file system stays reachable through
+// the folders the copy holds open, as a lazy unmount leaves it): nothing is swapped on a
+// stick that is no longer there, and its previous set stays as it was.
+void tst_maintenance_mariadb::stickUnmountedDuringTheCopy()
+{
+    m_root->unmountStick();
+    const QString stickFs = m_root->file("stickfs");
+    const QString stick = m_root->file("mnt/usb");
+    QVERIFY(QDir().mkpath(stickFs));
+    QCOMPARE(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256m", "pulled", stickFs}), 0);
+    QCOMPARE(QProcess::execute("mount", {"--bind", stickFs, stick}), 0);
+    backup();
+    const auto previous = snapshot(stickFs + "/BackupData");
+    for (int i = 0; i < 30; ++i)
+        writeFile(QStringLiteral("opt/Brevin/data/more-%1.txt").arg(i), "more");
+
+    DuringCopy hook(3, [&] { QProcess::execute("umount", {"-l", stick}); });
+    backupFails("The U disk was removed during the backup.");
+    QVERIFY(hook.fired);
+    QCOMPARE(snapshot(stickFs + "/BackupData"), previous);
+    QVERIFY(!QFileInfo::exists(stickFs + "/BackupData.new"));
+    QProcess::execute("umount", {stickFs});
 }
 
 void tst_maintenance_mariadb::clearDataTwice()

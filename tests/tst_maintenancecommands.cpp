@@ -5,7 +5,9 @@
 #include "modalcloser.h"
 #include "recordingrunner.h"
 #include "systemroot.h"
+#include "withoutreadoverride.h"
 
+#include <QLocale>
 #include <QTemporaryFile>
 #include <QtTest>
 
@@ -20,18 +22,36 @@ using Lines = QList<QByteArray>;
 
 // The command lines of the backup page, %1 standing for the system root. Under the
 // device's own root ("") they are the texts the device has always run, blanks included,
-// with these changes: a dump goes to <name>.sql.tmp and is moved over <name>.sql only
-// when mysqldump succeeded, and a drop says "if exists", so that a database already gone
-// is told apart from a server that cannot be reached.
+// with these changes: the backup makes its folders itself (checked, never through a link)
+// and dumps into the new set beside the old one, with routines, events and triggers; a
+// drop says "if exists", so that a database already gone is told apart from a server that
+// cannot be reached.
 static const QStringList backupTexts = {
-    "mkdir %1/mnt/usb/BackupData",
-    "mkdir %1/mnt/usb/BackupData/opt",
     "sync",
-    "mysqldump appdb > %1/mnt/usb/BackupData/appdb.sql.tmp && "
-    "mv -f %1/mnt/usb/BackupData/appdb.sql.tmp %1/mnt/usb/BackupData/appdb.sql",
-    "mysqldump Misc > %1/mnt/usb/BackupData/Misc.sql.tmp && "
-    "mv -f %1/mnt/usb/BackupData/Misc.sql.tmp %1/mnt/usb/BackupData/Misc.sql",
+    "mysqldump --routines --events --triggers appdb > %1/mnt/usb/BackupData.new/appdb.sql",
+    "mysqldump --routines --events --triggers Misc > %1/mnt/usb/BackupData.new/Misc.sql",
     "sync",
+};
+// What the recording runner writes for a dump line, as mysqldump would.
+static const QByteArray fakeDump = "CREATE TABLE t (id int);\n-- Dump completed on 2024-05-02\n";
+
+// The recording runner, which also leaves for each dump line a whole dump where the line
+// would have written it, so that a backup can complete without a database.
+class DumpingRunner : public RecordingRunner
+{
+public:
+    CommandResult run(const QByteArray &commandLine) override
+    {
+        const CommandResult status = RecordingRunner::run(commandLine);
+        if (status.succeeded() && commandLine.startsWith("mysqldump")) {
+            const QByteArray database = commandLine.split(' ').value(4);
+            QFile dump(dumpInto + QLatin1Char('/') + QString::fromLatin1(database) + ".sql");
+            if (dump.open(QIODevice::WriteOnly))
+                dump.write(fakeDump);
+        }
+        return status;
+    }
+    QString dumpInto;
 };
 static const QStringList restoreTexts = {
     "rm  -rf  %1/opt  ",
@@ -119,7 +139,7 @@ private:
 
     std::unique_ptr<TestSystemRoot> m_root;
     std::unique_ptr<sendordertoprinter_test> m_panel;
-    RecordingRunner m_runner;
+    DumpingRunner m_runner;
 };
 
 void tst_maintenancecommands::init()
@@ -129,6 +149,7 @@ void tst_maintenancecommands::init()
     m_runner.lines.clear();
     m_runner.statuses.clear();
     m_runner.onRun = nullptr;
+    m_runner.dumpInto = m_root->file("mnt/usb/BackupData.new");
     m_panel = makeRootedPanel(*m_root, &m_runner);
 }
 
@@ -190,7 +211,10 @@ void tst_maintenancecommands::slotsRunTheLinesInOrder_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("stick");
     QTest::addColumn<QStringList>("boxes");
-    QTest::newRow("backup") << "btn_back" << backupTexts << true << QStringList();
+    const QString size =
+        QLocale::c().formattedDataSize(2 * fakeDump.size(), 1, QLocale::DataSizeTraditionalFormat);
+    QTest::newRow("backup") << "btn_back" << backupTexts << true
+                            << QStringList{" ", "Backup Ok\n0 files, " + size};
     QTest::newRow("restore") << "btn_reduction" << restoreTexts << true << QStringList();
     QTest::newRow("clear data") << "btn_clear" << clearTexts << false
                                 << QStringList{" ", "Clear Data Ok "};
@@ -354,12 +378,12 @@ void tst_maintenancecommands::failedStepsAreNamed_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QStringList>("failing");
     QTest::addColumn<QStringList>("expected");
-    const QString dumpMisc = backupTexts.at(4);
-    QTest::newRow("a dump fails") << "btn_back" << QStringList{dumpMisc} << QStringList{dumpMisc};
-    QTest::newRow("both dumps fail") << "btn_back" << QStringList{backupTexts.at(3), dumpMisc}
-                                     << QStringList{backupTexts.at(3), dumpMisc};
-    QTest::newRow("mkdir of folders already there")
-        << "btn_back" << QStringList{backupTexts.at(0), backupTexts.at(1)} << QStringList();
+    const QString dumpMisc = backupTexts.at(2);
+    const QString kept = "The previous backup on the U disk was left as it was.";
+    QTest::newRow("a dump fails") << "btn_back" << QStringList{dumpMisc}
+                                  << QStringList{dumpMisc, kept};
+    QTest::newRow("both dumps fail") << "btn_back" << QStringList{backupTexts.at(1), dumpMisc}
+                                     << QStringList{backupTexts.at(1), dumpMisc, kept};
     QTest::newRow("a drop fails") << "btn_reduction" << QStringList{restoreTexts.at(4)}
                                   << QStringList{restoreTexts.at(4)};
     QTest::newRow("create and load fail")
@@ -382,11 +406,10 @@ void tst_maintenancecommands::failedStepsAreNamed()
     const QString root = m_root->path();
     for (const QString &text : failing)
         m_runner.statuses.insert(rootedText(text, root).toLatin1(), 256);
-    // What a cut-short mysqldump leaves behind.
-    QFile partial(m_root->file("mnt/usb/BackupData/Misc.sql.tmp"));
-    QVERIFY(partial.open(QIODevice::WriteOnly));
-    partial.write("-- MariaDB dump\nINSERT INTO");
-    partial.close();
+    QFile misc(m_root->file("mnt/usb/BackupData/Misc.sql"));
+    QVERIFY(misc.open(QIODevice::ReadOnly));
+    const QByteArray previousMisc = misc.readAll();
+    misc.close();
 
     ModalCloser closer;
     clickMaintenance(m_panel.get(), button.toLatin1().constData());
@@ -400,9 +423,11 @@ void tst_maintenancecommands::failedStepsAreNamed()
     for (const QString &text : expected)
         lines << rootedText(text, root);
     QCOMPARE(closer.boxes.first().text, lines.join(QLatin1Char('\n')));
-    if (button == QLatin1String("btn_back") && failing.contains(backupTexts.at(4))) {
-        QVERIFY(!partial.exists());
-        QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/Misc.sql")));
+    if (button == QLatin1String("btn_back")) {
+        // The failed dump never entered a set: the previous one is as it was.
+        QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
+        QVERIFY(misc.open(QIODevice::ReadOnly));
+        QCOMPARE(misc.readAll(), previousMisc);
     }
 }
 
@@ -415,7 +440,8 @@ void tst_maintenancecommands::copyFailuresAreNamed_data()
     QTest::newRow("twelve, the rest counted") << 12 << 11;
 }
 
-// A file of the device cannot replace a folder on the stick that holds files.
+// Files of the device that cannot be read are named, the first ten, then counted; the set
+// is not swapped in and no dump is taken.
 void tst_maintenancecommands::copyFailuresAreNamed()
 {
     QFETCH(int, conflicts);
@@ -427,21 +453,29 @@ void tst_maintenancecommands::copyFailuresAreNamed()
         const QString name = QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'));
         QFile file(m_root->file("opt/" + name));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(QDir().mkpath(m_root->file("mnt/usb/BackupData/opt/" + name + "/inside")));
+        QVERIFY(file.setPermissions(QFileDevice::Permissions()));
     }
 
     ModalCloser closer;
-    clickMaintenance(m_panel.get(), "btn_back");
+    {
+        WithoutReadOverride unprivileged;
+        QVERIFY(unprivileged.ok());
+        clickMaintenance(m_panel.get(), "btn_back");
+    }
     QCOMPARE(closer.boxes.size(), 1);
     QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
     const QStringList shown = closer.boxes.first().text.split(QLatin1Char('\n'));
-    QCOMPARE(shown.size(), lines);
-    const QString first = m_root->file("mnt/usb/BackupData/opt/f");
+    QCOMPARE(shown.size(), lines + 1);
+    const QString first = m_root->file("opt/f");
     for (int i = 0; i < qMin(conflicts, 10); ++i)
-        QVERIFY2(shown.at(i).startsWith("Not copied: " + first), qPrintable(shown.at(i)));
+        QVERIFY2(shown.at(i).startsWith("Not copied: " + first) &&
+                     shown.at(i).endsWith(" (Permission denied)"),
+                 qPrintable(shown.at(i)));
     if (conflicts > 10)
-        QCOMPARE(shown.last(), QStringLiteral("... and %1 more not copied").arg(conflicts - 10));
-    QCOMPARE(m_runner.lines, linesFor(backupTexts, m_root->path()));
+        QCOMPARE(shown.at(10), QStringLiteral("... and %1 more not copied").arg(conflicts - 10));
+    QCOMPARE(shown.last(), QStringLiteral("The previous backup on the U disk was left as it was."));
+    QCOMPARE(m_runner.lines, (Lines{"sync", "sync"}));
+    QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
 }
 
 void tst_maintenancecommands::clearSaysWhatIsLeft_data()

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 
 // Where a copied entry should end up, by its path relative to the copy's destination.
-enum class Kind { File, Folder, Link, Absent };
+enum class Kind { File, Folder, Link, Fifo, Absent };
 Q_DECLARE_METATYPE(Kind)
 
 class tst_treecopy : public QObject
@@ -118,7 +118,7 @@ void tst_treecopy::copiesTheTree_data()
         << "Brevin/dangling" << Kind::Link << QByteArray("../nowhere") << -1;
     QTest::newRow("absolute link keeps its text")
         << "absolute-link" << Kind::Link << QByteArray("/opt/Brevin/bin/app") << -1;
-    QTest::newRow("fifo skipped") << "Brevin/fifo" << Kind::Absent << QByteArray() << -1;
+    QTest::newRow("fifo recreated") << "Brevin/fifo" << Kind::Fifo << QByteArray() << -1;
     QTest::newRow("permission bits, executable")
         << "Brevin/bin/app" << Kind::File << QByteArray("binary") << 0750;
     QTest::newRow("permission bits, private")
@@ -147,6 +147,9 @@ void tst_treecopy::copiesTheTree()
     case Kind::Folder:
         QVERIFY(present && S_ISDIR(info.st_mode));
         break;
+    case Kind::Fifo:
+        QVERIFY(present && S_ISFIFO(info.st_mode));
+        break;
     case Kind::Link: {
         QVERIFY(present && S_ISLNK(info.st_mode));
         char text[256] = {};
@@ -171,12 +174,12 @@ void tst_treecopy::progress_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("folders");
     QTest::addColumn<int>("maximum");
-    // Every folder read yields its "." and ".." as well, and they count.
-    QTest::newRow("empty source") << QStringList() << QStringList() << 2;
-    QTest::newRow("one file") << QStringList{"f"} << QStringList() << 3;
-    QTest::newRow("one hidden file") << QStringList{".f"} << QStringList() << 3;
-    QTest::newRow("one empty folder") << QStringList() << QStringList{"d"} << 5;
-    QTest::newRow("folder with a file") << QStringList{"d/f"} << QStringList{"d"} << 6;
+    // One step per entry below the source, counted before the copy.
+    QTest::newRow("empty source") << QStringList() << QStringList() << 0;
+    QTest::newRow("one file") << QStringList{"f"} << QStringList() << 1;
+    QTest::newRow("one hidden file") << QStringList{".f"} << QStringList() << 1;
+    QTest::newRow("one empty folder") << QStringList() << QStringList{"d"} << 1;
+    QTest::newRow("folder with a file") << QStringList{"d/f"} << QStringList{"d"} << 2;
 }
 
 // The dialog is still up while the copy's "sync" runs: that is where the bar is read.

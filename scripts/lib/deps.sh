@@ -8,6 +8,16 @@ PANEL_PACKAGES=(
     mariadb-server mariadb-client
     util-linux procps python3
 )
+# --- backup engine (maintenance/) and its tests -------------------------------------------
+# nettle: SHA-256 of every file as it is copied. libarchive-tools: bsdtar reads the
+# manifest as the mtree file it is. fusefat, dosfstools, exfat-fuse, exfatprogs: FAT and
+# exFAT sticks in the tests. rsync: compared against in bench/bench_backup.
+PANEL_PACKAGES+=(
+    nettle-dev libarchive-tools
+    fusefat dosfstools exfat-fuse exfatprogs
+    rsync
+)
+# --- end of backup engine -----------------------------------------------------------------
 
 # The translations: lupdate and lrelease with CMake's LinguistTools for both Qt majors, Qt's
 # own translations (the message boxes' buttons), and a font with the Chinese glyphs that

@@ -1,0 +1,51 @@
+#ifndef POSIXFS_H
+#define POSIXFS_H
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+// Small fd-relative helpers of the backup engine. None of them follows a symbolic link in
+// the last component of a name, and those that walk a relative path follow none at all.
+namespace posixfs {
+
+// Opens the folder `name` in `dirFd` (AT_FDCWD for a path) without following a link; its
+// status lands in `status`. -1 with errno set when it is no folder or cannot be opened.
+int openFolderAt(int dirFd, const char *name, struct stat *status = nullptr);
+// Opens `relativePath` below `rootFd` one component at a time, never through a link, never
+// onto another file system than rootFd's; the last component opened with `flags` (O_NOFOLLOW
+// added). Works for paths longer than PATH_MAX.
+int openBeneath(int rootFd, const QByteArray &relativePath, int flags);
+// Opens a regular file for reading after checking its type, so that a FIFO or a device node
+// is never opened; `expected` (optional) is the status seen before, which must still match.
+int openRegularForReading(int dirFd, const char *name, struct stat *status,
+                          const struct stat *expected = nullptr);
+
+// Opens a regular file whose type `seen` (its status just taken without following links)
+// already shows: with O_NONBLOCK and O_NOFOLLOW, then checked to be that same file.
+int openSeenRegular(int dirFd, const char *name, const struct stat &seen, struct stat *status);
+
+bool sameFile(const struct stat &a, const struct stat &b);
+// Reads the whole text of a symbolic link, however long.
+bool readLink(int dirFd, const char *name, QByteArray *target);
+// Writes everything or fails with errno set.
+bool writeAll(int fd, const char *data, size_t size);
+// Errors after which writing to the same file system cannot go on (full, read-only, gone).
+bool isFatalTargetError(int error);
+// Errors a stick's file system gives for a name it cannot hold.
+bool isNameError(int error);
+// False when `name` is empty, ".", ".." or holds a '/'.
+bool isPlainName(const QByteArray &name);
+// Splits a relative path into plain names; false when any component is not plain.
+bool splitRelativePath(const QByteArray &path, QList<QByteArray> *names);
+
+bool isValidUtf8(const QByteArray &text);
+// A path as a technician can read it in one line: invalid UTF-8 and control bytes as \xNN.
+QString displayPath(const QByteArray &path);
+QString errorText(int error);
+
+} // namespace posixfs
+
+#endif
