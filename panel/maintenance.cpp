@@ -14,6 +14,7 @@
 #include "panel/busyguard.h"
 #include "panel/maintenancecommands.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -31,6 +32,9 @@ namespace {
 
 QString shownSize(qint64 bytes)
 {
+    // Qt names small sizes in English words; KB, MB and GB read the same in every language.
+    if (bytes < 1024)
+        return QCoreApplication::translate("sendordertoprinter_test", "%1 bytes").arg(bytes);
     return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 

@@ -627,9 +627,11 @@ void tst_translations::maintenanceTexts_data()
                                 << QStringList{exactly(zh("Clear Data Ok "))};
     QTest::newRow("clear data fails")
         << "clear, server down" << false << QString() << QStringList{fail}
-        << QStringList{exactly(zh("Database %1 not dropped").arg("appdb") + QLatin1Char('\n') +
-                               zh("Database %1 not dropped").arg("Misc") + QLatin1Char('\n') +
-                               zh("Folder %1 still there").arg("SYSROOT/opt/Brevin"))};
+        << QStringList{
+               exactly(zh("Database %1 not dropped: %2").arg("appdb", zh("exit status %1").arg(1)) +
+                       QLatin1Char('\n') +
+                       zh("Database %1 not dropped: %2").arg("Misc", zh("exit status %1").arg(1)) +
+                       QLatin1Char('\n') + zh("Folder %1 still there").arg("SYSROOT/opt/Brevin"))};
     QTest::newRow("power off") << "power off" << false << QString() << QStringList{blank}
                                << QStringList{exactly(zh("Power Off... "))};
     QTest::newRow("restore without a backup set")
@@ -637,13 +639,18 @@ void tst_translations::maintenanceTexts_data()
         << QStringList{exactly(zh("No complete backup on U disk!"))};
     QTest::newRow("restore") << "restore" << true << zh("Restore...") << QStringList()
                              << QStringList();
-    // Ten of the twelve files that cannot be copied are named, in the order of the walk.
-    const QString notCopied =
-        exactly(zh("Not copied: %1").arg("SYSROOT/mnt/usb/BackupData/opt/")) + "[0-9]{2}\n";
-    QTest::newRow("backup with files in the way")
-        << "backup, blocked" << true << zh("Backup...") << QStringList{fail}
-        << QStringList{QStringLiteral("(%1){10}%2")
-                           .arg(notCopied, exactly(zh("... and %1 more not copied").arg(2)))};
+    // The dumps are written as mysqldump would write them: the set is whole.
+    QTest::newRow("backup") << "backup" << true << zh("Backup...") << QStringList{blank}
+                            << QStringList{
+                                   exactly(zh("Backup Ok")) + QLatin1Char('\n') +
+                                   exactly(zh("%1 files, %2").arg(1).arg(QStringLiteral("XSIZEX")))
+                                       .replace(QLatin1String("XSIZEX"), QLatin1String("[^\n]+"))};
+    // The runner writes no dumps: both are named, and the previous set stays.
+    QTest::newRow("backup, dumps missing")
+        << "backup, no dumps" << true << zh("Backup...") << QStringList{fail}
+        << QStringList{exactly(zh("Dump of %1 is not complete").arg("appdb") + QLatin1Char('\n') +
+                               zh("Dump of %1 is not complete").arg("Misc") + QLatin1Char('\n') +
+                               zh("No backup was written to the U disk."))};
 }
 
 void tst_translations::maintenanceTexts()
@@ -701,14 +708,18 @@ void tst_translations::maintenanceTexts()
                 runner.statuses.insert(dropDatabaseCommand(database), 1 << 8);
     } else if (scenario == QLatin1String("power off")) {
         button = "btn_exit";
-    } else if (scenario == QLatin1String("backup, blocked")) {
-        // Twelve files whose places on the stick are taken by folders.
-        for (int i = 0; i < 12; ++i) {
-            const QString name = QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
-            QFile(root.file(QStringLiteral("opt/") + name)).open(QIODevice::WriteOnly);
-            QVERIFY(QDir(sysroot).mkpath(QStringLiteral("mnt/usb/BackupData/opt/") + name +
-                                         QLatin1String("/inside")));
-        }
+    } else if (scenario == QLatin1String("backup")) {
+        // mysqldump's place: a whole dump where the line sends it.
+        const auto shownCaptionHook = runner.onRun;
+        runner.onRun = [shownCaptionHook](const QByteArray &line) {
+            shownCaptionHook(line);
+            if (!line.startsWith("mysqldump"))
+                return;
+            QFile dump(QFile::decodeName(line.mid(line.lastIndexOf(' ') + 1)));
+            if (dump.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                dump.write("-- MariaDB dump\nCREATE TABLE t (id int);\n"
+                           "-- Dump completed on 2024-01-01  0:00:00\n");
+        };
     }
 
     ModalCloser closer;

@@ -189,10 +189,6 @@ BackUp </source>
         <translation>请插入U盘！</translation>
     </message>
     <message>
-        <source>Not copied: %1</source>
-        <translation>未复制：%1</translation>
-    </message>
-    <message>
         <source>... and %1 more not copied</source>
         <translation>……另有 %1 项未复制</translation>
     </message>
@@ -207,10 +203,6 @@ BackUp </source>
     <message>
         <source>Restore...</source>
         <translation>正在恢复…</translation>
-    </message>
-    <message>
-        <source>Database %1 not dropped</source>
-        <translation>数据库 %1 未删除</translation>
     </message>
     <message>
         <source>Folder %1 still there</source>
@@ -504,6 +496,466 @@ Explanation: Check the current printer veriosn number.</source>
     <message>
         <source>Parameter Name: Paper sensor status</source>
         <translation>参数名称：纸张传感器状态</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 分钟</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 毫秒</translation>
+    </message>
+    <message>
+        <source>exit status %1</source>
+        <translation>退出状态 %1</translation>
+    </message>
+    <message>
+        <source>ended by signal %1 (%2)</source>
+        <translation>被信号 %1（%2）终止</translation>
+    </message>
+    <message>
+        <source>stopped after its time limit of %1</source>
+        <translation>超过时限 %1，已被停止</translation>
+    </message>
+    <message>
+        <source>ended without an exit status</source>
+        <translation>结束时没有退出状态</translation>
+    </message>
+    <message>
+        <source>could not be started: %1</source>
+        <translation>无法启动：%1</translation>
+    </message>
+    <message>
+        <source>no shell</source>
+        <translation>没有可用的 shell</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be made on the device</source>
+        <translation>无法在设备上创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>The database server cannot be reached</source>
+        <translation>无法连接数据库服务器</translation>
+    </message>
+    <message>
+        <source>%1 cannot be copied to the device: %2</source>
+        <translation>无法将 %1 复制到设备：%2</translation>
+    </message>
+    <message>
+        <source>%1 refused: %2</source>
+        <translation>%1 被拒绝：%2</translation>
+    </message>
+    <message>
+        <source>The data of %1 cannot be saved on the device first</source>
+        <translation>无法先在设备上保存 %1 的数据</translation>
+    </message>
+    <message>
+        <source>%1: the dump is incomplete</source>
+        <translation>%1：转储文件不完整</translation>
+    </message>
+    <message>
+        <source>The scratch database %1 cannot be made</source>
+        <translation>无法创建临时数据库 %1</translation>
+    </message>
+    <message>
+        <source>%1 does not load</source>
+        <translation>%1 无法导入</translation>
+    </message>
+    <message>
+        <source>%1 is not a database name</source>
+        <translation>%1 不是数据库名称</translation>
+    </message>
+    <message>
+        <source>%1 cannot be replaced</source>
+        <translation>无法替换 %1</translation>
+    </message>
+    <message>
+        <source>%1 does not load into %2</source>
+        <translation>%1 无法导入 %2</translation>
+    </message>
+    <message>
+        <source>The dumps were not checked first</source>
+        <translation>转储文件尚未事先检查</translation>
+    </message>
+    <message>
+        <source>The previous data of %1 cannot be put back</source>
+        <translation>无法恢复 %1 原来的数据</translation>
+    </message>
+    <message>
+        <source>The previous data of %1 is kept in %2</source>
+        <translation>%1 原来的数据保存在 %2</translation>
+    </message>
+    <message>
+        <source>%1 has its previous data back</source>
+        <translation>%1 已恢复为原来的数据</translation>
+    </message>
+    <message>
+        <source>%1 is gone again, as before</source>
+        <translation>%1 已再次删除，与之前相同</translation>
+    </message>
+    <message>
+        <source>line %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>a NUL byte, which mysqldump never writes</source>
+        <translation>含有 NUL 字节（mysqldump 不会写出）</translation>
+    </message>
+    <message>
+        <source>a line longer than %1 bytes</source>
+        <translation>有一行超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>the dump is empty</source>
+        <translation>转储文件为空</translation>
+    </message>
+    <message>
+        <source>the dump ends inside a quoted text</source>
+        <translation>转储文件在引号内的文本中结束</translation>
+    </message>
+    <message>
+        <source>the dump ends inside a comment</source>
+        <translation>转储文件在注释中结束</translation>
+    </message>
+    <message>
+        <source>the dump ends inside a statement</source>
+        <translation>转储文件在语句中途结束</translation>
+    </message>
+    <message>
+        <source>the dump is incomplete: it does not end with &quot;-- Dump completed&quot;</source>
+        <translation>转储文件不完整：结尾没有“-- Dump completed”</translation>
+    </message>
+    <message>
+        <source>the dump holds no statements</source>
+        <translation>转储文件中没有语句</translation>
+    </message>
+    <message>
+        <source>not a dump written by mysqldump: its header is missing</source>
+        <translation>不是 mysqldump 写出的转储文件：缺少文件头</translation>
+    </message>
+    <message>
+        <source>a backslash at the end of a line in a text</source>
+        <translation>文本中的行末有反斜杠</translation>
+    </message>
+    <message>
+        <source>the mysql client command \%1</source>
+        <translation>mysql 客户端命令 \%1</translation>
+    </message>
+    <message>
+        <source>a statement longer than %1 bytes</source>
+        <translation>有一条语句超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>the mysql client command %1</source>
+        <translation>mysql 客户端命令 %1</translation>
+    </message>
+    <message>
+        <source>a delimiter that mysqldump never writes: %1</source>
+        <translation>mysqldump 不会写出的分隔符：%1</translation>
+    </message>
+    <message>
+        <source>an executable comment inside another</source>
+        <translation>可执行注释嵌套在另一个之中</translation>
+    </message>
+    <message>
+        <source>a comment inside an executable comment</source>
+        <translation>可执行注释中含有注释</translation>
+    </message>
+    <message>
+        <source>a comment that does not end</source>
+        <translation>注释没有结束</translation>
+    </message>
+    <message>
+        <source>a quoted text that does not end</source>
+        <translation>引号内的文本没有结束</translation>
+    </message>
+    <message>
+        <source>an executable comment that does not end</source>
+        <translation>可执行注释没有结束</translation>
+    </message>
+    <message>
+        <source>a name in the database %1, which is not this dump&apos;s</source>
+        <translation>引用了数据库 %1 中的名称，而该库不属于此转储</translation>
+    </message>
+    <message>
+        <source>a global server setting</source>
+        <translation>服务器全局设置</translation>
+    </message>
+    <message>
+        <source>%1, which a dump never holds</source>
+        <translation>%1（转储文件中不应出现）</translation>
+    </message>
+    <message>
+        <source>%1 %2, which a dump of one database never holds</source>
+        <translation>%1 %2（单个数据库的转储中不应出现）</translation>
+    </message>
+    <message>
+        <source>SET %1, which a dump never holds</source>
+        <translation>SET %1（转储文件中不应出现）</translation>
+    </message>
+    <message>
+        <source>replication commands</source>
+        <translation>复制（replication）命令</translation>
+    </message>
+    <message>
+        <source>%1 DIRECTORY, which puts files outside the server</source>
+        <translation>%1 DIRECTORY（会把文件放到服务器之外）</translation>
+    </message>
+    <message>
+        <source>the storage engine %1</source>
+        <translation>存储引擎 %1</translation>
+    </message>
+    <message>
+        <source>a statement that mysqldump does not write: %1</source>
+        <translation>mysqldump 不会写出的语句：%1</translation>
+    </message>
+    <message>
+        <source>SET without a value</source>
+        <translation>SET 没有值</translation>
+    </message>
+    <message>
+        <source>%1 set by a number</source>
+        <translation>%1 以数字设置</translation>
+    </message>
+    <message>
+        <source>SET with an expression</source>
+        <translation>SET 使用了表达式</translation>
+    </message>
+    <message>
+        <source>the SQL mode %1</source>
+        <translation>SQL 模式 %1</translation>
+    </message>
+    <message>
+        <source>the character set %1</source>
+        <translation>字符集 %1</translation>
+    </message>
+    <message>
+        <source>SET of %1, which mysqldump does not write</source>
+        <translation>SET %1（mysqldump 不会写出）</translation>
+    </message>
+    <message>
+        <source>CREATE %1, which mysqldump does not write</source>
+        <translation>CREATE %1（mysqldump 不会写出）</translation>
+    </message>
+    <message>
+        <source>ALTER DATABASE %1, which is not this dump&apos;s</source>
+        <translation>ALTER DATABASE %1（该库不属于此转储）</translation>
+    </message>
+    <message>
+        <source>an ALTER DATABASE that mysqldump does not write</source>
+        <translation>mysqldump 不会写出的 ALTER DATABASE</translation>
+    </message>
+    <message>
+        <source>no folder given</source>
+        <translation>未指定文件夹</translation>
+    </message>
+    <message>
+        <source>%1 is not an absolute path</source>
+        <translation>%1 不是绝对路径</translation>
+    </message>
+    <message>
+        <source>%1 holds a control character</source>
+        <translation>%1 含有控制字符</translation>
+    </message>
+    <message>
+        <source>%1 is not a clean path</source>
+        <translation>%1 不是规范的路径</translation>
+    </message>
+    <message>
+        <source>%1 cannot be resolved</source>
+        <translation>无法解析 %1</translation>
+    </message>
+    <message>
+        <source>%1 is the root folder</source>
+        <translation>%1 是根目录</translation>
+    </message>
+    <message>
+        <source>the system root %1 is not usable</source>
+        <translation>系统根目录 %1 不可用</translation>
+    </message>
+    <message>
+        <source>%1 is not inside the system root %2</source>
+        <translation>%1 不在系统根目录 %2 之内</translation>
+    </message>
+    <message>
+        <source>a link</source>
+        <translation>链接</translation>
+    </message>
+    <message>
+        <source>a folder</source>
+        <translation>文件夹</translation>
+    </message>
+    <message>
+        <source>a FIFO</source>
+        <translation>FIFO 管道</translation>
+    </message>
+    <message>
+        <source>a socket</source>
+        <translation>套接字</translation>
+    </message>
+    <message>
+        <source>a device</source>
+        <translation>设备文件</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>不是普通文件</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is %2, not a file</source>
+        <translation>%1 是%2，不是文件</translation>
+    </message>
+    <message>
+        <source>%1 changed while it was opened</source>
+        <translation>%1 在打开时发生了变化</translation>
+    </message>
+    <message>
+        <source>%1 is not open</source>
+        <translation>%1 未打开</translation>
+    </message>
+    <message>
+        <source>socket</source>
+        <translation>套接字</translation>
+    </message>
+    <message>
+        <source>block device</source>
+        <translation>块设备</translation>
+    </message>
+    <message>
+        <source>character device</source>
+        <translation>字符设备</translation>
+    </message>
+    <message>
+        <source>Not copied: %1 (%2)</source>
+        <translation>未复制：%1（%2）</translation>
+    </message>
+    <message>
+        <source>Writing stopped at %1: %2</source>
+        <translation>写入在 %1 处中止：%2</translation>
+    </message>
+    <message>
+        <source>%1 on the U disk is not a folder (a link?).
+Nothing was written.</source>
+        <translation>U盘上的 %1 不是文件夹（是链接？）。
+未写入任何内容。</translation>
+    </message>
+    <message>
+        <source>%1 on the U disk is another file system.
+Nothing was written.</source>
+        <translation>U盘上的 %1 属于另一个文件系统。
+未写入任何内容。</translation>
+    </message>
+    <message>
+        <source>Cannot write to the U disk: %1</source>
+        <translation>无法写入U盘：%1</translation>
+    </message>
+    <message>
+        <source>The previous backup on the U disk was left as it was.</source>
+        <translation>U盘上原有的备份保持不变。</translation>
+    </message>
+    <message>
+        <source>No backup was written to the U disk.</source>
+        <translation>未向U盘写入备份。</translation>
+    </message>
+    <message>
+        <source>Not enough space on U disk: the backup needs %1, %2 free.</source>
+        <translation>U盘空间不足：备份需要 %1，可用 %2。</translation>
+    </message>
+    <message>
+        <source>The U disk was removed during the backup.</source>
+        <translation>备份过程中U盘被拔出。</translation>
+    </message>
+    <message>
+        <source>Dump of %1 is not complete</source>
+        <translation>%1 的转储不完整</translation>
+    </message>
+    <message>
+        <source>The new backup could not replace the previous one: %1</source>
+        <translation>新备份无法替换原有备份：%1</translation>
+    </message>
+    <message>
+        <source>The backup on the U disk may not be complete: run Backup again.</source>
+        <translation>U盘上的备份可能不完整：请重新备份。</translation>
+    </message>
+    <message>
+        <source>Backup Ok</source>
+        <translation>备份完成</translation>
+    </message>
+    <message>
+        <source>%1 files, %2</source>
+        <translation>%1 个文件，%2</translation>
+    </message>
+    <message>
+        <source>Delete the databases appdb and Misc and the folder %1? This cannot be undone.</source>
+        <translation>删除数据库 appdb 和 Misc 以及文件夹 %1？此操作无法撤销。</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>Database %1 not dropped: %2</source>
+        <translation>数据库 %1 未删除：%2</translation>
+    </message>
+    <message>
+        <source>Folder %1 still there: %2</source>
+        <translation>文件夹 %1 仍然存在：%2</translation>
+    </message>
+    <message>
+        <source>Data not written to disk (sync): %1</source>
+        <translation>数据未写入磁盘（sync）：%1</translation>
+    </message>
+    <message>
+        <source>Power off failed: %1</source>
+        <translation>关机失败：%1</translation>
+    </message>
+    <message>
+        <source>no answer is known for %1</source>
+        <translation>%1 没有已知的应答</translation>
+    </message>
+    <message>
+        <source>not an answer to %1</source>
+        <translation>不是对 %1 的应答</translation>
+    </message>
+    <message>
+        <source>too short for an answer to %1</source>
+        <translation>作为对 %1 的应答太短</translation>
+    </message>
+    <message>
+        <source>too long for an answer to %1</source>
+        <translation>作为对 %1 的应答太长</translation>
+    </message>
+    <message>
+        <source>%1 ... (%2 bytes)</source>
+        <translation>%1 …（%2 字节）</translation>
+    </message>
+    <message>
+        <source>came before this command</source>
+        <translation>在此命令之前到达</translation>
+    </message>
+    <message>
+        <source>ignored %1: %2</source>
+        <translation>已忽略 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 字节</translation>
     </message>
 </context>
 </TS>
