@@ -32,22 +32,9 @@ PANEL_PACKAGES+=(
 # sanitizer runtimes.
 PANEL_PACKAGES+=(clang libclang-rt-14-dev)
 
+# install_deps installs what the build, the tests and the demo need.
 install_deps() {
-    local missing=() pkg
-    for pkg in "${PANEL_PACKAGES[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$pkg")
-        fi
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    # Another apt run (a second checkout, an unattended upgrade) may hold the lock: wait.
-    local wait=(-o DPkg::Lock::Timeout=1800)
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" update -q
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-        apt-get "${wait[@]}" install -y -q --no-install-recommends "${missing[@]}"
+    install_missing "${PANEL_PACKAGES[@]}"
 }
 
 # --- Debian packages and cross builds (scripts/package) ---
@@ -58,7 +45,7 @@ PANEL_PACKAGING_PACKAGES=(dpkg-dev file lintian qemu-user-static)
 # Libraries a cross build needs for its architecture: each is installed as NAME:ARCH.
 PANEL_CROSS_LIBRARIES=(
     qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-    libarchive-dev
+    nettle-dev
 )
 
 # install_missing PACKAGE... installs those of the packages that are not installed yet.
@@ -73,6 +60,7 @@ install_missing() {
     echo "Installing: ${missing[*]}"
     local sudo=()
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    # Another apt run (a second checkout, an unattended upgrade) may hold the lock: wait.
     local wait=(-o DPkg::Lock::Timeout=1800)
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" update -q
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
