@@ -1,5 +1,7 @@
 #include "app/shellcommand.h"
 
+#include "capturestdout.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,22 +21,6 @@ using Outcome = CommandResult::Outcome;
 Q_DECLARE_METATYPE(Outcome)
 
 namespace {
-
-QByteArray captureStdout(const std::function<void()> &action)
-{
-    std::fflush(stdout);
-    QTemporaryFile file;
-    if (!file.open())
-        return "capture failed";
-    const int saved = ::dup(STDOUT_FILENO);
-    ::dup2(file.handle(), STDOUT_FILENO);
-    action();
-    std::fflush(stdout);
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
-    file.seek(0);
-    return file.readAll();
-}
 
 bool processAlive(const QString &pidFile)
 {

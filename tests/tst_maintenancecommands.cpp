@@ -3,6 +3,7 @@
 #include "panel/sendordertoprinter_test.h"
 
 #include "modalcloser.h"
+#include "capturestdout.h"
 #include "recordingrunner.h"
 #include "systemroot.h"
 #include "withoutreadoverride.h"
@@ -84,22 +85,6 @@ static Lines linesFor(const QStringList &texts, const QString &root)
     for (const QString &text : texts)
         lines << rootedText(text, root).toLatin1();
     return lines;
-}
-
-static QByteArray captureStdout(const std::function<void()> &action)
-{
-    std::fflush(stdout);
-    QTemporaryFile file;
-    if (!file.open())
-        return "capture failed";
-    const int saved = ::dup(STDOUT_FILENO);
-    ::dup2(file.handle(), STDOUT_FILENO);
-    action();
-    std::fflush(stdout);
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
-    file.seek(0);
-    return file.readAll();
 }
 
 class tst_maintenancecommands : public QObject
