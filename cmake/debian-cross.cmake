@@ -29,6 +29,12 @@ set(CMAKE_CXX_COMPILER ${_panel_MULTIARCH}-g++)
 # Libraries and headers of the target architecture only; programs of the build machine.
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(QT_HOST_PATH /usr)
+# Qt's host tool packages (moc, uic, rcc, lrelease) live under the build machine's multiarch
+# folder, which Qt would not guess from QT_HOST_PATH alone.
+execute_process(COMMAND dpkg-architecture -qDEB_BUILD_MULTIARCH
+                OUTPUT_VARIABLE _panel_build_multiarch OUTPUT_STRIP_TRAILING_WHITESPACE)
+set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${_panel_build_multiarch}/cmake CACHE PATH "")
+set(Qt6HostInfo_DIR ${QT_HOST_PATH_CMAKE_DIR}/Qt6HostInfo CACHE PATH "")
 set(ENV{PKG_CONFIG_LIBDIR}
     "/usr/lib/${_panel_MULTIARCH}/pkgconfig:/usr/share/pkgconfig:/usr/lib/pkgconfig")
 
