@@ -128,10 +128,14 @@ bool readLink(int dirFd, const char *name, QByteArray *target)
     }
 }
 
-bool writeAll(int fd, const char *data, size_t size)
+namespace {
+
+// offset < 0: at the file's own position.
+bool writeLoop(int fd, const char *data, size_t size, off_t offset)
 {
     while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
+        const ssize_t written =
+            offset < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, offset);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -142,9 +146,23 @@ bool writeAll(int fd, const char *data, size_t size)
             return false;
         }
         data += written;
+        if (offset >= 0)
+            offset += written;
         size -= size_t(written);
     }
     return true;
+}
+
+} // namespace
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    return writeLoop(fd, data, size, -1);
+}
+
+bool pwriteAll(int fd, const char *data, size_t size, off_t offset)
+{
+    return offset >= 0 && writeLoop(fd, data, size, offset);
 }
 
 bool isFatalTargetError(int error)

@@ -32,6 +32,8 @@ bool sameFile(const struct stat &a, const struct stat &b);
 bool readLink(int dirFd, const char *name, QByteArray *target);
 // Writes everything or fails with errno set.
 bool writeAll(int fd, const char *data, size_t size);
+// The same at a given offset, leaving the file position alone.
+bool pwriteAll(int fd, const char *data, size_t size, off_t offset);
 // Errors after which writing to the same file system cannot go on (full, read-only, gone).
 bool isFatalTargetError(int error);
 // Errors a stick's file system gives for a name it cannot hold.

@@ -41,26 +41,6 @@ bool writeZeros(int fd, off_t count)
     return true;
 }
 
-bool pwriteAll(int fd, const char *data, size_t size, off_t offset)
-{
-    while (size > 0) {
-        const ssize_t written = ::pwrite(fd, data, size, offset);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (written == 0) {
-            errno = EIO;
-            return false;
-        }
-        data += written;
-        offset += written;
-        size -= size_t(written);
-    }
-    return true;
-}
-
 } // namespace
 
 TreeCopier::TreeCopier(const QByteArray &source, int targetFd, Options options)
@@ -185,6 +165,21 @@ void TreeCopier::copyEntry(TreeWalker &walker, FolderStack &targets)
         copyFile(walker, dirFd, entry);
         return;
     }
+    // Links and FIFOs carry no data: made under a name the stick takes, or only recorded
+    // where it cannot hold them.
+    const auto makeNode = [&](bool supported, const std::function<int(const char *)> &make) {
+        if (!supported) {
+            entry.optional = true;
+            return true;
+        }
+        const int error = createNamed(dirFd, name, false, make, &storedName);
+        if (error != 0) {
+            writeFailed(path, error);
+            return false;
+        }
+        applyMetadataAt(dirFd, storedName.constData(), status, path);
+        return true;
+    };
     if (type == S_IFLNK) {
         entry.type = ManifestEntry::Type::Link;
         if (!posixfs::readLink(walker.parentFd(), name.constData(), &entry.link)) {
@@ -192,38 +187,16 @@ void TreeCopier::copyEntry(TreeWalker &walker, FolderStack &targets)
                 readFailed(path, errno);
             return;
         }
-        if (m_options.caps.symlinks) {
-            const int error = createNamed(
-                dirFd, name, false,
-                [&](const char *candidate) {
-                    return ::symlinkat(entry.link.constData(), dirFd, candidate) == 0 ? 0 : errno;
-                },
-                &storedName);
-            if (error != 0) {
-                writeFailed(path, error);
-                return;
-            }
-            applyMetadataAt(dirFd, storedName.constData(), status, path);
-        } else {
-            entry.optional = true;
-        }
+        if (!makeNode(m_options.caps.symlinks, [&](const char *candidate) {
+                return ::symlinkat(entry.link.constData(), dirFd, candidate) == 0 ? 0 : errno;
+            }))
+            return;
     } else if (type == S_IFIFO) {
         entry.type = ManifestEntry::Type::Fifo;
-        if (m_options.caps.fifos) {
-            const int error = createNamed(
-                dirFd, name, false,
-                [&](const char *candidate) {
-                    return ::mkfifoat(dirFd, candidate, 0600) == 0 ? 0 : errno;
-                },
-                &storedName);
-            if (error != 0) {
-                writeFailed(path, error);
-                return;
-            }
-            applyMetadataAt(dirFd, storedName.constData(), status, path);
-        } else {
-            entry.optional = true;
-        }
+        if (!makeNode(m_options.caps.fifos, [&](const char *candidate) {
+                return ::mkfifoat(dirFd, candidate, 0600) == 0 ? 0 : errno;
+            }))
+            return;
     } else {
         // Sockets and device nodes carry no data: the manifest and the box name them.
         CopyProblem skipped;
@@ -467,7 +440,7 @@ bool TreeCopier::copyData(int in, int out, const struct stat &status, qint64 *co
                 if (got == 0)
                     break;
                 m_hash.add(buffer, size_t(got));
-                const bool written = holesOut ? pwriteAll(out, buffer, size_t(got), pos)
+                const bool written = holesOut ? posixfs::pwriteAll(out, buffer, size_t(got), pos)
                                               : posixfs::writeAll(out, buffer, size_t(got));
                 if (!written) {
                     *writeError = errno;
