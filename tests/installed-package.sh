@@ -9,18 +9,8 @@
 set -eu
 deb=$1
 emulator=${2:-}
-work=$(mktemp -d "${TMPDIR:-/tmp}/sppkg.XXXXXX")
-panel_pid=
-finish() {
-    if [ -n "$panel_pid" ]; then
-        kill "$panel_pid" 2>/dev/null || true
-        wait "$panel_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+. "$(dirname "$0")/scratch.sh"
+scratch_begin sppkg
 
 passed=0 failed=0
 pass() { passed=$((passed + 1)); echo "PASS: $1"; }
@@ -74,23 +64,23 @@ else
 fi
 
 run_env $emulator "$panel" --page=printer >"$work/run.out" 2>"$work/run.err" &
-panel_pid=$!
+child=$!
 # It traces its arguments, then builds its window: give it time (more under an emulator)
 # and it must still be running, having said nothing else.
 settle=3
 [ -n "$emulator" ] && settle=15
 tries=0
 while [ "$(grep -c '^new_argv=' "$work/run.err")" -lt 4 ] && [ $tries -lt 300 ]; do
-    kill -0 "$panel_pid" 2>/dev/null || break
+    kill -0 "$child" 2>/dev/null || break
     tries=$((tries + 1))
     sleep 0.1
 done
 sleep $settle
-if kill -0 "$panel_pid" 2>/dev/null; then
-    kill "$panel_pid"
+if kill -0 "$child" 2>/dev/null; then
+    kill "$child"
     status=0
-    wait "$panel_pid" || status=$?
-    panel_pid=
+    wait "$child" || status=$?
+    child=
     # Only the four trace lines, and the offscreen platform's note on fixed-size windows.
     others=$(grep -v -e '^new_argv= "' -e '^This plugin does not support propagateSizeHints()$' \
         "$work/run.err" || true)
@@ -103,8 +93,8 @@ if kill -0 "$panel_pid" 2>/dev/null; then
     fi
 else
     status=0
-    wait "$panel_pid" || status=$?
-    panel_pid=
+    wait "$child" || status=$?
+    child=
     fail "--page=printer ended by itself with status $status, error output:"
     cat "$work/run.err"
 fi

@@ -7,25 +7,15 @@
 set -eu
 dpi=$1
 shift
-work=$(mktemp -d "${TMPDIR:-/tmp}/spxvfb.XXXXXX")
-server=
-finish() {
-    if [ -n "$server" ]; then
-        kill "$server" 2>/dev/null || true
-        wait "$server" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+. "$(dirname "$0")/scratch.sh"
+scratch_begin spxvfb
 
 Xvfb -displayfd 3 -screen 0 800x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-server=$!
+child=$!
 tries=0
 until [ -s "$work/display" ]; do
     tries=$((tries + 1))
-    if [ $tries -gt 100 ] || ! kill -0 "$server" 2>/dev/null; then
+    if [ $tries -gt 100 ] || ! kill -0 "$child" 2>/dev/null; then
         echo "xvfb.sh: Xvfb did not start" >&2
         cat "$work/xvfb.log" >&2
         exit 1
