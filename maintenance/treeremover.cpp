@@ -19,8 +19,10 @@ namespace {
 int openForRemoval(int dirFd, const char *name, struct stat *status)
 {
     int fd = posixfs::openFolderAt(dirFd, name, status);
-    if (fd < 0 && errno == EACCES) {
-        ::fchmodat(dirFd, name, 0700, 0);
+    struct stat seen;
+    // fchmodat follows links: only a name that is a folder itself gets the rights.
+    if (fd < 0 && errno == EACCES && ::fstatat(dirFd, name, &seen, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(seen.st_mode) && ::fchmodat(dirFd, name, 0700, 0) == 0) {
         fd = posixfs::openFolderAt(dirFd, name, status);
     }
     if (fd >= 0 && (status->st_mode & 0700) != 0700)

@@ -149,6 +149,10 @@ void tst_commandrunner::backgroundProcessDoesNotHoldTheRunner()
 
 void tst_commandrunner::shellCannotStart()
 {
+#ifdef PANEL_TEST_EMULATOR
+    // qemu-user runs the child's exec itself and does not hand its failure back to QProcess.
+    QSKIP("qemu-user reports a failed exec as a started program");
+#endif
     SystemCommandRunner runner;
     runner.setShell("/nonexistent/sh");
     CommandResult result;

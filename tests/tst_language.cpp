@@ -1,7 +1,10 @@
 #include "app/language.h"
+#include "ownprogram.h"
 
 #include <QCoreApplication>
-#include <QProcess>
+#include <QElapsedTimer>
+#include <QProcessEnvironment>
+#include <QThread>
 #include <QtTest>
 
 // How the panel picks its language: the --lang= option, the locale, and the program itself
@@ -184,24 +187,22 @@ void tst_language::programChooses()
     for (const QString &setting : environment)
         processEnvironment.insert(setting.section(QLatin1Char('='), 0, 0),
                                   setting.section(QLatin1Char('='), 1));
-    QProcess program;
-    program.setProcessEnvironment(processEnvironment);
-    program.setReadChannel(QProcess::StandardError);
-    program.start(QStringLiteral(SERVICEPANEL_EXE), arguments);
-    QVERIFY(program.waitForStarted());
+    OwnProgram program;
+    QVERIFY(program.start(QStringLiteral(SERVICEPANEL_EXE), arguments, processEnvironment));
 
     // The panel runs until it is stopped: read until the line has come, then end it.
     QString errors;
     QElapsedTimer waited;
     waited.start();
-    while (!errors.contains(QLatin1String("language: ")) && waited.elapsed() < 30000) {
-        if (!program.waitForReadyRead(1000) && program.state() != QProcess::Running)
+    for (;;) {
+        const bool running = program.isRunning();
+        errors = QString::fromLocal8Bit(program.readAllStandardError());
+        if (errors.contains(QLatin1String("language: ")) || !running || waited.elapsed() > 30000)
             break;
-        errors += QString::fromLocal8Bit(program.readAllStandardError());
+        QThread::msleep(20);
     }
     program.kill();
-    program.waitForFinished(10000);
-    errors += QString::fromLocal8Bit(program.readAllStandardError());
+    errors = QString::fromLocal8Bit(program.readAllStandardError());
     const QStringList lines = errors.split(QLatin1Char('\n'));
     QVERIFY2(lines.contains(line), qPrintable(errors));
 }
@@ -219,13 +220,12 @@ void tst_language::programRefusesBadLanguage()
 {
     QFETCH(QStringList, arguments);
 
-    QProcess program;
     QProcessEnvironment environment = cleanEnvironment();
     environment.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(SERVICEPANEL_EXE), arguments);
+    OwnProgram program;
+    QVERIFY(program.start(QStringLiteral(SERVICEPANEL_EXE), arguments, environment));
     QVERIFY(program.waitForFinished(30000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY(program.exitedNormally());
     QCOMPARE(program.exitCode(), 2);
     const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
     QCOMPARE(errors.count(QLatin1Char('\n')), 1);
