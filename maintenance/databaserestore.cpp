@@ -2,6 +2,7 @@
 
 #include "app/shellcommand.h"
 #include "maintenance/dumpvetting.h"
+#include "maintenance/sha256.h"
 #include "maintenance/stickfile.h"
 #include "panel/maintenancecommands.h"
 
@@ -77,11 +78,13 @@ QString DatabaseRestore::incomingDump(const QString &database) const
     return m_work + QLatin1String("/incoming/") + database + QLatin1String(".sql");
 }
 
-void DatabaseRestore::addDatabase(const QString &database, const QString &dumpPath)
+void DatabaseRestore::addDatabase(const QString &database, const QString &dumpPath,
+                                  const QByteArray &sha256)
 {
     Item item;
     item.database = database;
     item.dumpPath = dumpPath;
+    item.sha256 = sha256;
     m_items << item;
 }
 
@@ -161,6 +164,7 @@ bool DatabaseRestore::copyVetted(Item &item)
     }
     QByteArray block(int(blockBytes), '\0');
     QByteArray loadable;
+    Sha256 hash;
     bool readOk = true;
     bool written = true;
     for (;;) {
@@ -169,6 +173,7 @@ bool DatabaseRestore::copyVetted(Item &item)
             readOk = false;
             break;
         }
+        hash.add(block.constData(), size_t(got));
         if (got == 0) {
             vetter.finish(&loadable);
         } else {
@@ -187,6 +192,11 @@ bool DatabaseRestore::copyVetted(Item &item)
     }
     if (vetter.isRefused()) {
         m_problems << PanelText::tr("%1 refused: %2").arg(name, vetter.problem());
+        return false;
+    }
+    // The stick may have changed since it was checked: only the checked bytes are loaded.
+    if (!item.sha256.isEmpty() && hash.hex() != item.sha256) {
+        m_problems << PanelText::tr("%1 changed on the U disk after it was checked").arg(name);
         return false;
     }
     if (!written || !out.flush()) {

@@ -35,8 +35,10 @@ public:
     // The name of the scratch database in which the dump of `database` is proved.
     static QString scratchName(const QString &database);
 
-    // The databases are replaced in the order they are added.
-    void addDatabase(const QString &database, const QString &dumpPath);
+    // The databases are replaced in the order they are added. With `sha256` (hex) set, the
+    // dump must still be the file that was checked: prepare() refuses any other bytes.
+    void addDatabase(const QString &database, const QString &dumpPath,
+                     const QByteArray &sha256 = QByteArray());
 
     bool prepare();
     bool replace();
@@ -54,6 +56,7 @@ private:
     {
         QString database;
         QString dumpPath;
+        QByteArray sha256;
         bool existed = false; // the live database was there before
         bool touched = false; // replace() or a scratch load may have changed it
         bool namesItself = false;

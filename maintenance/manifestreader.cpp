@@ -56,6 +56,7 @@ void ManifestReader::openText(const QByteArray &text)
     m_buffer = text;
     m_fromText = true;
     m_eof = true;
+    m_hash.add(text.constData(), size_t(text.size()));
 }
 
 ManifestReader::Result ManifestReader::fail(const QByteArray &why)
@@ -101,6 +102,7 @@ bool ManifestReader::readLine(QByteArray *line)
             return false;
         }
         m_buffer.resize(old + int(got));
+        m_hash.add(m_buffer.constData() + old, size_t(got));
         if (got == 0)
             m_eof = true;
     }
@@ -116,6 +118,8 @@ ManifestReader::Result ManifestReader::next(ManifestEntry *entry)
                                                : posixfs::errorText(m_error).toLocal8Bit();
                 return Result::Error;
             }
+            if (m_sha256.isEmpty())
+                m_sha256 = m_hash.hex();
             return Result::End;
         }
         ++m_lineNumber;

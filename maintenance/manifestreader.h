@@ -2,6 +2,7 @@
 #define MANIFESTREADER_H
 
 #include "maintenance/manifestentry.h"
+#include "maintenance/sha256.h"
 #include "maintenance/uniquefd.h"
 
 #include <QByteArray>
@@ -30,6 +31,10 @@ public:
     QByteArray errorText() const { return m_errorText; }
     int error() const { return m_error; }
 
+    // SHA-256 of every byte of the manifest, once next() has reached its end: the restore
+    // reads the very manifest that was checked, or nothing.
+    QByteArray sha256() const { return m_sha256; }
+
     static bool unescape(const QByteArray &text, QByteArray *bytes);
 
 private:
@@ -52,6 +57,8 @@ private:
     qint64 m_lineNumber = 0;
     QByteArray m_errorText;
     int m_error = 0;
+    Sha256 m_hash;
+    QByteArray m_sha256;
 };
 
 #endif

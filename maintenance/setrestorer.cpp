@@ -29,6 +29,11 @@ QByteArray joined(const QList<QByteArray> &names)
     return path;
 }
 
+bool startsWith(const QList<QByteArray> &path, const QList<QByteArray> &prefix)
+{
+    return path.size() >= prefix.size() && path.mid(0, prefix.size()) == prefix;
+}
+
 bool isZero(const char *data, size_t size)
 {
     static const char zeros[holeBlock] = {};
@@ -64,6 +69,19 @@ SetRestorer::SetRestorer(const QString &stickPath, int targetFd)
 
 SetRestorer::~SetRestorer() = default;
 
+void SetRestorer::setPart(const QList<QByteArray> &top, const QList<QList<QByteArray>> &skipped,
+                          bool applyTop)
+{
+    m_part = top;
+    m_skipped = skipped;
+    m_applyTop = applyTop;
+}
+
+void SetRestorer::setManifestFolder(int dirFd)
+{
+    m_manifestFolder.reset(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
+}
+
 void SetRestorer::problem(CopyProblem::Kind kind, const QByteArray &path, int error)
 {
     CopyProblem found;
@@ -79,6 +97,8 @@ bool SetRestorer::restore()
     m_notRestored = ProblemList();
     m_entries = m_files = m_bytes = 0;
     m_groups.clear();
+    m_haveTop = false;
+    m_top = ManifestEntry();
     SetVerifier::Verdict verdict;
     UniqueFd set(SetVerifier::openSet(m_stickPath, &verdict));
     if (!set.isValid() || !m_target.isValid()) {
@@ -86,7 +106,8 @@ bool SetRestorer::restore()
         return false;
     }
     ManifestReader reader;
-    if (!reader.open(set.get(), ManifestWriter::fileName())) {
+    const int manifestFolder = m_manifestFolder.isValid() ? m_manifestFolder.get() : set.get();
+    if (!reader.open(manifestFolder, ManifestWriter::fileName())) {
         m_manifestError = reader.errorText();
         return false;
     }
@@ -103,8 +124,6 @@ bool SetRestorer::restore()
     };
 
     ManifestEntry entry;
-    ManifestEntry top;
-    bool haveTop = false;
     bool good = true;
     for (;;) {
         const ManifestReader::Result result = reader.next(&entry);
@@ -125,13 +144,28 @@ bool SetRestorer::restore()
             problem(CopyProblem::Kind::Unsafe, entry.path);
             continue;
         }
-        if (real.size() == 1) {
-            top = entry;
-            haveTop = entry.type == ManifestEntry::Type::Folder;
+        real.removeFirst();
+        if (real == m_part) {
+            m_top = entry;
+            // Not a folder: named by the part that skips it.
+            m_haveTop = entry.type == ManifestEntry::Type::Folder;
             continue;
         }
-        real.removeFirst();
-        restoreEntry(entry, real, stored);
+        if (!startsWith(real, m_part))
+            continue;
+        bool skipped = false;
+        for (const QList<QByteArray> &folder : qAsConst(m_skipped)) {
+            if (!startsWith(real, folder))
+                continue;
+            skipped = true;
+            // A mount point on the device stays a folder.
+            if (real.size() == folder.size() && entry.type != ManifestEntry::Type::Folder)
+                problem(CopyProblem::Kind::NotWritten, entry.path, EBUSY);
+            break;
+        }
+        if (skipped)
+            continue;
+        restoreEntry(entry, real.mid(m_part.size()), stored);
         ++m_entries;
         if (progress)
             progress(m_entries);
@@ -140,13 +174,17 @@ bool SetRestorer::restore()
         m_manifestError = "the manifest was cut short";
         good = false;
     }
+    if (good && !m_expectedManifest.isEmpty() && reader.sha256() != m_expectedManifest) {
+        m_manifestError = "the manifest changed after it was checked";
+        good = false;
+    }
     if (!targetCursor.leaveAll())
         problem(CopyProblem::Kind::NotWritten, "opt", errno);
     m_stickCursor = nullptr;
     m_targetCursor = nullptr;
-    if (haveTop)
-        applyMetadata(m_target.get(), top, top.path);
-    else if (good)
+    if (m_haveTop && m_applyTop)
+        applyMetadata(m_target.get(), m_top, m_top.path);
+    else if (!m_haveTop && m_part.isEmpty() && good)
         problem(CopyProblem::Kind::Missing, "opt");
     return good && m_problems.isEmpty();
 }
@@ -327,17 +365,26 @@ bool SetRestorer::copyData(int in, int out, const ManifestEntry &entry, int *rea
     return true;
 }
 
-void SetRestorer::applyMetadata(int fd, const ManifestEntry &entry, const QByteArray &path)
+int SetRestorer::applyMetadataTo(int fd, const ManifestEntry &entry)
 {
+    int error = 0;
     if ((::geteuid() == 0 || entry.uid != ::geteuid() || entry.gid != ::getegid()) &&
         ::fchown(fd, entry.uid, entry.gid) != 0)
-        problem(CopyProblem::Kind::NotWritten, path, errno);
-    if (::fchmod(fd, entry.mode & 07777) != 0)
-        problem(CopyProblem::Kind::NotWritten, path, errno);
+        error = errno;
+    if (::fchmod(fd, entry.mode & 07777) != 0 && error == 0)
+        error = errno;
     const struct timespec time = {entry.mtime, long(entry.mtimeNsec)};
     const struct timespec times[2] = {time, time};
-    if (::futimens(fd, times) != 0)
-        problem(CopyProblem::Kind::NotWritten, path, errno);
+    if (::futimens(fd, times) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+void SetRestorer::applyMetadata(int fd, const ManifestEntry &entry, const QByteArray &path)
+{
+    const int error = applyMetadataTo(fd, entry);
+    if (error != 0)
+        problem(CopyProblem::Kind::NotWritten, path, error);
 }
 
 void SetRestorer::applyMetadataAt(int dirFd, const char *name, const ManifestEntry &entry)

@@ -30,7 +30,25 @@ public:
     SetRestorer(const QString &stickPath, int targetFd);
     ~SetRestorer();
 
+    // Restores only the part of the tree below `top` (names below opt; empty: all of it) into
+    // the target, which then stands for `top`, and leaves out the folders in `skipped` (below
+    // `top`) with everything in them: those stay where they are on the device, each
+    // restored on its own. A skipped folder the manifest lists as anything but a folder is
+    // a problem. `top`'s own modes and times go to the target only when `applyTop` is set.
+    void setPart(const QList<QByteArray> &top, const QList<QList<QByteArray>> &skipped,
+                 bool applyTop);
+    // Reads the manifest from this folder instead of from the set (not taken over).
+    void setManifestFolder(int dirFd);
+    // Restores nothing unless the manifest read is this one (its SHA-256).
+    void expectManifest(const QByteArray &sha256) { m_expectedManifest = sha256; }
+
     bool restore();
+    // The manifest's entry for `top`, once restore() has met it.
+    bool hasTop() const { return m_haveTop; }
+    ManifestEntry topEntry() const { return m_top; }
+    // Gives `fd` the entry's owner, permission bits and modification time; 0 or an errno.
+    static int applyMetadataTo(int fd, const ManifestEntry &entry);
+
     const ProblemList &problems() const { return m_problems; }
     const ProblemList &notRestored() const { return m_notRestored; }
     QByteArray manifestError() const { return m_manifestError; }
@@ -60,6 +78,13 @@ private:
 
     QString m_stickPath;
     UniqueFd m_target;
+    UniqueFd m_manifestFolder;
+    QByteArray m_expectedManifest;
+    QList<QByteArray> m_part;
+    QList<QList<QByteArray>> m_skipped;
+    bool m_applyTop = true;
+    bool m_haveTop = false;
+    ManifestEntry m_top;
     FolderCursor *m_targetCursor = nullptr;
     FolderCursor *m_stickCursor = nullptr;
     std::vector<Metadata> m_folderMetadata; // by depth below the target

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -73,7 +74,7 @@ bool SetVerifier::treePath(const QByteArray &path, QList<QByteArray> *names)
     return posixfs::splitRelativePath(path, names) && names->first() == BackupSet::treeName();
 }
 
-int SetVerifier::openSet(const QString &stickPath, Verdict *verdict)
+int SetVerifier::openSet(const QString &stickPath, Verdict *verdict, QByteArray *refused)
 {
     UniqueFd stick(
         ::open(QFile::encodeName(stickPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -82,7 +83,9 @@ int SetVerifier::openSet(const QString &stickPath, Verdict *verdict)
         *verdict = Verdict::NoSet;
         return -1;
     }
-    const auto checked = [&](int dirFd, const char *name) {
+    const auto checked = [&](int dirFd, const char *name, const QByteArray &shown) {
+        if (refused)
+            *refused = shown;
         struct stat status;
         if (::fstatat(dirFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
             *verdict = Verdict::NoSet;
@@ -101,12 +104,16 @@ int SetVerifier::openSet(const QString &stickPath, Verdict *verdict)
             *verdict = Verdict::NotAFolder;
         return fd;
     };
-    UniqueFd set(checked(stick.get(), BackupSet::setName()));
+    const QByteArray setName = BackupSet::setName();
+    UniqueFd set(checked(stick.get(), BackupSet::setName(), setName));
     if (!set.isValid())
         return -1;
-    UniqueFd tree(checked(set.get(), BackupSet::treeName()));
+    UniqueFd tree(
+        checked(set.get(), BackupSet::treeName(), setName + '/' + BackupSet::treeName()));
     if (!tree.isValid())
         return -1;
+    if (refused)
+        refused->clear();
     *verdict = Verdict::Good;
     return set.release();
 }
@@ -120,12 +127,38 @@ void SetVerifier::problem(CopyProblem::Kind kind, const QByteArray &path, int er
     m_problems.add(found);
 }
 
+qint64 SetVerifier::announcedEntries(const QString &stickPath)
+{
+    Verdict verdict;
+    UniqueFd set(openSet(stickPath, &verdict));
+    struct stat status;
+    UniqueFd manifest(set.isValid() ? posixfs::openRegularForReading(
+                                          set.get(), ManifestWriter::fileName(), &status)
+                                    : -1);
+    if (!manifest.isValid())
+        return 0;
+    const off_t tail = std::min<off_t>(status.st_size, 512);
+    QByteArray end(int(tail), '\0');
+    if (::pread(manifest.get(), end.data(), size_t(tail), status.st_size - tail) != tail)
+        return 0;
+    const int line = end.lastIndexOf(ManifestWriter::completeMarker());
+    if (line < 0)
+        return 0;
+    const int start = end.indexOf(" entries=", line);
+    if (start < 0)
+        return 0;
+    const qint64 entries = end.mid(start + 9).split(' ').first().toLongLong();
+    return std::max<qint64>(entries, 0);
+}
+
 SetVerifier::Verdict SetVerifier::verify()
 {
     m_problems = ProblemList();
     m_summary = Summary();
     m_manifestError.clear();
-    UniqueFd set(openSet(m_stickPath, &m_verdict));
+    m_manifestSha256.clear();
+    m_dumpEntries.clear();
+    UniqueFd set(openSet(m_stickPath, &m_verdict, &m_refusedName));
     if (!set.isValid())
         return m_verdict;
 
@@ -168,6 +201,7 @@ SetVerifier::Verdict SetVerifier::verify()
                 continue;
             }
             dumpsSeen.insert(entry.path);
+            m_dumpEntries.insert(entry.path, entry);
             names << entry.path;
         } else {
             QList<QByteArray> real;
@@ -175,8 +209,13 @@ SetVerifier::Verdict SetVerifier::verify()
                 problem(CopyProblem::Kind::Unsafe, entry.path);
                 continue;
             }
-            if (real.size() == 1)
+            if (real.size() == 1) {
                 sawTop = entry.type == ManifestEntry::Type::Folder && entry.stored.isEmpty();
+            } else {
+                ++m_summary.treeEntries;
+                if (entry.type == ManifestEntry::Type::File)
+                    ++m_summary.treeFiles;
+            }
         }
 
         if (entry.optional) {
@@ -245,6 +284,7 @@ SetVerifier::Verdict SetVerifier::verify()
         return m_verdict;
     }
     m_summary.created = reader.created();
+    m_manifestSha256 = reader.sha256();
     if (!sawTop)
         problem(CopyProblem::Kind::Missing, BackupSet::treeName());
     for (const QByteArray &dump : m_dumps) {

@@ -6,6 +6,7 @@
 #include "maintenance/uniquefd.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -35,6 +36,8 @@ public:
         qint64 entries = 0;
         qint64 files = 0;
         qint64 bytes = 0; // the tree's files and the dumps
+        qint64 treeEntries = 0; // below opt
+        qint64 treeFiles = 0;
     };
 
     // `stickPath` is where the stick is mounted; `dumps` are the dump files the set must hold.
@@ -45,12 +48,21 @@ public:
     const ProblemList &problems() const { return m_problems; }
     QByteArray manifestError() const { return m_manifestError; }
     Summary summary() const { return m_summary; }
+    // BackupData or BackupData/opt, when the verdict is NotAFolder or OtherMount.
+    QByteArray refusedName() const { return m_refusedName; }
+    // The SHA-256 of the manifest as checked: the restore must read the same one.
+    QByteArray manifestSha256() const { return m_manifestSha256; }
+    // A dump's entry in the manifest (its size and SHA-256), once the set is Good.
+    ManifestEntry dump(const QByteArray &name) const { return m_dumpEntries.value(name); }
     // Called after each entry checked, with the number done.
     std::function<void(qint64)> progress;
 
     // Opens BackupData on the stick after checking it and its opt folder; -1 with `verdict`
-    // set otherwise.
-    static int openSet(const QString &stickPath, Verdict *verdict);
+    // (and `refused`, the folder at fault) set otherwise.
+    static int openSet(const QString &stickPath, Verdict *verdict, QByteArray *refused = nullptr);
+    // The number of entries the manifest's closing line announces, read from its end alone:
+    // enough for a progress bar before the check, 0 when there is none. Not to be trusted.
+    static qint64 announcedEntries(const QString &stickPath);
     // Splits a manifest path of the tree ("opt" or "opt/...") into plain names; false for
     // anything that could lead elsewhere.
     static bool treePath(const QByteArray &path, QList<QByteArray> *names);
@@ -65,6 +77,9 @@ private:
     ProblemList m_problems;
     QByteArray m_manifestError;
     Summary m_summary;
+    QByteArray m_refusedName;
+    QByteArray m_manifestSha256;
+    QHash<QByteArray, ManifestEntry> m_dumpEntries;
 };
 
 #endif

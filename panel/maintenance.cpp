@@ -6,6 +6,7 @@
 #include "dialogs/messagedialog.h"
 #include "dialogs/myprogressdialog.h"
 #include "maintenance/backupset.h"
+#include "maintenance/devicerestore.h"
 #include "maintenance/mountpoints.h"
 #include "maintenance/pathcheck.h"
 #include "maintenance/posixfs.h"
@@ -15,8 +16,8 @@
 #include "panel/maintenancecommands.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -36,11 +37,6 @@ QString shownSize(qint64 bytes)
     if (bytes < 1024)
         return QCoreApplication::translate("sendordertoprinter_test", "%1 bytes").arg(bytes);
     return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-}
-
-bool pathTaken(const QString &path, struct stat *info)
-{
-    return ::lstat(QFile::encodeName(path).constData(), info) == 0;
 }
 
 QString shownPath(const QString &base, const QByteArray &relative)
@@ -83,12 +79,10 @@ QString sendordertoprinter_test::failureLine(const QByteArray &commandLine,
     return tr("%1: %2").arg(line, result.reason());
 }
 
-bool sendordertoprinter_test::runStep(const QByteArray &commandLine, const QString &wantedFolder)
+bool sendordertoprinter_test::runStep(const QByteArray &commandLine)
 {
     const CommandResult result = runCommand(commandLine);
     if (result.succeeded())
-        return true;
-    if (!wantedFolder.isEmpty() && QFileInfo(wantedFolder).isDir())
         return true;
     m_failures << failureLine(commandLine, result);
     return false;
@@ -135,11 +129,8 @@ int sendordertoprinter_test::clrPath(const QString &path)
     return runCommand(clearPathCommand(path)).succeeded() ? PathDone : PathFailed;
 }
 
-bool sendordertoprinter_test::copyTree(
-    QWidget *parent, const QString &caption, const QString &source,
-    const std::function<TreeCopier *(const TreeCount &)> &prepare, TreeCopyResult *result)
+void sendordertoprinter_test::showProgress(MyProgressDialog &dialog, QWidget *parent)
 {
-    MyProgressDialog dialog(caption, parent);
     // No window type among the flags: the dialog is drawn inside the panel.
     dialog.setWindowFlags(Qt::WindowStaysOnTopHint);
     dialog.setWindowModality(Qt::WindowModal);
@@ -148,6 +139,14 @@ bool sendordertoprinter_test::copyTree(
     dialog.setAutoFillBackground(true);
     if (parent)
         parent->repaint();
+}
+
+bool sendordertoprinter_test::copyTree(
+    QWidget *parent, const QString &caption, const QString &source,
+    const std::function<TreeCopier *(const TreeCount &)> &prepare, TreeCopyResult *result)
+{
+    MyProgressDialog dialog(caption, parent);
+    showProgress(dialog, parent);
 
     if (!QFileInfo(source).isDir())
         return false;
@@ -245,17 +244,6 @@ QString sendordertoprinter_test::refusalText(const BackupSet &set) const
         break;
     }
     return tr("Cannot write to the U disk: %1").arg(posixfs::errorText(set.error()));
-}
-
-bool sendordertoprinter_test::backupSetComplete() const
-{
-    if (!QFileInfo(backupOptFolder(m_systemRoot)).isDir())
-        return false;
-    for (const QString &database : maintainedDatabases()) {
-        if (!dumpIsComplete(dumpFile(m_systemRoot, database)))
-            return false;
-    }
-    return true;
 }
 
 void sendordertoprinter_test::on_btn_back_clicked()
@@ -373,27 +361,90 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
 {
     if (!getUDisk())
         return;
-    // /opt and the databases go first: never for a set that cannot replace them.
-    if (!backupSetComplete()) {
-        QMessageBox::warning(nullptr, tr("Fail"), tr("No complete backup on U disk!"));
+    DeviceRestore restore(commandRunner(), m_systemRoot);
+    DeviceRestore::Verdict verdict;
+    {
+        // The whole set is read: taps made meanwhile must not answer the question.
+        BusyGuard checking;
+        MyProgressDialog dialog(tr("Checking..."), this);
+        showProgress(dialog, this);
+        const int maximum = int(qMin<qint64>(restore.checkEntries(), INT_MAX));
+        dialog.setMaxNum(maximum);
+        repaint();
+        restore.checkProgress = [&dialog](qint64 done) {
+            dialog.setValue(int(qMin<qint64>(done, INT_MAX)));
+        };
+        verdict = restore.check();
+        dialog.setValue(maximum);
+        dialog.hide();
+        checking.finish();
+    }
+    if (verdict == DeviceRestore::Verdict::Refused) {
+        QMessageBox::warning(nullptr, tr("Fail"), restore.problems().join(QLatin1Char('\n')));
         return;
     }
-    const QString root = m_systemRoot;
-    const QStringList databases = maintainedDatabases();
+    if (!confirmRestore(restore, verdict == DeviceRestore::Verdict::Good))
+        return;
+
     BusyGuard busy;
-    m_failures.clear();
-    runStep(removeOptCommand(root));
-    runStep(makeOptCommand(root), optFolder(root));
-    copyDir(this, optFolder(root), backupOptFolder(root), tr("Restore..."));
-    for (const QString &database : databases)
-        runStep(dropDatabaseCommand(database));
-    for (const QString &database : databases)
-        runStep(createDatabaseCommand(database));
-    for (const QString &database : databases)
-        runStep(loadDumpCommand(root, database));
-    runStep(syncCommand());
+    bool restored = false;
+    {
+        MyProgressDialog dialog(tr("Restore..."), this);
+        showProgress(dialog, this);
+        const int maximum = int(qMin<qint64>(restore.treeEntries(), INT_MAX));
+        dialog.setMaxNum(maximum);
+        repaint();
+        restore.progress = [&dialog](qint64 done) {
+            dialog.setValue(int(qMin<qint64>(done, INT_MAX)));
+        };
+        restored = restore.restore();
+        dialog.setValue(maximum);
+    }
     busy.finish();
-    reportFailures();
+    if (!restored) {
+        QMessageBox::warning(nullptr, tr("Fail"), restore.problems().join(QLatin1Char('\n')));
+        return;
+    }
+    QStringList lines{tr("Restore Ok"), tr("%1 files, %2")
+                                            .arg(restore.restoredFiles())
+                                            .arg(shownSize(restore.restoredBytes()))};
+    for (const CopyProblem &skipped : restore.notRestored().first()) {
+        const QString type = skipped.typeName == "socket"         ? tr("socket")
+                             : skipped.typeName == "block device" ? tr("block device")
+                                                                  : tr("character device");
+        lines << tr("Not restored: %1 (%2)")
+                     .arg(shownPath(m_systemRoot, skipped.path), type);
+    }
+    const qint64 more = restore.notRestored().count() - restore.notRestored().first().size();
+    if (more > 0)
+        lines << tr("... and %1 more not restored").arg(more);
+    lines << restore.notes();
+    QMessageBox::warning(nullptr, tr(" "), lines.join(QLatin1Char('\n')));
+}
+
+bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool verified)
+{
+    const QDateTime created =
+        QDateTime::fromString(QString::fromLatin1(restore.created()), Qt::ISODate);
+    const QString when = created.isValid()
+                             ? created.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"))
+                             : tr("an unknown date");
+    const QString what = tr("%1 files, %2")
+                             .arg(restore.treeFiles())
+                             .arg(shownSize(restore.bytes()));
+    // The device's own path: a test or demo root only stands in for "/".
+    const QString text =
+        verified
+            ? tr("Replace %1 and the databases appdb and Misc with the backup on the U disk "
+                 "of %2 (%3)? What they hold now will be lost.")
+                  .arg(optFolder(QString()), when, what)
+            : tr("Replace %1 and the databases appdb and Misc with the backup on the U disk "
+                 "(%2)? It was written by an older panel and cannot be verified. What they "
+                 "hold now will be lost.")
+                  .arg(optFolder(QString()), what);
+    const int answer = messagedialog::message(nullptr, tr("Restore"), text, tr("Cancel"),
+                                              tr("Confirm"), true);
+    return answer == QDialog::Accepted;
 }
 
 bool sendordertoprinter_test::confirmClearData()

@@ -1,7 +1,5 @@
 #include "panel/maintenancecommands.h"
 
-#include "maintenance/stickfile.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -31,11 +29,6 @@ QString stickFolder(const QString &root)
 QString backupFolder(const QString &root)
 {
     return root + QLatin1String("/mnt/usb/BackupData");
-}
-
-QString backupOptFolder(const QString &root)
-{
-    return backupFolder(root) + QLatin1String("/opt");
 }
 
 QString dumpFile(const QString &root, const QString &database)
@@ -86,16 +79,6 @@ QByteArray dumpCommand(const QString &root, const QString &database)
            shellArgument(newDumpFile(root, database));
 }
 
-QByteArray removeOptCommand(const QString &root)
-{
-    return "rm  -rf  " + shellArgument(optFolder(root)) + "  ";
-}
-
-QByteArray makeOptCommand(const QString &root)
-{
-    return "mkdir  " + shellArgument(optFolder(root)) + ' ';
-}
-
 QByteArray dropDatabaseCommand(const QString &database)
 {
     return QStringLiteral("mysql -e  \"drop database if exists %1;\"").arg(database).toLatin1();
@@ -104,11 +87,6 @@ QByteArray dropDatabaseCommand(const QString &database)
 QByteArray createDatabaseCommand(const QString &database)
 {
     return QStringLiteral("mysql -e  \"create database %1;\"").arg(database).toLatin1();
-}
-
-QByteArray loadDumpCommand(const QString &root, const QString &database)
-{
-    return "mysql " + database.toLatin1() + "  <  " + shellArgument(dumpFile(root, database));
 }
 
 QByteArray removeAppFolderCommand(const QString &root)
@@ -131,20 +109,6 @@ QList<QByteArray> backupCommands(const QString &root)
     QList<QByteArray> lines{syncCommand()};
     for (const QString &database : maintainedDatabases())
         lines << dumpCommand(root, database);
-    lines << syncCommand();
-    return lines;
-}
-
-QList<QByteArray> restoreCommands(const QString &root)
-{
-    QList<QByteArray> lines{removeOptCommand(root), makeOptCommand(root), syncCommand()};
-    const QStringList databases = maintainedDatabases();
-    for (const QString &database : databases)
-        lines << dropDatabaseCommand(database);
-    for (const QString &database : databases)
-        lines << createDatabaseCommand(database);
-    for (const QString &database : databases)
-        lines << loadDumpCommand(root, database);
     lines << syncCommand();
     return lines;
 }
@@ -174,23 +138,4 @@ bool isMountPoint(const QString &path)
     if (::stat(parent.constData(), &above) != 0)
         return false;
     return own.st_dev != above.st_dev;
-}
-
-bool dumpIsComplete(const QString &path)
-{
-    // Not through QFile: a FIFO named like a dump would block the panel for ever.
-    StickFile file(path);
-    if (!file.open())
-        return false;
-    const qint64 tail = 512;
-    if (file.size() > tail && !file.seek(file.size() - tail))
-        return false;
-    QByteArray buffer(int(tail), '\0');
-    const qint64 got = file.read(buffer.data(), tail);
-    if (got < 0)
-        return false;
-    buffer.truncate(int(got));
-    const QByteArray end = buffer.trimmed();
-    const int lineStart = end.lastIndexOf('\n') + 1;
-    return end.mid(lineStart).startsWith("-- Dump completed");
 }

@@ -16,7 +16,6 @@ QString optFolder(const QString &root);
 QString appFolder(const QString &root);
 QString stickFolder(const QString &root);
 QString backupFolder(const QString &root);
-QString backupOptFolder(const QString &root);
 QString newBackupFolder(const QString &root); // the set being written, beside BackupData
 QString dumpFile(const QString &root, const QString &database);
 QString newDumpFile(const QString &root, const QString &database);
@@ -32,12 +31,9 @@ QByteArray syncCommand();
 // set replaces the previous one only when both dumps are whole.
 QByteArray dumpCommand(const QString &root, const QString &database);
 
-QByteArray removeOptCommand(const QString &root);
-QByteArray makeOptCommand(const QString &root);
 // "if exists": a database that is already gone is not a failure, an unreachable server is.
 QByteArray dropDatabaseCommand(const QString &database);
 QByteArray createDatabaseCommand(const QString &database);
-QByteArray loadDumpCommand(const QString &root, const QString &database);
 
 QByteArray removeAppFolderCommand(const QString &root);
 QByteArray clearSyncCommand();
@@ -45,13 +41,10 @@ QByteArray powerOffCommand();
 
 // Every command line of an action in the order it runs, the tree copy's "sync" included.
 QList<QByteArray> backupCommands(const QString &root);
-QList<QByteArray> restoreCommands(const QString &root);
 QList<QByteArray> clearCommands(const QString &root);
 QList<QByteArray> powerOffCommands();
 
 // True when `path` is a directory on another file system than its parent directory.
 bool isMountPoint(const QString &path);
-// True when the file ends with mysqldump's completion comment, which a cut-short dump lacks.
-bool dumpIsComplete(const QString &path);
 
 #endif

@@ -14,6 +14,8 @@ class sendordertoprinter_test;
 
 class BackupSet;
 class CommandRunner;
+class DeviceRestore;
+class MyProgressDialog;
 struct CommandResult;
 class PrinterLink;
 class TreeCopier;
@@ -100,7 +102,10 @@ private:
     // Why a command failed, with its last error line: "exit status 1: ERROR 2002 ...".
     static QString failureReason(const CommandResult &result);
     bool confirmClearData();
-    bool runStep(const QByteArray &commandLine, const QString &wantedFolder = QString());
+    bool confirmRestore(const DeviceRestore &restore, bool verified);
+    bool runStep(const QByteArray &commandLine);
+    // Brings the progress dialog on screen over `parent` at 1 %, drawn by repaints.
+    static void showProgress(MyProgressDialog &dialog, QWidget *parent);
     // Shows the progress dialog over `parent`, counts the tree at `source`, asks `prepare` for
     // the copier (nullptr: nothing is copied) and copies, ending with "sync". False when
     // nothing was copied.
@@ -111,7 +116,6 @@ private:
     void noteCopyProblems(const TreeCopyResult &result, const QString &source);
     QStringList notCopiedLines(const TreeCopyResult &result, const QString &source) const;
     QString refusalText(const BackupSet &set) const;
-    bool backupSetComplete() const;
     void reportFailures();
 
     Ui::sendordertoprinter_test *ui;
@@ -122,7 +126,7 @@ private:
     CommandRunner *m_runner = nullptr;
     std::unique_ptr<CommandRunner> m_systemRunner;
     QString m_systemRoot;
-    // Steps of the running backup or restore that did not reach their goal, one line each.
+    // Steps of the running backup that did not reach their goal, one line each.
     QStringList m_failures;
 };
 

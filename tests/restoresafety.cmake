@@ -12,8 +12,14 @@ panel_namespace_test(databaserestore)
 set_tests_properties(databaserestore PROPERTIES
     FIXTURES_REQUIRED mariadb
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
+# Restore on real runs: hostile sticks and dumps, a pulled stick, links and mount points.
+panel_namespace_test(restore)
+set_tests_properties(restore PROPERTIES
+    FIXTURES_REQUIRED mariadb TIMEOUT 900
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
 # databaserestore stops the server for a while: no other test may use it meanwhile.
-set_property(TEST databaserestore maintenance_mariadb APPEND PROPERTY RESOURCE_LOCK mariadb-server)
+set_property(TEST databaserestore maintenance_mariadb restore APPEND
+             PROPERTY RESOURCE_LOCK mariadb-server)
 
 # Clear Data and Power Off; mount points need the mount namespace.
 panel_namespace_test(clearpoweroff)

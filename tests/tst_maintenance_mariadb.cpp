@@ -38,6 +38,16 @@ CREATE TABLE counters (name VARCHAR(20) PRIMARY KEY, value BIGINT);
 INSERT INTO counters VALUES ('tickets', 4711), ('labels', 0);
 )SQL";
 
+// mysqldump's last line, which a dump cut short lacks.
+static bool dumpEnds(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.readAll().trimmed();
+    return text.mid(text.lastIndexOf('\n') + 1).startsWith("-- Dump completed");
+}
+
 class tst_maintenance_mariadb : public QObject
 {
     Q_OBJECT
@@ -47,13 +57,11 @@ private slots:
     void init();
     void cleanup();
 
-    void backupDamageRestore();
+    void backupKeepsEverything();
     void secondBackupOverTheFirst();
     void emptyOpt();
     void noUsableStick_data();
     void noUsableStick();
-    void incompleteSetTouchesNothing_data();
-    void incompleteSetTouchesNothing();
     void failedDumpKeepsThePreviousOne();
     void routinesEventsAndTriggers();
     void hostileStick_data();
@@ -278,38 +286,18 @@ void tst_maintenance_mariadb::cleanup()
     m_root.reset();
 }
 
-void tst_maintenance_mariadb::backupDamageRestore()
+// The set holds /opt as it is and both dumps whole; tst_restore brings it back.
+void tst_maintenance_mariadb::backupKeepsEverything()
 {
     const auto opt = snapshot(m_root->file("opt"));
-    const QByteArray appdb = dumpOf("appdb");
-    const QByteArray misc = dumpOf("Misc");
     QVERIFY(opt.size() > 15);
-
     backup();
     QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData/opt")), opt);
-    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/appdb.sql")));
-    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/Misc.sql")));
-
-    writeFile("opt/Brevin/etc/app.conf", "damaged");
-    QVERIFY(QFile::remove(m_root->file("opt/Brevin/.settings")));
-    QVERIFY(QDir(m_root->file("opt/Brevin/data")).removeRecursively());
-    QVERIFY(QFile::remove(m_root->file("opt/Brevin/run")));
-    QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/bin/scale-app"),
-                                  QFile::ReadOwner | QFile::WriteOwner));
-    writeFile("opt/Brevin/new-after-backup.txt", "goes with the restore");
-    QVERIFY(sql("UPDATE articles SET name = 'changed' WHERE id = 1; DELETE FROM labels;", "appdb"));
-    QVERIFY(sql("DROP DATABASE Misc;"));
-    QVERIFY(snapshot(m_root->file("opt")) != opt);
-
-    ModalCloser closer;
-    click("btn_reduction");
-    QCOMPARE(closer.boxes.size(), 0);
-    QCOMPARE(snapshot(m_root->file("opt")), opt);
-    QCOMPARE(dumpOf("appdb"), appdb);
-    QCOMPARE(dumpOf("Misc"), misc);
-    QByteArray name;
-    QVERIFY(sql("SELECT name FROM articles WHERE id = 2;", "appdb", &name));
-    QCOMPARE(QString::fromUtf8(name.trimmed()), QString::fromUtf8("寿司"));
+    QVERIFY(dumpEnds(m_root->file("mnt/usb/BackupData/appdb.sql")));
+    QVERIFY(dumpEnds(m_root->file("mnt/usb/BackupData/Misc.sql")));
+    QFile dump(m_root->file("mnt/usb/BackupData/appdb.sql"));
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(dump.readAll()).contains(QString::fromUtf8("寿司")));
 }
 
 // The second set replaces the first whole: what was deleted on the device since is gone
@@ -342,8 +330,8 @@ void tst_maintenance_mariadb::emptyOpt()
     backup();
     QVERIFY(QFileInfo(m_root->file("mnt/usb/BackupData/opt")).isDir());
     QVERIFY(snapshot(m_root->file("mnt/usb/BackupData/opt")).isEmpty());
-    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/appdb.sql")));
-    QVERIFY(dumpIsComplete(m_root->file("mnt/usb/BackupData/Misc.sql")));
+    QVERIFY(dumpEnds(m_root->file("mnt/usb/BackupData/appdb.sql")));
+    QVERIFY(dumpEnds(m_root->file("mnt/usb/BackupData/Misc.sql")));
 }
 
 void tst_maintenance_mariadb::noUsableStick_data()
@@ -380,44 +368,6 @@ void tst_maintenance_mariadb::noUsableStick()
     QCOMPARE(snapshot(m_root->file("opt")), opt);
     QCOMPARE(snapshot(m_root->file("mnt/usb")), stick);
     QCOMPARE(dumpOf("appdb"), appdb);
-}
-
-void tst_maintenance_mariadb::incompleteSetTouchesNothing_data()
-{
-    QTest::addColumn<QString>("damage");
-    QTest::newRow("no opt folder") << "opt";
-    QTest::newRow("appdb dump missing") << "appdb.sql";
-    QTest::newRow("Misc dump cut short") << "Misc.sql";
-}
-
-void tst_maintenance_mariadb::incompleteSetTouchesNothing()
-{
-    QFETCH(QString, damage);
-    backup();
-    ModalCloser closer;
-    const QString target = m_root->file("mnt/usb/BackupData/" + damage);
-    if (damage == QLatin1String("opt")) {
-        QVERIFY(QDir(target).removeRecursively());
-    } else if (damage == QLatin1String("appdb.sql")) {
-        QVERIFY(QFile::remove(target));
-    } else {
-        QFile dump(target);
-        QVERIFY(dump.open(QIODevice::ReadWrite));
-        QVERIFY(dump.resize(dump.size() / 2));
-    }
-    writeFile("opt/Brevin/etc/app.conf", "changed since the backup");
-    QVERIFY(sql("DELETE FROM settings WHERE k = 'empty';", "Misc"));
-    const auto opt = snapshot(m_root->file("opt"));
-    const QByteArray appdb = dumpOf("appdb");
-    const QByteArray misc = dumpOf("Misc");
-
-    click("btn_reduction");
-    QCOMPARE(closer.boxes.size(), 1);
-    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
-    QCOMPARE(closer.boxes.first().text, QStringLiteral("No complete backup on U disk!"));
-    QCOMPARE(snapshot(m_root->file("opt")), opt);
-    QCOMPARE(dumpOf("appdb"), appdb);
-    QCOMPARE(dumpOf("Misc"), misc);
 }
 
 // A dump that fails never enters a set, and the previous set stays whole.
