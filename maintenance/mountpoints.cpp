@@ -32,17 +32,7 @@ QByteArray unescaped(const QByteArray &field)
 
 bool listedAsMountPoint(const QByteArray &path)
 {
-    QFile mountinfo(QStringLiteral("/proc/self/mountinfo"));
-    if (!mountinfo.open(QIODevice::ReadOnly))
-        return false;
-    // /proc files report no size: read them whole.
-    const QList<QByteArray> lines = mountinfo.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() > 4 && unescaped(fields.at(4)) == path)
-            return true;
-    }
-    return false;
+    return mountPointPaths().contains(path);
 }
 
 bool clearedFolder(const QByteArray &path, int depth)
@@ -74,6 +64,22 @@ bool clearedFolder(const QByteArray &path, int depth)
 }
 
 } // namespace
+
+QList<QByteArray> mountPointPaths()
+{
+    QList<QByteArray> points;
+    QFile mountinfo(QStringLiteral("/proc/self/mountinfo"));
+    if (!mountinfo.open(QIODevice::ReadOnly))
+        return points;
+    // /proc files report no size: read them whole.
+    const QList<QByteArray> lines = mountinfo.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() > 4)
+            points << unescaped(fields.at(4));
+    }
+    return points;
+}
 
 bool isMountedFolder(const QString &path)
 {

@@ -1,7 +1,12 @@
 #ifndef MOUNTPOINTS_H
 #define MOUNTPOINTS_H
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
+
+// Every mount point this process sees, as /proc/self/mountinfo lists them (unescaped).
+QList<QByteArray> mountPointPaths();
 
 // True when `path` is a folder that something is mounted on: its device differs from its
 // parent's, or it is listed in /proc/self/mountinfo (a bind mount keeps the device).

@@ -1,55 +1,20 @@
 #include "maintenance/treereplacer.h"
 
+#include "maintenance/mountpoints.h"
 #include "maintenance/posixfs.h"
 #include "maintenance/treeremover.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// mountinfo writes blanks, tabs, newlines and backslashes as octal escapes.
-QByteArray unescaped(const QByteArray &field)
-{
-    QByteArray result;
-    for (int i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            bool ok = false;
-            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok) {
-                result.append(char(code));
-                i += 3;
-                continue;
-            }
-        }
-        result.append(field[i]);
-    }
-    return result;
-}
-
-QList<QByteArray> mountPoints()
-{
-    QList<QByteArray> points;
-    QFile mountinfo(QStringLiteral("/proc/self/mountinfo"));
-    // /proc files report no size: read them whole.
-    if (!mountinfo.open(QIODevice::ReadOnly))
-        return points;
-    for (const QByteArray &line : mountinfo.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() > 4)
-            points << unescaped(fields.at(4));
-    }
-    return points;
-}
 
 // Every name in a folder but "." and "..".
 bool listNames(int dirFd, QList<QByteArray> *names)
@@ -192,7 +157,7 @@ bool TreeReplacer::plan()
         struct stat above;
         if (::fstat(m_parent.get(), &above) == 0 && above.st_dev != status.st_dev)
             pin({});
-        for (const QByteArray &point : mountPoints()) {
+        for (const QByteArray &point : mountPointPaths()) {
             if (point == m_target) {
                 pin({});
             } else if (point.startsWith(m_target + '/')) {
@@ -371,8 +336,7 @@ bool TreeReplacer::commitBeside()
         return fail(errno, m_target);
     if (::renameat(parent, fresh.constData(), parent, m_name.constData()) != 0) {
         fail(errno, m_target);
-        m_previousKept =
-            ::renameat(parent, old.constData(), parent, m_name.constData()) == 0;
+        m_previousKept = ::renameat(parent, old.constData(), parent, m_name.constData()) == 0;
         return false;
     }
     m_leftover = old;
@@ -422,8 +386,8 @@ bool TreeReplacer::unswapPart(Part &part)
     const int folder = part.folder.get();
     bool ok = true;
     for (auto name = part.movedIn.crbegin(); name != part.movedIn.crend(); ++name)
-        ok = ::renameat(folder, name->constData(), part.staging.get(), name->constData()) == 0 &&
-             ok;
+        ok =
+            ::renameat(folder, name->constData(), part.staging.get(), name->constData()) == 0 && ok;
     part.movedIn.clear();
     if (exists(folder, movingName()))
         ok = ::renameat(folder, movingName(), folder, newName()) == 0 && ok;
