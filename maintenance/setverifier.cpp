@@ -108,8 +108,7 @@ int SetVerifier::openSet(const QString &stickPath, Verdict *verdict, QByteArray 
     UniqueFd set(checked(stick.get(), BackupSet::setName(), setName));
     if (!set.isValid())
         return -1;
-    UniqueFd tree(
-        checked(set.get(), BackupSet::treeName(), setName + '/' + BackupSet::treeName()));
+    UniqueFd tree(checked(set.get(), BackupSet::treeName(), setName + '/' + BackupSet::treeName()));
     if (!tree.isValid())
         return -1;
     if (refused)

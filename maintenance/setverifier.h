@@ -35,7 +35,7 @@ public:
         QByteArray created; // UTC, ISO 8601
         qint64 entries = 0;
         qint64 files = 0;
-        qint64 bytes = 0; // the tree's files and the dumps
+        qint64 bytes = 0;       // the tree's files and the dumps
         qint64 treeEntries = 0; // below opt
         qint64 treeFiles = 0;
     };
