@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 
@@ -51,14 +52,19 @@ DeviceRestore::DeviceRestore(CommandRunner &runner, const QString &systemRoot)
 {
 }
 
-DeviceRestore::~DeviceRestore()
+DeviceRestore::~DeviceRestore() = default;
+
+bool DeviceRestore::makeLegacyFolder()
 {
-    QDir(legacyFolder()).removeRecursively();
+    // Private to the panel, and nothing of the system root changes before the question.
+    m_legacy = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                               QLatin1String("/servicepanel-older-set-XXXXXX"));
+    return m_legacy->isValid();
 }
 
 QString DeviceRestore::legacyFolder() const
 {
-    return DatabaseRestore::defaultWorkFolder(m_root) + QLatin1String("/older-set");
+    return m_legacy ? m_legacy->path() : QString();
 }
 
 qint64 DeviceRestore::checkEntries() const
@@ -70,8 +76,7 @@ qint64 DeviceRestore::checkEntries() const
 bool DeviceRestore::stickUnchanged() const
 {
     struct stat now;
-    return m_stickKnown &&
-           ::stat(QFile::encodeName(stickFolder(m_root)).constData(), &now) == 0 &&
+    return m_stickKnown && ::stat(QFile::encodeName(stickFolder(m_root)).constData(), &now) == 0 &&
            posixfs::sameFile(now, m_stick);
 }
 
@@ -97,8 +102,8 @@ void DeviceRestore::addProblemLines(const ProblemList &problems, const QString &
             break;
         case CopyProblem::Kind::NotWritten:
         case CopyProblem::Kind::NotCopied:
-            m_problems << PanelText::tr("Not restored: %1 (%2)")
-                              .arg(shown(m_root, problem.path), error);
+            m_problems
+                << PanelText::tr("Not restored: %1 (%2)").arg(shown(m_root, problem.path), error);
             break;
         }
     }
@@ -172,13 +177,12 @@ DeviceRestore::Verdict DeviceRestore::check()
     }
 
     // An older panel's set: checked as it stands, its manifest written on the device.
-    QDir(legacyFolder()).removeRecursively();
-    if (!QDir().mkpath(legacyFolder()))
-        return refuse({PanelText::tr("The folder %1 cannot be made on the device")
-                           .arg(legacyFolder()),
-                       nothingChanged});
-    UniqueFd work(::open(QFile::encodeName(legacyFolder()).constData(),
-                         O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!makeLegacyFolder())
+        return refuse(
+            {PanelText::tr("The folder %1 cannot be made on the device").arg(QDir::tempPath()),
+             nothingChanged});
+    UniqueFd work(
+        ::open(QFile::encodeName(legacyFolder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     LegacySet legacy(stick, dumps);
     legacy.progress = checkProgress;
     const LegacySet::Verdict found =

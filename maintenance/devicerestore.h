@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 class CommandRunner;
+class QTemporaryDir;
 
 // Puts a backup set from the stick back onto the device: the /opt tree and the databases
 // appdb and Misc, all of it or nothing. check() looks at the whole set before anything is
@@ -73,6 +74,7 @@ private:
     bool stickUnchanged() const;
     void addProblemLines(const ProblemList &problems, const QString &base);
     QString legacyFolder() const;
+    bool makeLegacyFolder();
 
     CommandRunner &m_runner;
     QString m_root;
@@ -91,6 +93,7 @@ private:
     ProblemList m_notRestored;
     QStringList m_notes;
     QStringList m_problems;
+    std::unique_ptr<QTemporaryDir> m_legacy; // the older set's manifest, made by its check
 };
 
 #endif

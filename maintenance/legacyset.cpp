@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -45,12 +46,22 @@ bool readAll(int fd, QByteArray *sha256, qint64 *size, QByteArray *tail = nullpt
     return true;
 }
 
+// The mode mkdir gives a new folder here.
+mode_t folderMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0777 & ~mask;
+}
+
 ManifestEntry describe(const QByteArray &path, const struct stat &status)
 {
     ManifestEntry entry;
     entry.path = path;
-    // What an older panel's copy gave: the permission bits, the panel's own owner.
-    entry.mode = status.st_mode & 0777;
+    // What an older panel's copy gave: a file's permission bits, a new folder's mode (a FAT
+    // stick shows its folders as the mount options say, 0700 through fusefat), the panel's
+    // own owner.
+    entry.mode = S_ISDIR(status.st_mode) ? folderMode() : status.st_mode & 0777;
     entry.uid = ::geteuid();
     entry.gid = ::getegid();
     entry.mtime = status.st_mtim.tv_sec;
@@ -197,8 +208,8 @@ LegacySet::Verdict LegacySet::check(int workFd)
         case S_IFREG: {
             entry.type = ManifestEntry::Type::File;
             struct stat opened;
-            UniqueFd file(posixfs::openSeenRegular(walker.parentFd(), name.constData(), status,
-                                                   &opened));
+            UniqueFd file(
+                posixfs::openSeenRegular(walker.parentFd(), name.constData(), status, &opened));
             if (!file.isValid() || !readAll(file.get(), &entry.sha256, &entry.size)) {
                 problem(CopyProblem::Kind::Unreadable, path, errno);
                 listed = false;

@@ -19,8 +19,8 @@
 // what it found (with every file's SHA-256) into a folder of the device, so that SetRestorer
 // restores the tree from that manifest like any other set and puts back exactly the bytes
 // that were checked. As an older panel restored it, a file gets its permission bits only
-// (no setuid, setgid or sticky bit, whatever the stick says) and the panel's own owner;
-// modification times come from the stick.
+// (no setuid, setgid or sticky bit, whatever the stick says), a folder the mode mkdir gives
+// it, and both the panel's own owner; modification times come from the stick.
 class LegacySet
 {
 public:
