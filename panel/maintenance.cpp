@@ -405,15 +405,14 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
         QMessageBox::warning(nullptr, tr("Fail"), restore.problems().join(QLatin1Char('\n')));
         return;
     }
-    QStringList lines{tr("Restore Ok"), tr("%1 files, %2")
-                                            .arg(restore.restoredFiles())
-                                            .arg(shownSize(restore.restoredBytes()))};
+    QStringList lines{
+        tr("Restore Ok"),
+        tr("%1 files, %2").arg(restore.restoredFiles()).arg(shownSize(restore.restoredBytes()))};
     for (const CopyProblem &skipped : restore.notRestored().first()) {
         const QString type = skipped.typeName == "socket"         ? tr("socket")
                              : skipped.typeName == "block device" ? tr("block device")
                                                                   : tr("character device");
-        lines << tr("Not restored: %1 (%2)")
-                     .arg(shownPath(m_systemRoot, skipped.path), type);
+        lines << tr("Not restored: %1 (%2)").arg(shownPath(m_systemRoot, skipped.path), type);
     }
     const qint64 more = restore.notRestored().count() - restore.notRestored().first().size();
     if (more > 0)
@@ -429,21 +428,18 @@ bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool 
     const QString when = created.isValid()
                              ? created.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"))
                              : tr("an unknown date");
-    const QString what = tr("%1 files, %2")
-                             .arg(restore.treeFiles())
-                             .arg(shownSize(restore.bytes()));
+    const QString what =
+        tr("%1 files, %2").arg(restore.treeFiles()).arg(shownSize(restore.bytes()));
     // The device's own path: a test or demo root only stands in for "/".
     const QString text =
-        verified
-            ? tr("Replace %1 and the databases appdb and Misc with the backup on the U disk "
-                 "of %2 (%3)? What they hold now will be lost.")
-                  .arg(optFolder(QString()), when, what)
-            : tr("Replace %1 and the databases appdb and Misc with the backup on the U disk "
-                 "(%2)? It was written by an older panel and cannot be verified. What they "
-                 "hold now will be lost.")
-                  .arg(optFolder(QString()), what);
-    const int answer = messagedialog::message(nullptr, tr("Restore"), text, tr("Cancel"),
-                                              tr("Confirm"), true);
+        verified ? tr("Replace %1 and the databases appdb and Misc with the backup of %2 (%3)? "
+                      "What they hold now will be lost.")
+                       .arg(optFolder(QString()), when, what)
+                 : tr("Replace %1 and the databases appdb and Misc with an older panel's "
+                      "backup (%2)? It cannot be verified.")
+                       .arg(optFolder(QString()), what);
+    const int answer =
+        messagedialog::message(nullptr, tr("Restore"), text, tr("Cancel"), tr("Confirm"), true);
     return answer == QDialog::Accepted;
 }
 
