@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 #include <QtTest>
@@ -41,8 +42,12 @@ public:
     QList<Box> boxes;
     QList<Box> questions;
     Answer answer = Answer::Confirm;
-    // Where to save a picture of the first question, when set.
+    // Where to save a picture of the first question and of the first box, when set.
     QString questionPicture;
+    QString boxPicture;
+    // When set, the question is laid out for a screen of this size before its picture is
+    // taken (the device's 800 x 480 on a platform whose screen is larger).
+    QSize pictureScreen;
 
     QStringList titles() const
     {
@@ -61,8 +66,11 @@ private:
         seen.title = title ? title->text() : QString();
         seen.text = text ? text->text() : QString();
         questions << seen;
-        if (!questionPicture.isEmpty() && questions.size() == 1)
+        if (!questionPicture.isEmpty() && questions.size() == 1) {
+            if (pictureScreen.isValid() && text)
+                dialog->setGeometry(messagedialog::geometryFor(pictureScreen, text->wordWrap()));
             dialog->grab().save(questionPicture);
+        }
         const QString name =
             answer == Answer::Confirm ? QStringLiteral("comfirm") : QStringLiteral("cancel");
         auto *button = dialog->findChild<QPushButton *>(name);
@@ -91,6 +99,8 @@ private:
         for (const QAbstractButton *button : box->buttons())
             seen.buttons << button->text();
         boxes << seen;
+        if (!boxPicture.isEmpty() && boxes.size() == 1)
+            box->grab().save(boxPicture);
         QAbstractButton *ok = box->button(QMessageBox::Ok);
         if (!ok && !box->buttons().isEmpty())
             ok = box->buttons().first();
