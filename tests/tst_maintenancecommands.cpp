@@ -67,8 +67,8 @@ static QStringList restoreTexts()
                       "mysql -N -B -e 'show databases' > " + restoreWork + "/databases.txt"};
     for (const QString database : {"appdb", "Misc"}) {
         const QString scratch = "servicepanel_check_" + database;
-        lines << "mysql -e 'drop database if exists " + scratch + "; create database " +
-                     scratch + ";'"
+        lines << "mysql -e 'drop database if exists " + scratch + "; create database " + scratch +
+                     ";'"
               << QString(restoreLoad).replace("%2", scratch).replace("%3", database)
               << "mysql -e 'drop database if exists " + scratch + ";'";
     }
@@ -79,6 +79,8 @@ static QStringList restoreTexts()
     }
     return lines << "sync";
 }
+// The one file of the set that writeCompleteSet() makes.
+static const QByteArray keptFile = "from the stick";
 // A dump as mysqldump writes it, small enough for the recording runner's restores.
 static const QByteArray goodDump = "-- MariaDB dump 10.19\n--\nCREATE TABLE t (id int);\n"
                                    "INSERT INTO t VALUES (1);\n"
@@ -178,7 +180,7 @@ void tst_maintenancecommands::writeCompleteSet()
     QDir().mkpath(m_root->file("mnt/usb/BackupData/opt/Brevin"));
     QFile kept(m_root->file("mnt/usb/BackupData/opt/Brevin/kept.txt"));
     QVERIFY(kept.open(QIODevice::WriteOnly));
-    kept.write("from the stick");
+    kept.write(keptFile);
     for (const char *name : {"appdb", "Misc"}) {
         QFile dump(m_root->file(QStringLiteral("mnt/usb/BackupData/%1.sql").arg(name)));
         QVERIFY(dump.open(QIODevice::WriteOnly));
@@ -215,14 +217,20 @@ void tst_maintenancecommands::slotsRunTheLinesInOrder_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("stick");
     QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("question"); // its title; empty: nothing is asked
     const QString size =
         QLocale::c().formattedDataSize(2 * fakeDump.size(), 1, QLocale::DataSizeTraditionalFormat);
     QTest::newRow("backup") << "btn_back" << backupTexts << true
-                            << QStringList{" ", "Backup Ok\n0 files, " + size};
+                            << QStringList{" ", "Backup Ok\n0 files, " + size} << QString();
+    // The set's one file and both dumps; the runner loads nothing.
+    const QString restored = QLocale::c().formattedDataSize(keptFile.size() + 2 * goodDump.size(),
+                                                            1, QLocale::DataSizeTraditionalFormat);
+    QTest::newRow("restore") << "btn_reduction" << restoreTexts() << true
+                             << QStringList{" ", "Restore Ok\n1 files, " + restored} << "Restore";
     QTest::newRow("clear data") << "btn_clear" << clearTexts << false
-                                << QStringList{" ", "Clear Data Ok "};
+                                << QStringList{" ", "Clear Data Ok "} << "Clear Data";
     QTest::newRow("power off") << "btn_exit" << powerOffTexts << false
-                               << QStringList{" ", "Power Off... "};
+                               << QStringList{" ", "Power Off... "} << QString();
 }
 
 void tst_maintenancecommands::slotsRunTheLinesInOrder()
@@ -231,12 +239,16 @@ void tst_maintenancecommands::slotsRunTheLinesInOrder()
     QFETCH(QStringList, texts);
     QFETCH(bool, stick);
     QFETCH(QStringList, boxes);
+    QFETCH(QString, question);
     if (stick && !needStick())
         QSKIP("needs a mounted stick: run through tests/mountns.sh");
     writeCompleteSet();
 
     ModalCloser closer;
     clickMaintenance(m_panel.get(), button.toLatin1().constData());
+    QCOMPARE(closer.questions.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty())
+        QCOMPARE(closer.questions.first().title, question);
     QCOMPARE(m_runner.lines, linesFor(texts, m_root->path()));
     QStringList seen;
     for (const ModalCloser::Box &box : closer.boxes) {
@@ -386,6 +398,24 @@ void tst_maintenancecommands::failedStepsAreNamed_data()
                                   << QStringList{dumpMisc, kept};
     QTest::newRow("both dumps fail") << "btn_back" << QStringList{backupTexts.at(1), dumpMisc}
                                      << QStringList{backupTexts.at(1), dumpMisc, kept};
+    const QStringList restore = restoreTexts();
+    const QString untouched = "/opt and the databases appdb and Misc were left as they were.";
+    QTest::newRow("a dump does not load into its scratch database")
+        << "btn_reduction" << QStringList{restore.at(3)}
+        << QStringList{"appdb.sql does not load: exit status 1", untouched};
+    QTest::newRow("the server cannot be reached")
+        << "btn_reduction" << QStringList{restore.at(1)}
+        << QStringList{"The database server cannot be reached: exit status 1", untouched};
+    // The databases it replaced are put back (here: gone again, as the runner lists none).
+    QTest::newRow("the load into the live Misc fails")
+        << "btn_reduction" << QStringList{restore.at(13)}
+        << QStringList{"Misc.sql does not load into Misc: exit status 1",
+                       "appdb is gone again, as before", "Misc is gone again, as before",
+                       "/opt was left as it was."};
+    QTest::newRow("the last sync fails")
+        << "btn_reduction" << QStringList{restore.last()}
+        << QStringList{"/opt and the databases were restored, but writing them to disk failed "
+                       "(sync): exit status 1"};
 }
 
 // The box names every failed step, one per line, in the order they ran.
@@ -417,6 +447,9 @@ void tst_maintenancecommands::failedStepsAreNamed()
     for (const QString &text : expected)
         lines << rootedText(text, root);
     QCOMPARE(closer.boxes.first().text, lines.join(QLatin1Char('\n')));
+    // A restore that says it left /opt as it was did.
+    if (expected.last().contains(" left as "))
+        QVERIFY(!QFileInfo::exists(m_root->file("opt/Brevin/kept.txt")));
     if (button == QLatin1String("btn_back")) {
         // The failed dump never entered a set: the previous one is as it was.
         QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));

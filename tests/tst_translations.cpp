@@ -614,43 +614,63 @@ void tst_translations::maintenanceTexts_data()
     QTest::addColumn<QStringList>("titles");
     // Each box's text as a pattern, in which SYSROOT stands for the temporary system root.
     QTest::addColumn<QStringList>("texts");
+    // The question asked first, as a pattern; empty: none.
+    QTest::addColumn<QString>("question");
 
     auto exactly = [](const QString &text) { return QRegularExpression::escape(text); };
+    // "N files, SIZE" with any size.
+    auto files = [&exactly](int count) {
+        return exactly(zh("%1 files, %2").arg(count).arg(QStringLiteral("XSIZEX")))
+            .replace(QLatin1String("XSIZEX"), QLatin1String("[^\n]+"));
+    };
     const QString fail = zh("Fail");
     const QString blank = zh(" ");
     const QString noStick = exactly(zh("Please insert U disk!"));
+    const QString clearQuestion =
+        exactly(zh("Delete the databases appdb and Misc and the folder %1? This cannot be undone.")
+                    .arg(QStringLiteral("/opt/Brevin")));
     QTest::newRow("backup without a stick")
-        << "backup, no stick" << false << QString() << QStringList{fail} << QStringList{noStick};
+        << "backup, no stick" << false << QString() << QStringList{fail} << QStringList{noStick}
+        << QString();
     QTest::newRow("restore without a stick")
-        << "restore, no stick" << false << QString() << QStringList{fail} << QStringList{noStick};
+        << "restore, no stick" << false << QString() << QStringList{fail} << QStringList{noStick}
+        << QString();
     QTest::newRow("clear data") << "clear" << false << QString() << QStringList{blank}
-                                << QStringList{exactly(zh("Clear Data Ok "))};
+                                << QStringList{exactly(zh("Clear Data Ok "))} << clearQuestion;
     QTest::newRow("clear data fails")
         << "clear, server down" << false << QString() << QStringList{fail}
-        << QStringList{
-               exactly(zh("Database %1 not dropped: %2").arg("appdb", zh("exit status %1").arg(1)) +
-                       QLatin1Char('\n') +
-                       zh("Database %1 not dropped: %2").arg("Misc", zh("exit status %1").arg(1)) +
-                       QLatin1Char('\n') + zh("Folder %1 still there").arg("SYSROOT/opt/Brevin"))};
+        << QStringList{exactly(
+               zh("Database %1 not dropped: %2").arg("appdb", zh("exit status %1").arg(1)) +
+               QLatin1Char('\n') +
+               zh("Database %1 not dropped: %2").arg("Misc", zh("exit status %1").arg(1)) +
+               QLatin1Char('\n') + zh("Folder %1 still there").arg("SYSROOT/opt/Brevin"))}
+        << clearQuestion;
     QTest::newRow("power off") << "power off" << false << QString() << QStringList{blank}
-                               << QStringList{exactly(zh("Power Off... "))};
+                               << QStringList{exactly(zh("Power Off... "))} << QString();
     QTest::newRow("restore without a backup set")
         << "restore, empty stick" << true << QString() << QStringList{fail}
-        << QStringList{exactly(zh("No complete backup on U disk!"))};
-    QTest::newRow("restore") << "restore" << true << zh("Restore...") << QStringList()
-                             << QStringList();
+        << QStringList{exactly(zh("No complete backup on U disk!"))} << QString();
+    // An older panel's set: one file and two dumps, which the runner "loads".
+    const QString olderSet =
+        exactly(zh("Replace %1 and the databases appdb and Misc with an older panel's backup "
+                   "(%2)? It cannot be verified.")
+                    .arg(QStringLiteral("/opt"), QStringLiteral("XFILESX")))
+            .replace(QLatin1String("XFILESX"), files(1));
+    QTest::newRow("restore") << "restore" << true << zh("Restore...") << QStringList{blank}
+                             << QStringList{exactly(zh("Restore Ok")) + QLatin1Char('\n') +
+                                            files(1)}
+                             << olderSet;
     // The dumps are written as mysqldump would write them: the set is whole.
     QTest::newRow("backup") << "backup" << true << zh("Backup...") << QStringList{blank}
-                            << QStringList{
-                                   exactly(zh("Backup Ok")) + QLatin1Char('\n') +
-                                   exactly(zh("%1 files, %2").arg(1).arg(QStringLiteral("XSIZEX")))
-                                       .replace(QLatin1String("XSIZEX"), QLatin1String("[^\n]+"))};
+                            << QStringList{exactly(zh("Backup Ok")) + QLatin1Char('\n') + files(1)}
+                            << QString();
     // The runner writes no dumps: both are named, and the previous set stays.
     QTest::newRow("backup, dumps missing")
         << "backup, no dumps" << true << zh("Backup...") << QStringList{fail}
         << QStringList{exactly(zh("Dump of %1 is not complete").arg("appdb") + QLatin1Char('\n') +
                                zh("Dump of %1 is not complete").arg("Misc") + QLatin1Char('\n') +
-                               zh("No backup was written to the U disk."))};
+                               zh("No backup was written to the U disk."))}
+        << QString();
 }
 
 void tst_translations::maintenanceTexts()
@@ -660,6 +680,7 @@ void tst_translations::maintenanceTexts()
     QFETCH(QString, caption);
     QFETCH(QStringList, titles);
     QFETCH(QStringList, texts);
+    QFETCH(QString, question);
 
     TestSystemRoot root;
     QVERIFY(root.isValid());
@@ -693,10 +714,13 @@ void tst_translations::maintenanceTexts()
         button = "btn_reduction";
         if (scenario == QLatin1String("restore")) {
             QDir(sysroot).mkpath(QStringLiteral("mnt/usb/BackupData/opt/Brevin"));
+            QFile(root.file(QStringLiteral("mnt/usb/BackupData/opt/Brevin/plu.csv")))
+                .open(QIODevice::WriteOnly);
             for (const QString &database : maintainedDatabases()) {
                 QFile dump(dumpFile(sysroot, database));
                 QVERIFY(dump.open(QIODevice::WriteOnly));
-                dump.write("-- MariaDB dump\n-- Dump completed on 2024-01-01  0:00:00\n");
+                dump.write("-- MariaDB dump\nCREATE TABLE t (id int);\n"
+                           "-- Dump completed on 2024-01-01  0:00:00\n");
             }
         }
     } else if (scenario.startsWith(QLatin1String("clear"))) {
@@ -723,7 +747,19 @@ void tst_translations::maintenanceTexts()
     }
 
     ModalCloser closer;
+    if (scenario == QLatin1String("restore")) {
+        const QString shots = qEnvironmentVariable("PANEL_SHOT_DIR", QDir::tempPath());
+        closer.questionPicture = shots + QLatin1String("/zh_CN-restore-question.png");
+        closer.boxPicture = shots + QLatin1String("/zh_CN-restore-ok.png");
+        closer.pictureScreen = QSize(800, 480);
+    }
     clickMaintenance(panel.get(), button);
+    QCOMPARE(closer.questions.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty()) {
+        const QRegularExpression asked(QRegularExpression::anchoredPattern(question));
+        QVERIFY2(asked.match(closer.questions.first().text).hasMatch(),
+                 qPrintable(closer.questions.first().text));
+    }
     QCOMPARE(shownCaption, caption);
     if (!caption.isEmpty())
         VERIFY_GLYPHS(captionFont, shownCaption);
