@@ -1,7 +1,7 @@
 // A short scripted session on the simulated device of scripts/demo: it opens the panel as
 // the program does, checks the sandbox, clicks through the printer page, a backup and a
-// restore, saves a picture of each page and powers off. Each finding is one line of
-// $PANEL_DEMO_OUT/results: "ok <what>" or "FAIL <what>: <why>".
+// restore (confirming its question), saves a picture of each page and powers off. Each
+// finding is one line of $PANEL_DEMO_OUT/results: "ok <what>" or "FAIL <what>: <why>".
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "panel/sendordertoprinter_test.h"
@@ -162,9 +162,16 @@ private:
         mysqlValue("delete from appdb.plu where id = 3");
         {
             ModalCloser closer;
+            closer.questionPicture = m_out + "/restore-question.png";
             click("btn_reduction");
-            report(closer.boxes.isEmpty(), "restore quiet",
-                   closer.boxes.isEmpty() ? QString() : closer.boxes.first().text);
+            const QString asked =
+                closer.questions.isEmpty() ? QString() : closer.questions.first().text;
+            report(closer.questions.size() == 1 && asked.contains("appdb and Misc") &&
+                       !asked.contains("cannot be verified"),
+                   "restore asks first, naming the set", asked);
+            const QString text = closer.boxes.isEmpty() ? QString() : closer.boxes.first().text;
+            report(closer.boxes.size() == 1 && text.startsWith("Restore Ok\n"), "restore ok box",
+                   text);
         }
         report(QFileInfo(m_root + "/opt/Brevin/config/scale.ini").isFile(),
                "restore brings the file back", "missing");
