@@ -957,5 +957,113 @@ Nothing was written.</source>
         <source>%1 bytes</source>
         <translation>%1 字节</translation>
     </message>
+    <message>
+        <source>%1 changed on the U disk after it was checked</source>
+        <translation>%1 在检查之后在U盘上被改动过</translation>
+    </message>
+    <message>
+        <source>/opt and the databases appdb and Misc were left as they were.</source>
+        <translation>/opt 以及数据库 appdb 和 Misc 保持不变。</translation>
+    </message>
+    <message>
+        <source>Missing on the U disk: %1</source>
+        <translation>U盘上缺少：%1</translation>
+    </message>
+    <message>
+        <source>Damaged on the U disk: %1</source>
+        <translation>U盘上已损坏：%1</translation>
+    </message>
+    <message>
+        <source>Cannot be read on the U disk: %1 (%2)</source>
+        <translation>U盘上无法读取：%1（%2）</translation>
+    </message>
+    <message>
+        <source>Another file system on the U disk: %1</source>
+        <translation>U盘上属于另一个文件系统：%1</translation>
+    </message>
+    <message>
+        <source>Leads outside the backup: %1</source>
+        <translation>指向备份之外：%1</translation>
+    </message>
+    <message>
+        <source>Not restored: %1 (%2)</source>
+        <translation>未恢复：%1（%2）</translation>
+    </message>
+    <message>
+        <source>... and %1 more</source>
+        <translation>……另有 %1 项</translation>
+    </message>
+    <message>
+        <source>Nothing on the device was changed.</source>
+        <translation>设备上没有任何改动。</translation>
+    </message>
+    <message>
+        <source>%1 on the U disk is another file system.</source>
+        <translation>U盘上的 %1 属于另一个文件系统。</translation>
+    </message>
+    <message>
+        <source>%1 on the U disk is not a folder (a link?).</source>
+        <translation>U盘上的 %1 不是文件夹（是链接？）。</translation>
+    </message>
+    <message>
+        <source>The list of the backup (%1) cannot be used: %2</source>
+        <translation>备份清单（%1）无法使用：%2</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be written: %2</source>
+        <translation>无法写入文件夹 %1：%2</translation>
+    </message>
+    <message>
+        <source>The U disk was changed after it was checked.</source>
+        <translation>U盘在检查之后被改动过。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be replaced: %2 (%3)</source>
+        <translation>无法替换 %1：%2（%3）</translation>
+    </message>
+    <message>
+        <source>The U disk was removed during the restore.</source>
+        <translation>恢复过程中U盘被拔出。</translation>
+    </message>
+    <message>
+        <source>/opt was left as it was.</source>
+        <translation>/opt 保持不变。</translation>
+    </message>
+    <message>
+        <source>/opt may not be complete: run Restore again.</source>
+        <translation>/opt 可能不完整：请重新恢复。</translation>
+    </message>
+    <message>
+        <source>Left behind: %1 (%2)</source>
+        <translation>未能删除：%1（%2）</translation>
+    </message>
+    <message>
+        <source>/opt and the databases were restored, but writing them to disk failed (sync): %1</source>
+        <translation>/opt 和数据库已恢复，但写入磁盘失败（sync）：%1</translation>
+    </message>
+    <message>
+        <source>Checking...</source>
+        <translation>正在检查…</translation>
+    </message>
+    <message>
+        <source>Restore Ok</source>
+        <translation>恢复完成</translation>
+    </message>
+    <message>
+        <source>... and %1 more not restored</source>
+        <translation>……另有 %1 项未恢复</translation>
+    </message>
+    <message>
+        <source>an unknown date</source>
+        <translation>未知日期</translation>
+    </message>
+    <message>
+        <source>Replace %1 and the databases appdb and Misc with the backup of %2 (%3)? What they hold now will be lost.</source>
+        <translation>用 %2 的备份（%3）替换 %1 以及数据库 appdb 和 Misc？它们现有的内容将会丢失。</translation>
+    </message>
+    <message>
+        <source>Replace %1 and the databases appdb and Misc with an older panel&apos;s backup (%2)? It cannot be verified.</source>
+        <translation>用旧版面板写入的备份（%2）替换 %1 以及数据库 appdb 和 Misc？该备份无法校验。</translation>
+    </message>
 </context>
 </TS>
