@@ -1,5 +1,6 @@
 #include "maintenance/backupset.h"
 
+#include "maintenance/dumpend.h"
 #include "maintenance/manifestentry.h"
 #include "maintenance/posixfs.h"
 #include "maintenance/sha256.h"
@@ -383,28 +384,12 @@ bool BackupSet::addDump(const QByteArray &fileName)
     UniqueFd fd(posixfs::openRegularForReading(m_new.get(), fileName.constData(), &status));
     if (!fd.isValid())
         return fail(errno);
-    Sha256 hash;
-    std::vector<char> buffer(1 << 17);
+    QByteArray sha256;
     QByteArray tail;
     qint64 size = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(errno);
-        }
-        if (got == 0)
-            break;
-        hash.add(buffer.data(), size_t(got));
-        size += got;
-        tail += QByteArray(buffer.data(), int(got));
-        if (tail.size() > 1024)
-            tail = tail.right(1024);
-    }
-    // mysqldump ends a whole dump with this comment; a dump cut short lacks it.
-    const QByteArray end = tail.trimmed();
-    if (!end.mid(end.lastIndexOf('\n') + 1).startsWith("-- Dump completed"))
+    if (!sha256OfFile(fd.get(), &sha256, &size, &tail, 1024))
+        return fail(errno);
+    if (!endsLikeWholeDump(tail))
         return fail(ENODATA);
     ManifestEntry entry;
     entry.path = fileName;
@@ -415,7 +400,7 @@ bool BackupSet::addDump(const QByteArray &fileName)
     entry.mtime = status.st_mtim.tv_sec;
     entry.mtimeNsec = status.st_mtim.tv_nsec;
     entry.size = size;
-    entry.sha256 = hash.hex();
+    entry.sha256 = sha256;
     m_manifest.add(entry);
     m_dumpBytes += size;
     if (m_manifest.error() != 0)

@@ -1,5 +1,6 @@
 #include "maintenance/databaserestore.h"
 
+#include "maintenance/dumpend.h"
 #include "app/shellcommand.h"
 #include "maintenance/dumpvetting.h"
 #include "maintenance/sha256.h"
@@ -34,7 +35,6 @@ QString why(const CommandResult &result)
     return last.isEmpty() ? result.reason() : result.reason() + QStringLiteral(": ") + last;
 }
 
-// mysqldump's last line, which a dump cut short lacks.
 bool endsComplete(const QString &path)
 {
     QFile file(path);
@@ -42,8 +42,7 @@ bool endsComplete(const QString &path)
         return false;
     if (file.size() > 512)
         file.seek(file.size() - 512);
-    const QByteArray tail = file.readAll().trimmed();
-    return tail.mid(tail.lastIndexOf('\n') + 1).startsWith("-- Dump completed");
+    return endsLikeWholeDump(file.readAll());
 }
 
 } // namespace

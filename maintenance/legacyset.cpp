@@ -1,5 +1,6 @@
 #include "maintenance/legacyset.h"
 
+#include "maintenance/dumpend.h"
 #include "maintenance/backupset.h"
 #include "maintenance/manifestwriter.h"
 #include "maintenance/posixfs.h"
@@ -18,33 +19,6 @@
 #include <vector>
 
 namespace {
-
-// Reads a whole file, taking its SHA-256 and keeping its last bytes; false with errno set.
-bool readAll(int fd, QByteArray *sha256, qint64 *size, QByteArray *tail = nullptr)
-{
-    static std::vector<char> buffer(1 << 18);
-    Sha256 hash;
-    *size = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (got == 0)
-            break;
-        hash.add(buffer.data(), size_t(got));
-        *size += got;
-        if (tail) {
-            tail->append(buffer.data(), int(got));
-            if (tail->size() > 512)
-                tail->remove(0, tail->size() - 512);
-        }
-    }
-    *sha256 = hash.hex();
-    return true;
-}
 
 // The mode mkdir gives a new folder here.
 mode_t folderMode()
@@ -102,10 +76,9 @@ bool LegacySet::checkDump(int setFd, const QByteArray &name)
     QByteArray sha256;
     QByteArray tail;
     qint64 size = 0;
-    if (!readAll(fd.get(), &sha256, &size, &tail))
+    if (!sha256OfFile(fd.get(), &sha256, &size, &tail))
         return false;
-    const QByteArray end = tail.trimmed();
-    if (!end.mid(end.lastIndexOf('\n') + 1).startsWith("-- Dump completed"))
+    if (!endsLikeWholeDump(tail))
         return false;
     m_dumps.insert(name, sha256);
     m_dumpSizes.insert(name, size);
@@ -210,7 +183,7 @@ LegacySet::Verdict LegacySet::check(int workFd)
             struct stat opened;
             UniqueFd file(
                 posixfs::openSeenRegular(walker.parentFd(), name.constData(), status, &opened));
-            if (!file.isValid() || !readAll(file.get(), &entry.sha256, &entry.size)) {
+            if (!file.isValid() || !sha256OfFile(file.get(), &entry.sha256, &entry.size)) {
                 problem(CopyProblem::Kind::Unreadable, path, errno);
                 listed = false;
                 break;

@@ -92,10 +92,7 @@ bool ManifestReader::readLine(QByteArray *line)
         m_bufferPos = 0;
         const int old = m_buffer.size();
         m_buffer.resize(old + (1 << 16));
-        ssize_t got;
-        do {
-            got = ::read(m_fd.get(), m_buffer.data() + old, 1 << 16);
-        } while (got < 0 && errno == EINTR);
+        const ssize_t got = posixfs::readRetrying(m_fd.get(), m_buffer.data() + old, 1 << 16);
         if (got < 0) {
             m_error = errno;
             m_buffer.resize(old);

@@ -155,6 +155,24 @@ bool writeLoop(int fd, const char *data, size_t size, off_t offset)
 
 } // namespace
 
+ssize_t readRetrying(int fd, char *buffer, size_t size)
+{
+    ssize_t got;
+    do {
+        got = ::read(fd, buffer, size);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+ssize_t preadRetrying(int fd, char *buffer, size_t size, off_t offset)
+{
+    ssize_t got;
+    do {
+        got = ::pread(fd, buffer, size, offset);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
 bool writeAll(int fd, const char *data, size_t size)
 {
     return writeLoop(fd, data, size, -1);

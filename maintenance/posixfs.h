@@ -30,6 +30,9 @@ int openSeenRegular(int dirFd, const char *name, const struct stat &seen, struct
 bool sameFile(const struct stat &a, const struct stat &b);
 // Reads the whole text of a symbolic link, however long.
 bool readLink(int dirFd, const char *name, QByteArray *target);
+// read() and pread() that go on after a signal: the bytes read, 0 at the end, -1 with errno.
+ssize_t readRetrying(int fd, char *buffer, size_t size);
+ssize_t preadRetrying(int fd, char *buffer, size_t size, off_t offset);
 // Writes everything or fails with errno set.
 bool writeAll(int fd, const char *data, size_t size);
 // The same at a given offset, leaving the file position alone.

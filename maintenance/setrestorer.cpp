@@ -40,26 +40,6 @@ bool isZero(const char *data, size_t size)
     return size <= holeBlock && std::memcmp(data, zeros, size) == 0;
 }
 
-bool pwriteAll(int fd, const char *data, size_t size, off_t offset)
-{
-    while (size > 0) {
-        const ssize_t written = ::pwrite(fd, data, size, offset);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (written == 0) {
-            errno = EIO;
-            return false;
-        }
-        data += written;
-        offset += written;
-        size -= size_t(written);
-    }
-    return true;
-}
-
 } // namespace
 
 SetRestorer::SetRestorer(const QString &stickPath, int targetFd)
@@ -318,10 +298,8 @@ bool SetRestorer::copyData(int in, int out, const ManifestEntry &entry, int *rea
     off_t pos = 0;
     char *buffer = m_buffer.data();
     for (;;) {
-        const ssize_t got = ::read(in, buffer, m_buffer.size());
+        const ssize_t got = posixfs::readRetrying(in, buffer, m_buffer.size());
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
             *readError = errno;
             return false;
         }
@@ -339,7 +317,7 @@ bool SetRestorer::copyData(int in, int out, const ManifestEntry &entry, int *rea
                         break;
                     run += next;
                 }
-                if (!pwriteAll(out, buffer + offset, run, pos + off_t(offset))) {
+                if (!posixfs::pwriteAll(out, buffer + offset, run, pos + off_t(offset))) {
                     *writeError = errno;
                     return false;
                 }

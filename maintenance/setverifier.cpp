@@ -17,32 +17,6 @@
 
 #include <vector>
 
-namespace {
-
-// Reads a regular file and takes its SHA-256; false with errno set.
-bool checksum(int fd, QByteArray *sha256, qint64 *size)
-{
-    static std::vector<char> buffer(1 << 18);
-    Sha256 hash;
-    *size = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (got == 0)
-            break;
-        hash.add(buffer.data(), size_t(got));
-        *size += got;
-    }
-    *sha256 = hash.hex();
-    return true;
-}
-
-} // namespace
-
 SetVerifier::SetVerifier(const QString &stickPath, const QList<QByteArray> &dumps)
     : m_stickPath(stickPath), m_dumps(dumps)
 {
@@ -260,7 +234,7 @@ SetVerifier::Verdict SetVerifier::verify()
             }
             QByteArray sha256;
             qint64 size = 0;
-            if (!checksum(fd.get(), &sha256, &size)) {
+            if (!sha256OfFile(fd.get(), &sha256, &size)) {
                 problem(CopyProblem::Kind::Unreadable, entry.path, errno);
                 continue;
             }

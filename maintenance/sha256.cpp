@@ -1,8 +1,11 @@
 #include "maintenance/sha256.h"
 
+#include "maintenance/posixfs.h"
+
 #include <nettle/sha2.h>
 
 #include <algorithm>
+#include <vector>
 
 struct Sha256::State
 {
@@ -41,4 +44,27 @@ QByteArray Sha256::hex()
     uint8_t digest[SHA256_DIGEST_SIZE];
     sha256_digest(&m_state->context, sizeof digest, digest);
     return QByteArray(reinterpret_cast<const char *>(digest), sizeof digest).toHex();
+}
+
+bool sha256OfFile(int fd, QByteArray *sha256, qint64 *size, QByteArray *tail, int tailSize)
+{
+    static std::vector<char> buffer(1 << 18);
+    Sha256 hash;
+    *size = 0;
+    for (;;) {
+        const ssize_t got = posixfs::readRetrying(fd, buffer.data(), buffer.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        hash.add(buffer.data(), size_t(got));
+        *size += got;
+        if (tail) {
+            tail->append(buffer.data(), int(got));
+            if (tail->size() > tailSize)
+                tail->remove(0, tail->size() - tailSize);
+        }
+    }
+    *sha256 = hash.hex();
+    return true;
 }

@@ -27,4 +27,9 @@ private:
     std::unique_ptr<State> m_state;
 };
 
+// Reads an open file to its end and takes its SHA-256 (hex) and size, keeping its last
+// `tailSize` bytes in `tail` when given; false with errno set.
+bool sha256OfFile(int fd, QByteArray *sha256, qint64 *size, QByteArray *tail = nullptr,
+                  int tailSize = 512);
+
 #endif

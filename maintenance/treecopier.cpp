@@ -429,11 +429,9 @@ bool TreeCopier::copyData(int in, int out, const struct stat &status, qint64 *co
             if (hole < 0 || hole > end)
                 hole = end;
             while (pos < hole) {
-                const ssize_t got =
-                    ::pread(in, buffer, size_t(std::min<off_t>(off_t(capacity), hole - pos)), pos);
+                const ssize_t got = posixfs::preadRetrying(
+                    in, buffer, size_t(std::min<off_t>(off_t(capacity), hole - pos)), pos);
                 if (got < 0) {
-                    if (errno == EINTR)
-                        continue;
                     *readError = errno;
                     return false;
                 }
@@ -468,10 +466,8 @@ bool TreeCopier::copyData(int in, int out, const struct stat &status, qint64 *co
     }
 
     for (;;) {
-        const ssize_t got = ::read(in, buffer, capacity);
+        const ssize_t got = posixfs::readRetrying(in, buffer, capacity);
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
             *readError = errno;
             return false;
         }
