@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -35,6 +36,16 @@ public:
     QString path() const { return m_dir.path(); }
     QString file(const QString &relative) const { return path() + QLatin1Char('/') + relative; }
     bool isValid() const { return m_dir.isValid(); }
+
+    // Writes a file below the root, with the folders on its way.
+    void writeFile(const QString &relative, const QByteArray &content) const
+    {
+        const QString path = file(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(content);
+    }
 
     // A plain file is enough: only the node's existence counts.
     bool plugNode(char letter = 'a') const
@@ -77,6 +88,23 @@ public:
         if (m_mounted)
             QProcess::execute(QStringLiteral("umount"), {file("mnt/usb")});
         m_mounted = false;
+    }
+
+    // A stick that can be pulled while it is in use: a tmpfs of its own on stickfs/, bound
+    // onto mnt/usb, so that after a lazy unmount of mnt/usb its files stay reachable through
+    // stickfs/. Returns stickfs/, or "" when it cannot be mounted.
+    QString mountPullableStick()
+    {
+        unmountStick();
+        if (!namespaceProblem().isEmpty())
+            return QString();
+        const QString stickFs = file(QStringLiteral("stickfs"));
+        const QStringList tmpfs{"-t", "tmpfs", "-o", "size=256m", "pulled", stickFs};
+        const QStringList bind{"--bind", stickFs, file("mnt/usb")};
+        if (!QDir().mkpath(stickFs) || QProcess::execute(QStringLiteral("mount"), tmpfs) != 0 ||
+            QProcess::execute(QStringLiteral("mount"), bind) != 0)
+            return QString();
+        return stickFs;
     }
 
 private:

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QCryptographicHash>
+#include <QFile>
 #include <QHash>
 #include <QMap>
 #include <QPair>
@@ -12,6 +13,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -168,5 +170,25 @@ private:
     QHash<QPair<quint64, quint64>, QList<QByteArray>> m_groups;
     QByteArray m_error;
 };
+
+// A snapshot keeps a folder open per level: a tree 1,100 levels deep needs more than a
+// user's usual 1,024 descriptors. Raises the soft limit for the rest of the process.
+inline void raiseOpenFileLimit(rlim_t wanted = 8192)
+{
+    struct rlimit files;
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < wanted) {
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, wanted);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
+
+// Root of the machine, not the mapped root of a user namespace (unshare -Ur), which may
+// give no file to another owner: only then do owners belong in a snapshot.
+inline bool isMachineRoot()
+{
+    QFile map(QStringLiteral("/proc/self/uid_map"));
+    return ::geteuid() == 0 && map.open(QIODevice::ReadOnly) &&
+           map.readLine().simplified() == "0 0 4294967295";
+}
 
 #endif

@@ -88,7 +88,6 @@ private slots:
 private:
     QString stickPath() const { return m_root->file("mnt/usb"); }
     QByteArray optPath() const { return bytes(m_root->file("opt")); }
-    void writeFile(const QString &relative, const QByteArray &content);
     void simpleSet();
 
     std::unique_ptr<TestSystemRoot> m_root;
@@ -98,21 +97,11 @@ private:
 
 void tst_backupengine::initTestCase()
 {
-    // The comparison keeps a folder open per level: 1,100 levels need more than a user's
-    // usual 1,024 descriptors.
-    struct rlimit files;
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 8192) {
-        files.rlim_cur = std::min<rlim_t>(files.rlim_max, 8192);
-        ::setrlimit(RLIMIT_NOFILE, &files);
-    }
+    raiseOpenFileLimit();
     const QString problem = TestSystemRoot::namespaceProblem();
     if (!problem.isEmpty())
         QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    // Root of the machine, not the mapped root of a user namespace (unshare -Ur), which may
-    // give no file to another owner.
-    QFile map(QStringLiteral("/proc/self/uid_map"));
-    m_root_user = ::geteuid() == 0 && map.open(QIODevice::ReadOnly) &&
-                  map.readLine().simplified() == "0 0 4294967295";
+    m_root_user = isMachineRoot();
 }
 
 void tst_backupengine::init()
@@ -131,15 +120,6 @@ void tst_backupengine::cleanup()
         QVERIFY(remover.remove(root.get(), name));
     }
     m_root.reset();
-}
-
-void tst_backupengine::writeFile(const QString &relative, const QByteArray &content)
-{
-    const QString path = m_root->file(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
 }
 
 void tst_backupengine::roundTrip_data()
@@ -244,8 +224,8 @@ void tst_backupengine::unreadableFolder()
     QTemporaryDir work;
     m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 64);
     QVERIFY(m_stick->mount());
-    writeFile("opt/Brevin/readable.txt", "fine");
-    writeFile("opt/Brevin/closed/inside.txt", "cannot be read");
+    m_root->writeFile("opt/Brevin/readable.txt", "fine");
+    m_root->writeFile("opt/Brevin/closed/inside.txt", "cannot be read");
     simpleSet();
     const TreeSnapshot before(bytes(stickPath() + "/BackupData"));
     QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/closed"), QFileDevice::Permissions()));
@@ -309,8 +289,8 @@ void tst_backupengine::hostileStick()
     QTemporaryDir work;
     m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 64);
     QVERIFY(m_stick->mount());
-    writeFile("opt/Brevin/app.conf", "device data");
-    writeFile("etc/passwd", "root:x:0:0");
+    m_root->writeFile("opt/Brevin/app.conf", "device data");
+    m_root->writeFile("etc/passwd", "root:x:0:0");
     const QString stick = stickPath();
     QVERIFY(QDir().mkpath(stick + "/BackupData"));
     const QStringList parts = layout.split(' ');
@@ -367,7 +347,7 @@ void tst_backupengine::leftovers()
     QTemporaryDir work;
     m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 64);
     QVERIFY(m_stick->mount());
-    writeFile("opt/Brevin/app.conf", "first");
+    m_root->writeFile("opt/Brevin/app.conf", "first");
     simpleSet();
     const QString stick = stickPath();
     if (state == "new") {
@@ -396,9 +376,9 @@ void tst_backupengine::secondSetDropsDeletedFiles()
     QTemporaryDir work;
     m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 64);
     QVERIFY(m_stick->mount());
-    writeFile("opt/Brevin/kept.txt", "kept");
-    writeFile("opt/Brevin/gone.txt", "deleted on the device");
-    writeFile("opt/Brevin/old/inside.txt", "deleted folder");
+    m_root->writeFile("opt/Brevin/kept.txt", "kept");
+    m_root->writeFile("opt/Brevin/gone.txt", "deleted on the device");
+    m_root->writeFile("opt/Brevin/old/inside.txt", "deleted folder");
     simpleSet();
     QVERIFY(QFile::exists(stickPath() + "/BackupData/opt/Brevin/gone.txt"));
     QVERIFY(QFile::remove(m_root->file("opt/Brevin/gone.txt")));
@@ -434,8 +414,8 @@ void tst_backupengine::verifierFindsDamage()
     QTemporaryDir work;
     m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 64);
     QVERIFY(m_stick->mount());
-    writeFile("opt/Brevin/app.conf", "settings");
-    writeFile("opt/Brevin/data/sales.db", QByteArray(10000, 's'));
+    m_root->writeFile("opt/Brevin/app.conf", "settings");
+    m_root->writeFile("opt/Brevin/data/sales.db", QByteArray(10000, 's'));
     simpleSet();
     const QString set = stickPath() + "/BackupData/";
     const QString manifest = set + ManifestWriter::fileName();
@@ -481,7 +461,7 @@ void tst_backupengine::fifoOnStickNeverOpened()
     QTemporaryDir work;
     m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 64);
     QVERIFY(m_stick->mount());
-    writeFile("opt/Brevin/app.conf", "settings");
+    m_root->writeFile("opt/Brevin/app.conf", "settings");
     simpleSet();
     const QString set = stickPath() + "/BackupData/";
     QVERIFY(QFile::remove(set + "appdb.sql"));

@@ -3,11 +3,11 @@
 #include "panel/sendordertoprinter_test.h"
 
 #include "modalcloser.h"
+#include "postclick.h"
 #include "recordingrunner.h"
 #include "systemroot.h"
 #include "testutil.h"
 
-#include <QMouseEvent>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
@@ -39,20 +39,6 @@ public:
 private:
     SystemCommandRunner m_real{std::chrono::seconds(60)};
 };
-
-// A tap as the window system would queue it while the panel is blocked: delivered only
-// when the event loop runs again.
-void postClick(QWidget *button)
-{
-    const QPoint centre = button->rect().center();
-    const QPoint global = button->mapToGlobal(centre);
-    QCoreApplication::postEvent(button,
-                                new QMouseEvent(QEvent::MouseButtonPress, centre, global,
-                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(button,
-                                new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
-                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-}
 
 bool runs(const QString &program, const QStringList &arguments)
 {

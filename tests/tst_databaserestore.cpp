@@ -3,7 +3,9 @@
 #include "panel/maintenancecommands.h"
 #include "panel/sendordertoprinter_test.h"
 
+#include "hookedrunner.h"
 #include "modalcloser.h"
+#include "mysqlclient.h"
 #include "systemroot.h"
 
 #include <QElapsedTimer>
@@ -49,23 +51,6 @@ const char miscContent[] = R"SQL(
 CREATE TABLE settings (k VARCHAR(50) PRIMARY KEY, v VARCHAR(200)) DEFAULT CHARSET=utf8mb4;
 INSERT INTO settings VALUES ('greeting', 'Grüße aus Köln'), ('shop', 'Łódź 1');
 )SQL";
-
-// What a misbehaving runner does to one command line, by a test's choice.
-class HookedRunner : public CommandRunner
-{
-public:
-    explicit HookedRunner(CommandRunner &real) : m_real(real) {}
-    CommandResult run(const QByteArray &commandLine) override
-    {
-        lines << commandLine;
-        return m_real.run(change ? change(commandLine) : commandLine);
-    }
-    QList<QByteArray> lines;
-    std::function<QByteArray(const QByteArray &)> change;
-
-private:
-    CommandRunner &m_real;
-};
 
 // Stops the fixture's server (SIGSTOP) for as long as it lives; always lets it go on after.
 class StoppedServer
@@ -122,9 +107,6 @@ private slots:
     void stoppedServerFailsPanelActions();
 
 private:
-    bool sql(const QString &statements, const QString &database = QString(),
-             QByteArray *output = nullptr);
-    QByteArray dumpOf(const QString &database);
     QString value(const QString &query);
     void writeStickDump(const QString &database, const QByteArray &content);
     QByteArray backupDump(const QString &database);
@@ -135,28 +117,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_device;
     SystemCommandRunner m_runner{std::chrono::seconds(120)};
 };
-
-bool tst_databaserestore::sql(const QString &statements, const QString &database,
-                              QByteArray *output)
-{
-    QProcess mysql;
-    QStringList arguments{QStringLiteral("-N"), QStringLiteral("-B")};
-    if (!database.isEmpty())
-        arguments << database;
-    mysql.start(QStringLiteral("mysql"), arguments);
-    if (!mysql.waitForStarted())
-        return false;
-    mysql.write(statements.toUtf8());
-    mysql.closeWriteChannel();
-    mysql.waitForFinished(120000);
-    if (output)
-        *output = mysql.readAllStandardOutput();
-    if (mysql.exitStatus() != QProcess::NormalExit || mysql.exitCode() != 0) {
-        qWarning("mysql failed: %s", mysql.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
 
 QString tst_databaserestore::value(const QString &query)
 {
@@ -169,19 +129,6 @@ QString tst_databaserestore::value(const QString &query)
 QStringList tst_databaserestore::databases()
 {
     return value(QStringLiteral("SHOW DATABASES;")).split(QLatin1Char('\n'));
-}
-
-// Everything the server holds of a database, less the date line.
-QByteArray tst_databaserestore::dumpOf(const QString &database)
-{
-    QProcess dump;
-    dump.start(QStringLiteral("mysqldump"),
-               {QStringLiteral("--routines"), QStringLiteral("--events"),
-                QStringLiteral("--triggers"), QStringLiteral("--skip-dump-date"), database});
-    dump.waitForFinished(120000);
-    if (dump.exitCode() != 0)
-        return "mysqldump failed: " + dump.readAllStandardError();
-    return dump.readAllStandardOutput();
 }
 
 // What a backup writes onto the stick.
@@ -238,8 +185,8 @@ void tst_databaserestore::cleanup()
 
 void tst_databaserestore::roundTripKeepsRoutinesEventsTriggers()
 {
-    const QByteArray appdb = dumpOf("appdb");
-    const QByteArray misc = dumpOf("Misc");
+    const QByteArray appdb = fullDump("appdb");
+    const QByteArray misc = fullDump("Misc");
     QCOMPARE(value("SELECT COUNT(*) FROM information_schema.ROUTINES "
                    "WHERE ROUTINE_SCHEMA = 'appdb';"),
              QStringLiteral("2"));
@@ -254,8 +201,8 @@ void tst_databaserestore::roundTripKeepsRoutinesEventsTriggers()
     QVERIFY(restore.sandboxed());
     QVERIFY2(restore.replace(), qPrintable(restore.problems().join('\n')));
 
-    QCOMPARE(dumpOf("appdb"), appdb);
-    QCOMPARE(dumpOf("Misc"), misc);
+    QCOMPARE(fullDump("appdb"), appdb);
+    QCOMPARE(fullDump("Misc"), misc);
     QCOMPARE(value("SELECT COUNT(*) FROM information_schema.ROUTINES "
                    "WHERE ROUTINE_SCHEMA = 'appdb';"),
              QStringLiteral("2"));
@@ -348,8 +295,8 @@ void tst_databaserestore::hostileDumpsChangeNothing()
         QVERIFY(QDir().mkdir(path));
     }
     QVERIFY(sql("UPDATE sales SET note = 'changed since the backup' WHERE id = 1;", "appdb"));
-    const QByteArray appdb = dumpOf("appdb");
-    const QByteArray misc = dumpOf("Misc");
+    const QByteArray appdb = fullDump("appdb");
+    const QByteArray misc = fullDump("Misc");
     const QString rows = value("SELECT COUNT(*) FROM appdb.sales;");
     QCOMPARE(rows, QStringLiteral("2"));
 
@@ -364,14 +311,14 @@ void tst_databaserestore::hostileDumpsChangeNothing()
     // Nothing happened: no command ran, no database changed, no scratch database stays.
     QVERIFY(!QFile::exists(marker));
     QCOMPARE(value("SELECT COUNT(*) FROM appdb.sales;"), rows);
-    QCOMPARE(dumpOf("appdb"), appdb);
-    QCOMPARE(dumpOf("Misc"), misc);
+    QCOMPARE(fullDump("appdb"), appdb);
+    QCOMPARE(fullDump("Misc"), misc);
     QVERIFY(!databases().contains("evil"));
     QVERIFY(!databases().contains(DatabaseRestore::scratchName("appdb")));
     QVERIFY(!restore.dataAtRisk());
     // The dump is not loaded later either.
     QVERIFY(!restore.replace());
-    QCOMPARE(dumpOf("appdb"), appdb);
+    QCOMPARE(fullDump("appdb"), appdb);
 }
 
 // Misc's load breaks half-way after appdb has already been replaced: both come back.
@@ -379,8 +326,8 @@ void tst_databaserestore::failureWhileReplacingPutsAllBack()
 {
     QVERIFY(sql("INSERT INTO sales (amount, note) VALUES (9.99, 'after the backup');", "appdb"));
     QVERIFY(sql("INSERT INTO settings VALUES ('new', 'after the backup');", "Misc"));
-    const QByteArray appdb = dumpOf("appdb");
-    const QByteArray misc = dumpOf("Misc");
+    const QByteArray appdb = fullDump("appdb");
+    const QByteArray misc = fullDump("Misc");
 
     HookedRunner runner(m_runner);
     const QString half = m_device->filePath("half.sql");
@@ -407,8 +354,8 @@ void tst_databaserestore::failureWhileReplacingPutsAllBack()
     QVERIFY2(problems.contains("appdb has its previous data back"), qPrintable(problems));
     QVERIFY2(problems.contains("Misc has its previous data back"), qPrintable(problems));
     QVERIFY(!restore.dataAtRisk());
-    QCOMPARE(dumpOf("appdb"), appdb);
-    QCOMPARE(dumpOf("Misc"), misc);
+    QCOMPARE(fullDump("appdb"), appdb);
+    QCOMPARE(fullDump("Misc"), misc);
     QCOMPARE(value("SELECT COUNT(*) FROM information_schema.ROUTINES "
                    "WHERE ROUTINE_SCHEMA = 'appdb';"),
              QStringLiteral("2"));
@@ -418,16 +365,16 @@ void tst_databaserestore::failureWhileReplacingPutsAllBack()
 void tst_databaserestore::rollBackAfterReplace()
 {
     QVERIFY(sql("DELETE FROM sales WHERE id = 2;", "appdb"));
-    const QByteArray appdb = dumpOf("appdb");
-    const QByteArray misc = dumpOf("Misc");
+    const QByteArray appdb = fullDump("appdb");
+    const QByteArray misc = fullDump("Misc");
     DatabaseRestore restore(m_runner, m_device->path());
     addBoth(restore);
     QVERIFY(restore.prepare());
     QVERIFY(restore.replace());
     QCOMPARE(value("SELECT COUNT(*) FROM appdb.sales;"), QStringLiteral("2"));
     QVERIFY2(restore.rollBack(), qPrintable(restore.problems().join('\n')));
-    QCOMPARE(dumpOf("appdb"), appdb);
-    QCOMPARE(dumpOf("Misc"), misc);
+    QCOMPARE(fullDump("appdb"), appdb);
+    QCOMPARE(fullDump("Misc"), misc);
 }
 
 // After Clear Data there is nothing to keep: a failing restore leaves no half database.
@@ -455,8 +402,8 @@ void tst_databaserestore::stoppedServer_data()
 void tst_databaserestore::stoppedServer()
 {
     QFETCH(bool, afterPrepare);
-    const QByteArray appdb = dumpOf("appdb");
-    const QByteArray misc = dumpOf("Misc");
+    const QByteArray appdb = fullDump("appdb");
+    const QByteArray misc = fullDump("Misc");
     SystemCommandRunner runner(milliseconds(2000), milliseconds(500));
     DatabaseRestore restore(runner, m_device->path());
     addBoth(restore);
@@ -480,8 +427,8 @@ void tst_databaserestore::stoppedServer()
         QVERIFY2(problems.contains(restore.previousDump("appdb")), qPrintable(problems));
     }
     // The server never got to the commands: the data is as it was.
-    QCOMPARE(dumpOf("appdb"), appdb);
-    QCOMPARE(dumpOf("Misc"), misc);
+    QCOMPARE(fullDump("appdb"), appdb);
+    QCOMPARE(fullDump("Misc"), misc);
 }
 
 void tst_databaserestore::stoppedServerFailsPanelActions_data()
@@ -517,7 +464,7 @@ void tst_databaserestore::stoppedServerFailsPanelActions()
     QVERIFY(QDir().mkpath(root.file("opt/Brevin/data")));
     SystemCommandRunner runner(milliseconds(2000), milliseconds(500));
     auto panel = makeRootedPanel(root, &runner);
-    const QByteArray appdb = dumpOf("appdb");
+    const QByteArray appdb = fullDump("appdb");
 
     StoppedServer stopped;
     QVERIFY(stopped.isStopped());
@@ -533,7 +480,7 @@ void tst_databaserestore::stoppedServerFailsPanelActions()
     QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
     QVERIFY2(closer.boxes.first().text.contains(failure), qPrintable(closer.boxes.first().text));
     QVERIFY(panel->isEnabled());
-    QCOMPARE(dumpOf("appdb"), appdb);
+    QCOMPARE(fullDump("appdb"), appdb);
 }
 
 QTEST_MAIN(tst_databaserestore)

@@ -1,13 +1,14 @@
 #include "panel/maintenancecommands.h"
 #include "panel/sendordertoprinter_test.h"
 
+#include "duringprogress.h"
 #include "modalcloser.h"
+#include "mysqlclient.h"
 #include "systemroot.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QMap>
-#include <QProgressBar>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
@@ -75,11 +76,8 @@ private slots:
     void powerOffRunsTheStub();
 
 private:
-    bool sql(const QString &statements, const QString &database = QString(),
-             QByteArray *output = nullptr);
     QByteArray dumpOf(const QString &database);
     QMap<QString, QString> snapshot(const QString &folder) const;
-    void writeFile(const QString &relative, const QByteArray &content);
     void fillDevice();
     void click(const char *button);
     // Clicks Backup and checks that it ends with the "Backup Ok" box alone.
@@ -92,29 +90,6 @@ private:
     std::unique_ptr<TestSystemRoot> m_root;
     std::unique_ptr<sendordertoprinter_test> m_panel;
 };
-
-bool tst_maintenance_mariadb::sql(const QString &statements, const QString &database,
-                                  QByteArray *output)
-{
-    QProcess mysql;
-    QStringList arguments{QStringLiteral("-N"), QStringLiteral("-B")};
-    if (!database.isEmpty())
-        arguments << database;
-    mysql.start(QStringLiteral("mysql"), arguments);
-    if (!mysql.waitForStarted())
-        return false;
-    mysql.write(statements.toUtf8());
-    mysql.closeWriteChannel();
-    mysql.waitForFinished(120000);
-    if (output)
-        *output = mysql.readAllStandardOutput();
-    const QByteArray errors = mysql.readAllStandardError();
-    if (mysql.exitStatus() != QProcess::NormalExit || mysql.exitCode() != 0) {
-        qWarning("mysql failed: %s", errors.constData());
-        return false;
-    }
-    return true;
-}
 
 // mysqldump's output less its date line, which is all that differs between two dumps
 // of the same data.
@@ -167,31 +142,22 @@ QMap<QString, QString> tst_maintenance_mariadb::snapshot(const QString &folder) 
     return entries;
 }
 
-void tst_maintenance_mariadb::writeFile(const QString &relative, const QByteArray &content)
-{
-    const QString path = m_root->file(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
 void tst_maintenance_mariadb::fillDevice()
 {
-    writeFile("opt/Brevin/bin/scale-app", "#!/bin/sh\necho weighing\n");
+    m_root->writeFile("opt/Brevin/bin/scale-app", "#!/bin/sh\necho weighing\n");
     QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/bin/scale-app"),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                       QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                       QFile::ExeOther));
-    writeFile("opt/Brevin/etc/app.conf", "port=/dev/ttyS1\nshop=Köln\n");
+    m_root->writeFile("opt/Brevin/etc/app.conf", "port=/dev/ttyS1\nshop=Köln\n");
     QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/etc/app.conf"),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
-    writeFile("opt/Brevin/.settings", "hidden settings");
-    writeFile("opt/Brevin/.cache/fonts/.index", "hidden folder content");
-    writeFile("opt/Brevin/data/labels/2024/label-0001.prn", QByteArray(5000, 'L'));
-    writeFile("opt/Brevin/data/labels/Etikett-\xc3\xa4.prn", "non-ASCII name");
-    writeFile("opt/Brevin/data/empty.log", QByteArray());
-    writeFile("opt/other-vendor/readme.txt", "not the main application");
+    m_root->writeFile("opt/Brevin/.settings", "hidden settings");
+    m_root->writeFile("opt/Brevin/.cache/fonts/.index", "hidden folder content");
+    m_root->writeFile("opt/Brevin/data/labels/2024/label-0001.prn", QByteArray(5000, 'L'));
+    m_root->writeFile("opt/Brevin/data/labels/Etikett-\xc3\xa4.prn", "non-ASCII name");
+    m_root->writeFile("opt/Brevin/data/empty.log", QByteArray());
+    m_root->writeFile("opt/other-vendor/readme.txt", "not the main application");
     QVERIFY(QDir().mkpath(m_root->file("opt/Brevin/spool")));
     QVERIFY(QFile::link("bin/scale-app", m_root->file("opt/Brevin/run")));
     QVERIFY(QFile::link("data/labels", m_root->file("opt/Brevin/current-labels")));
@@ -307,7 +273,7 @@ void tst_maintenance_mariadb::secondBackupOverTheFirst()
     backup();
     QVERIFY(QFile::remove(m_root->file("opt/Brevin/etc/app.conf")));
     QVERIFY(QDir(m_root->file("opt/Brevin/.cache")).removeRecursively());
-    writeFile("opt/Brevin/data/empty.log", "now with content");
+    m_root->writeFile("opt/Brevin/data/empty.log", "now with content");
     QVERIFY(sql("INSERT INTO settings VALUES ('second', 'zweite Sicherung');", "Misc"));
 
     backup();
@@ -352,7 +318,7 @@ void tst_maintenance_mariadb::noUsableStick()
     QFETCH(bool, mounted);
     backup();
     ModalCloser closer;
-    writeFile("opt/Brevin/etc/app.conf", "changed since the backup");
+    m_root->writeFile("opt/Brevin/etc/app.conf", "changed since the backup");
     if (!node)
         m_root->unplugNodes();
     if (!mounted)
@@ -376,7 +342,7 @@ void tst_maintenance_mariadb::failedDumpKeepsThePreviousOne()
     backup();
     const auto previous = snapshot(m_root->file("mnt/usb/BackupData"));
     QVERIFY(sql("DROP DATABASE Misc;"));
-    writeFile("opt/Brevin/after.txt", "not in any set");
+    m_root->writeFile("opt/Brevin/after.txt", "not in any set");
 
     backupFails(QString::fromLatin1(dumpCommand(m_root->path(), QStringLiteral("Misc"))));
     QCOMPARE(snapshot(m_root->file("mnt/usb/BackupData")), previous);
@@ -428,7 +394,7 @@ void tst_maintenance_mariadb::hostileStick()
     QFETCH(QString, link);
     QFETCH(QString, target);
     QFETCH(QString, text);
-    writeFile("etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");
+    m_root->writeFile("etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");
     const QString stick = m_root->file("mnt/usb/");
     QVERIFY(QDir().mkpath(stick + "BackupData"));
     if (target.isEmpty()) {
@@ -480,42 +446,6 @@ void tst_maintenance_mariadb::stickTooSmall()
     QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
 }
 
-namespace {
-
-// Runs `action` once while the backup's progress dialog shows `step` or more: a hook in
-// the copy, which otherwise blocks the event loop.
-class DuringCopy : public QObject
-{
-public:
-    DuringCopy(int step, std::function<void()> action) : m_step(step), m_action(std::move(action))
-    {
-        qApp->installEventFilter(this);
-    }
-    bool fired = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show && watched->objectName() == "MyProgressDialog") {
-            if (auto *bar = watched->findChild<QProgressBar *>()) {
-                QObject::connect(bar, &QProgressBar::valueChanged, this, [this](int value) {
-                    if (!fired && value >= m_step) {
-                        fired = true;
-                        m_action();
-                    }
-                });
-            }
-        }
-        return false;
-    }
-
-private:
-    int m_step;
-    std::function<void()> m_action;
-};
-
-} // namespace
-
 // The stick fills up while the tree is copied: the copy stops, the new set goes, the old
 // one stays.
 void tst_maintenance_mariadb::stickFillsUpDuringTheCopy()
@@ -523,10 +453,11 @@ void tst_maintenance_mariadb::stickFillsUpDuringTheCopy()
     backup();
     const auto previous = snapshot(m_root->file("mnt/usb/BackupData"));
     for (int i = 0; i < 40; ++i)
-        writeFile(QStringLiteral("opt/Brevin/data/part-%1.bin").arg(i), QByteArray(1 << 20, 'p'));
+        m_root->writeFile(QStringLiteral("opt/Brevin/data/part-%1.bin").arg(i),
+                          QByteArray(1 << 20, 'p'));
     QCOMPARE(QProcess::execute("mount", {"-o", "remount,size=80m", m_root->file("mnt/usb")}), 0);
     const QString filler = m_root->file("mnt/usb/filler");
-    DuringCopy hook(5, [&] {
+    DuringProgress hook(QString(), 5, [&] {
         QFile file(filler);
         if (file.open(QIODevice::WriteOnly)) {
             const QByteArray block(1 << 20, 'f');
@@ -556,18 +487,15 @@ void tst_maintenance_mariadb::stickReadOnly()
 // stick that is no longer there, and its previous set stays as it was.
 void tst_maintenance_mariadb::stickUnmountedDuringTheCopy()
 {
-    m_root->unmountStick();
-    const QString stickFs = m_root->file("stickfs");
+    const QString stickFs = m_root->mountPullableStick();
+    QVERIFY(!stickFs.isEmpty());
     const QString stick = m_root->file("mnt/usb");
-    QVERIFY(QDir().mkpath(stickFs));
-    QCOMPARE(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256m", "pulled", stickFs}), 0);
-    QCOMPARE(QProcess::execute("mount", {"--bind", stickFs, stick}), 0);
     backup();
     const auto previous = snapshot(stickFs + "/BackupData");
     for (int i = 0; i < 30; ++i)
-        writeFile(QStringLiteral("opt/Brevin/data/more-%1.txt").arg(i), "more");
+        m_root->writeFile(QStringLiteral("opt/Brevin/data/more-%1.txt").arg(i), "more");
 
-    DuringCopy hook(3, [&] { QProcess::execute("umount", {"-l", stick}); });
+    DuringProgress hook(QString(), 3, [&] { QProcess::execute("umount", {"-l", stick}); });
     backupFails("The U disk was removed during the backup.");
     QVERIFY(hook.fired);
     QCOMPARE(snapshot(stickFs + "/BackupData"), previous);

@@ -7,7 +7,11 @@
 #include "panel/sendordertoprinter_test.h"
 
 #include "awkwardtree.h"
+#include "duringprogress.h"
+#include "hookedrunner.h"
 #include "modalcloser.h"
+#include "mysqlclient.h"
+#include "postclick.h"
 #include "systemroot.h"
 #include "teststick.h"
 #include "testutil.h"
@@ -15,18 +19,14 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QLabel>
 #include <QLocale>
-#include <QMouseEvent>
 #include <QProcess>
-#include <QProgressBar>
 #include <QtTest>
 
 #include <functional>
 #include <memory>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,72 +69,6 @@ QByteArray bytes(const QString &path)
     return QFile::encodeName(path);
 }
 
-// Runs `action` once while the progress dialog with `caption` shows `step` or more: a hook
-// in the copy, which otherwise blocks the event loop.
-class DuringProgress : public QObject
-{
-public:
-    DuringProgress(const QString &caption, int step, std::function<void()> action)
-        : m_caption(caption), m_step(step), m_action(std::move(action))
-    {
-        qApp->installEventFilter(this);
-    }
-    bool fired = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::Show || watched->objectName() != "MyProgressDialog")
-            return false;
-        auto *label = watched->findChild<QLabel *>(QStringLiteral("label"));
-        auto *bar = watched->findChild<QProgressBar *>();
-        if (!label || label->text() != m_caption || !bar)
-            return false;
-        QObject::connect(bar, &QProgressBar::valueChanged, this, [this](int value) {
-            if (!fired && value >= m_step) {
-                fired = true;
-                m_action();
-            }
-        });
-        return false;
-    }
-
-private:
-    QString m_caption;
-    int m_step;
-    std::function<void()> m_action;
-};
-
-// The real shell, with a look at each command line before it runs.
-class HookedRunner : public CommandRunner
-{
-public:
-    CommandResult run(const QByteArray &commandLine) override
-    {
-        lines << commandLine;
-        if (before)
-            before(commandLine);
-        return m_real.run(commandLine);
-    }
-    QList<QByteArray> lines;
-    std::function<void(const QByteArray &)> before;
-
-private:
-    SystemCommandRunner m_real{std::chrono::minutes(2)};
-};
-
-void postClick(QWidget *button)
-{
-    const QPoint centre = button->rect().center();
-    const QPoint global = button->mapToGlobal(centre);
-    QCoreApplication::postEvent(button,
-                                new QMouseEvent(QEvent::MouseButtonPress, centre, global,
-                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(button,
-                                new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
-                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-}
-
 } // namespace
 
 class tst_restore : public QObject
@@ -174,12 +108,8 @@ private:
         QByteArray misc;
     };
 
-    bool sql(const QString &statements, const QString &database = QString(),
-             QByteArray *output = nullptr);
-    QByteArray dumpOf(const QString &database);
     DeviceState deviceState(const QString &opt = QString());
     void compareState(const DeviceState &expected, const DeviceState &actual);
-    void writeFile(const QString &relative, const QByteArray &content);
     void fillDevice();
     void damageDevice(bool routines = true);
     void click(const char *button);
@@ -194,40 +124,6 @@ private:
     bool m_rootUser = false;
 };
 
-bool tst_restore::sql(const QString &statements, const QString &database, QByteArray *output)
-{
-    QProcess mysql;
-    QStringList arguments{QStringLiteral("-N"), QStringLiteral("-B")};
-    if (!database.isEmpty())
-        arguments << database;
-    mysql.start(QStringLiteral("mysql"), arguments);
-    if (!mysql.waitForStarted())
-        return false;
-    mysql.write(statements.toUtf8());
-    mysql.closeWriteChannel();
-    mysql.waitForFinished(120000);
-    if (output)
-        *output = mysql.readAllStandardOutput();
-    if (mysql.exitStatus() != QProcess::NormalExit || mysql.exitCode() != 0) {
-        qWarning("mysql failed: %s", mysql.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
-// Everything the server holds of a database, routines, events and triggers included.
-QByteArray tst_restore::dumpOf(const QString &database)
-{
-    QProcess dump;
-    dump.start(QStringLiteral("mysqldump"),
-               {QStringLiteral("--routines"), QStringLiteral("--events"),
-                QStringLiteral("--triggers"), QStringLiteral("--skip-dump-date"), database});
-    dump.waitForFinished(120000);
-    if (dump.exitCode() != 0)
-        return "mysqldump failed: " + dump.readAllStandardError();
-    return dump.readAllStandardOutput();
-}
-
 tst_restore::DeviceState tst_restore::deviceState(const QString &opt)
 {
     DeviceState state;
@@ -236,8 +132,8 @@ tst_restore::DeviceState tst_restore::deviceState(const QString &opt)
     const TreeSnapshot tree(bytes(opt.isEmpty() ? m_root->file("opt") : opt), options);
     state.opt =
         tree.isValid() ? tree.entries() : QMap<QByteArray, QByteArray>{{"error", tree.error()}};
-    state.appdb = dumpOf("appdb");
-    state.misc = dumpOf("Misc");
+    state.appdb = fullDump("appdb");
+    state.misc = fullDump("Misc");
     return state;
 }
 
@@ -263,27 +159,18 @@ void tst_restore::compareState(const DeviceState &expected, const DeviceState &a
     QCOMPARE(actual.misc, expected.misc);
 }
 
-void tst_restore::writeFile(const QString &relative, const QByteArray &content)
-{
-    const QString path = m_root->file(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
 void tst_restore::fillDevice()
 {
-    writeFile("opt/Brevin/bin/scale-app", "#!/bin/sh\necho weighing\n");
+    m_root->writeFile("opt/Brevin/bin/scale-app", "#!/bin/sh\necho weighing\n");
     QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/bin/scale-app"),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                       QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                       QFile::ExeOther));
-    writeFile("opt/Brevin/etc/app.conf", "port=/dev/ttyS1\nshop=Köln\n");
-    writeFile("opt/Brevin/.settings", "hidden settings");
-    writeFile("opt/Brevin/data/journal.bin", QByteArray(20000, 'j'));
-    writeFile("opt/Brevin/data/labels/Etikett-\xc3\xa4.prn", "non-ASCII name");
-    writeFile("opt/other-vendor/readme.txt", "not the main application");
+    m_root->writeFile("opt/Brevin/etc/app.conf", "port=/dev/ttyS1\nshop=Köln\n");
+    m_root->writeFile("opt/Brevin/.settings", "hidden settings");
+    m_root->writeFile("opt/Brevin/data/journal.bin", QByteArray(20000, 'j'));
+    m_root->writeFile("opt/Brevin/data/labels/Etikett-\xc3\xa4.prn", "non-ASCII name");
+    m_root->writeFile("opt/other-vendor/readme.txt", "not the main application");
     QVERIFY(QFile::link("bin/scale-app", m_root->file("opt/Brevin/run")));
     QVERIFY(QFile::link("/media/sd/missing", m_root->file("opt/Brevin/sd-card")));
     QCOMPARE(::mkfifo(bytes(m_root->file("opt/Brevin/spool")).constData(), 0620), 0);
@@ -299,13 +186,13 @@ void tst_restore::fillDevice()
 // What happens to a device between a backup and the restore that puts it right.
 void tst_restore::damageDevice(bool routines)
 {
-    writeFile("opt/Brevin/etc/app.conf", "damaged");
+    m_root->writeFile("opt/Brevin/etc/app.conf", "damaged");
     QVERIFY(QFile::remove(m_root->file("opt/Brevin/.settings")));
     QVERIFY(QDir(m_root->file("opt/Brevin/data")).removeRecursively());
     QVERIFY(QFile::remove(m_root->file("opt/Brevin/run")));
     QVERIFY(QFile::setPermissions(m_root->file("opt/Brevin/bin/scale-app"),
                                   QFile::ReadOwner | QFile::WriteOwner));
-    writeFile("opt/Brevin/new-after-backup.txt", "goes with the restore");
+    m_root->writeFile("opt/Brevin/new-after-backup.txt", "goes with the restore");
     QVERIFY(sql("UPDATE sales SET note = 'changed' WHERE id = 1; DELETE FROM log;", "appdb"));
     if (routines)
         QVERIFY(sql("DROP PROCEDURE add_sale;", "appdb"));
@@ -376,12 +263,7 @@ QString tst_restore::expectedDate() const
 
 void tst_restore::initTestCase()
 {
-    // The snapshot keeps a folder open per level.
-    struct rlimit files;
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 8192) {
-        files.rlim_cur = std::min<rlim_t>(files.rlim_max, 8192);
-        ::setrlimit(RLIMIT_NOFILE, &files);
-    }
+    raiseOpenFileLimit();
     const QString problem = TestSystemRoot::namespaceProblem();
     if (!problem.isEmpty())
         QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
@@ -390,9 +272,7 @@ void tst_restore::initTestCase()
     QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
     QByteArray socket;
     QVERIFY2(sql("SELECT @@socket;", QString(), &socket), "the throwaway server does not answer");
-    QFile map(QStringLiteral("/proc/self/uid_map"));
-    m_rootUser = ::geteuid() == 0 && map.open(QIODevice::ReadOnly) &&
-                 map.readLine().simplified() == "0 0 4294967295";
+    m_rootUser = isMachineRoot();
 }
 
 void tst_restore::init()
@@ -519,8 +399,8 @@ void tst_restore::hostileLayout()
     QFETCH(QString, link);
     QFETCH(QString, target);
     QFETCH(QString, text);
-    writeFile("etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");
-    writeFile("etc/shadow", "root:!:19000::::::\n");
+    m_root->writeFile("etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");
+    m_root->writeFile("etc/shadow", "root:!:19000::::::\n");
     QVERIFY(!backup().isEmpty());
     const QString stick = m_root->file("mnt/usb/");
     // The dumps and the manifest stay: only the tree is swapped for a link.
@@ -602,7 +482,7 @@ void tst_restore::setRefused()
 {
     QFETCH(QString, damage);
     QFETCH(QStringList, lines);
-    writeFile("etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");
+    m_root->writeFile("etc/passwd", "root:x:0:0:root:/root:/bin/sh\n");
     QVERIFY(!backup().isEmpty());
     const QString stick = m_root->file("mnt/usb/");
     const QString set = stick + "BackupData";
@@ -655,7 +535,7 @@ void tst_restore::setRefused()
         file.write(text);
     }
     file.close();
-    writeFile("opt/Brevin/etc/app.conf", "changed since the backup");
+    m_root->writeFile("opt/Brevin/etc/app.conf", "changed since the backup");
     QVERIFY(sql("DELETE FROM sales WHERE id = 2;", "appdb"));
     const DeviceState before = deviceState();
     TreeSnapshot::Options options;
@@ -750,14 +630,11 @@ void tst_restore::hostileDump()
 // as a lazy unmount leaves them): nothing that was read counts, /opt and both databases stay.
 void tst_restore::stickPulledDuringTheRestore()
 {
-    m_root->unmountStick();
-    const QString stickFs = m_root->file("stickfs");
+    const QString stickFs = m_root->mountPullableStick();
+    QVERIFY(!stickFs.isEmpty());
     const QString stick = m_root->file("mnt/usb");
-    QVERIFY(QDir().mkpath(stickFs));
-    QCOMPARE(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256m", "pulled", stickFs}), 0);
-    QCOMPARE(QProcess::execute("mount", {"--bind", stickFs, stick}), 0);
     for (int i = 0; i < 50; ++i)
-        writeFile(QStringLiteral("opt/Brevin/data/more-%1.txt").arg(i), "more");
+        m_root->writeFile(QStringLiteral("opt/Brevin/data/more-%1.txt").arg(i), "more");
     QVERIFY(!backup().isEmpty());
     damageDevice();
     const DeviceState before = deviceState();
@@ -783,7 +660,8 @@ void tst_restore::swapFailsDatabasesComeBack()
     QVERIFY(!backup().isEmpty());
     damageDevice();
     const DeviceState before = deviceState();
-    HookedRunner runner;
+    SystemCommandRunner shell{std::chrono::minutes(2)};
+    HookedRunner runner(shell);
     m_panel->setCommandRunner(&runner);
     const QString staging = m_root->file(".opt.servicepanel-new");
     // The last load of the replacement: the new tree goes where the swap will not find it.
@@ -875,8 +753,8 @@ void tst_restore::mountPoints()
     const DeviceState before = deviceState();
     QVERIFY(!backup().isEmpty());
     damageDevice();
-    writeFile("opt/other-vendor/readme.txt", "changed");
-    writeFile("opt/other-vendor/extra.txt", "goes with the restore");
+    m_root->writeFile("opt/other-vendor/readme.txt", "changed");
+    m_root->writeFile("opt/other-vendor/extra.txt", "goes with the restore");
 
     ModalCloser closer;
     click("btn_reduction");
@@ -935,7 +813,7 @@ void tst_restore::tapsDuringRestoreAreDropped()
 {
     QFETCH(QString, caption);
     for (int i = 0; i < 20; ++i)
-        writeFile(QStringLiteral("opt/Brevin/data/more-%1.txt").arg(i), "more");
+        m_root->writeFile(QStringLiteral("opt/Brevin/data/more-%1.txt").arg(i), "more");
     QVERIFY(!backup().isEmpty());
     damageDevice();
     auto *clear = m_panel->findChild<QPushButton *>("btn_clear");
@@ -974,8 +852,8 @@ void tst_restore::olderPanelsSet()
     TreeSnapshot::Options options;
     options.owners = false;
     const auto opt = TreeSnapshot(bytes(m_root->file("opt")), options).entries();
-    const QByteArray appdb = dumpOf("appdb");
-    const QByteArray misc = dumpOf("Misc");
+    const QByteArray appdb = fullDump("appdb");
+    const QByteArray misc = fullDump("Misc");
     damageDevice(false);
     const QStringList olderSetFolders =
         QDir::temp().entryList({"servicepanel-older-set-*"}, QDir::AllEntries | QDir::Hidden);
@@ -993,8 +871,8 @@ void tst_restore::olderPanelsSet()
              qPrintable(closer.boxes.first().text));
     QCOMPARE(TreeSnapshot(bytes(m_root->file("opt")), options).entries(), opt);
     QVERIFY(QFileInfo(m_root->file("opt/Brevin/run")).isSymLink());
-    QCOMPARE(dumpOf("appdb"), appdb);
-    QCOMPARE(dumpOf("Misc"), misc);
+    QCOMPARE(fullDump("appdb"), appdb);
+    QCOMPARE(fullDump("Misc"), misc);
     // The manifest its check wrote is gone.
     QCOMPARE(QDir::temp().entryList({"servicepanel-older-set-*"}, QDir::AllEntries | QDir::Hidden),
              olderSetFolders);
