@@ -95,7 +95,7 @@ void panelBackup(QWidget *panel, const QString &source, const QString &set)
     dialog.setMaxNum(int(count.entries));
     panel->repaint();
     ManifestWriter manifest;
-    manifest.create(setFd.get(), "bench", "/opt");
+    manifest.create(setFd.get(), "bench", "/opt", DeviceIdentity());
     TreeCopier::Options options;
     options.mode = TreeCopier::Mode::Fresh;
     options.caps = StickCapabilities::probe(setFd.get());

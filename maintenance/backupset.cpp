@@ -2,6 +2,7 @@
 
 #include "maintenance/dumpend.h"
 #include "maintenance/manifestentry.h"
+#include "maintenance/manifestreader.h"
 #include "maintenance/posixfs.h"
 #include "maintenance/sha256.h"
 #include "maintenance/treeremover.h"
@@ -163,6 +164,36 @@ void BackupSet::removeBeside(const char *name)
 {
     TreeRemover remover;
     remover.remove(m_stick.get(), name);
+}
+
+StoredSet BackupSet::storedSet() const
+{
+    StoredSet stored;
+    const int stick = m_stick.get();
+    struct stat status;
+    const char *folder = hasMarker(committingMarker)       ? newName()
+                         : exists(stick, setName(), &status) ? setName()
+                                                             : oldName();
+    UniqueFd set(posixfs::openFolderAt(stick, folder, &status));
+    if (!set.isValid() || status.st_dev != m_stickStatus.st_dev)
+        return stored;
+    ManifestReader reader;
+    if (!reader.open(set.get(), ManifestWriter::fileName()))
+        return stored;
+    const QByteArray tree = QByteArray(treeName()) + '/';
+    ManifestEntry entry;
+    ManifestReader::Result result;
+    while ((result = reader.next(&entry)) == ManifestReader::Result::Entry) {
+        if (entry.type != ManifestEntry::Type::File)
+            continue;
+        stored.bytes += entry.size;
+        if (entry.path.startsWith(tree))
+            ++stored.treeFiles;
+    }
+    stored.complete = result == ManifestReader::Result::End && reader.complete();
+    stored.device = reader.device();
+    stored.created = reader.created();
+    return stored;
 }
 
 bool BackupSet::recover()
@@ -341,7 +372,7 @@ BackupSet::Room BackupSet::room(qint64 treeNeeded, qint64 entries) const
     return room;
 }
 
-bool BackupSet::begin(const QByteArray &source)
+bool BackupSet::begin(const QByteArray &source, const DeviceIdentity &device)
 {
     const int stick = m_stick.get();
     if (::mkdirat(stick, newName(), 0755) != 0)
@@ -363,7 +394,7 @@ bool BackupSet::begin(const QByteArray &source)
     if (!m_tree.isValid())
         return fail(errno);
     const QByteArray created = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1();
-    if (!m_manifest.create(m_new.get(), created, source))
+    if (!m_manifest.create(m_new.get(), created, source, device))
         return fail(m_manifest.error());
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include "maintenance/manifestwriter.h"
 #include "maintenance/stickcapabilities.h"
+#include "maintenance/storedset.h"
 #include "maintenance/uniquefd.h"
 
 #include <QByteArray>
@@ -57,6 +58,10 @@ public:
     bool hasPreviousSet() const { return m_previousSet; }
     int stickFd() const { return m_stick.get(); }
 
+    // After check(): the set a new one would replace, the one in BackupData or the one that
+    // recover() would put back or finish. Reads its manifest only; writes nothing.
+    StoredSet storedSet() const;
+
     // Puts back a set that an interrupted swap left aside and removes half-written leftovers.
     bool recover();
     // What the new set needs beside the old one: the tree (in the stick's blocks), room for
@@ -64,8 +69,8 @@ public:
     Room room(qint64 treeNeeded, qint64 entries) const;
 
     // Makes BackupData.new with its opt folder, finds what the stick can hold and starts the
-    // manifest.
-    bool begin(const QByteArray &source);
+    // manifest, which names the device backed up.
+    bool begin(const QByteArray &source, const DeviceIdentity &device);
     int treeFd() const { return m_tree.get(); }
     QString newSetPath() const;
     QString newTreePath() const;

@@ -116,6 +116,7 @@ DeviceRestore::Verdict DeviceRestore::check()
 {
     m_problems.clear();
     m_created.clear();
+    m_setDevice = DeviceIdentity();
     m_manifestSha256.clear();
     m_dumpSha256.clear();
     m_dumpBytes = m_treeEntries = m_treeFiles = m_bytes = 0;
@@ -143,6 +144,7 @@ DeviceRestore::Verdict DeviceRestore::check()
     case SetVerifier::Verdict::Good: {
         const SetVerifier::Summary summary = verifier.summary();
         m_created = summary.created;
+        m_setDevice = summary.device;
         m_treeEntries = summary.treeEntries;
         m_treeFiles = summary.treeFiles;
         m_bytes = summary.bytes;

@@ -2,6 +2,7 @@
 #define DEVICERESTORE_H
 
 #include "maintenance/copyproblem.h"
+#include "maintenance/deviceidentity.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -56,6 +57,10 @@ public:
     qint64 treeEntries() const { return m_treeEntries; }
     qint64 treeFiles() const { return m_treeFiles; }
     qint64 bytes() const { return m_bytes; } // the tree's files and the dumps
+    // The device the set was made on ("unknown" for older sets), and whether that is known
+    // to be another device than this one (the system root's).
+    DeviceIdentity setDevice() const { return m_setDevice; }
+    bool fromOtherDevice() const { return m_setDevice.isOtherThan(DeviceIdentity::read(m_root)); }
 
     bool restore();
     // Called after each entry of the tree restored, with the number done.
@@ -82,6 +87,7 @@ private:
     struct stat m_stick = {};
     bool m_stickKnown = false;
     QByteArray m_created;
+    DeviceIdentity m_setDevice;
     QByteArray m_manifestSha256;
     QHash<QByteArray, QByteArray> m_dumpSha256;
     qint64 m_dumpBytes = 0;

@@ -133,7 +133,7 @@ LegacySet::Verdict LegacySet::check(int workFd)
     ManifestWriter manifest;
     const QByteArray created =
         QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1() + " (older set)";
-    if (!manifest.create(workFd, created, "BackupData/opt")) {
+    if (!manifest.create(workFd, created, "BackupData/opt", DeviceIdentity())) {
         m_error = manifest.error();
         return Verdict::NotWritten;
     }

@@ -154,6 +154,8 @@ ManifestReader::Result ManifestReader::next(ManifestEntry *entry)
                 m_afterComplete = true;
             } else if (line.startsWith("# created ")) {
                 m_created = line.mid(10).trimmed();
+            } else if (m_inHeader) {
+                readHeaderLine(line);
             }
             continue;
         }
@@ -178,10 +180,22 @@ ManifestReader::Result ManifestReader::next(ManifestEntry *entry)
             }
             continue;
         }
+        m_inHeader = false;
         if (!parseEntry(line, entry))
             return Result::Error;
         return Result::Entry;
     }
+}
+
+void ManifestReader::readHeaderLine(const QByteArray &line)
+{
+    const QByteArray machineId = ManifestWriter::machineIdMarker();
+    const QByteArray hostname = ManifestWriter::hostnameMarker();
+    QByteArray name;
+    if (line.startsWith(machineId))
+        m_machineId = line.mid(machineId.size()).trimmed();
+    else if (line.startsWith(hostname) && unescape(line.mid(hostname.size()).trimmed(), &name))
+        m_hostname = name;
 }
 
 bool ManifestReader::parseEntry(const QByteArray &line, ManifestEntry *entry)

@@ -1,6 +1,7 @@
 #ifndef MANIFESTREADER_H
 #define MANIFESTREADER_H
 
+#include "maintenance/deviceidentity.h"
 #include "maintenance/manifestentry.h"
 #include "maintenance/sha256.h"
 #include "maintenance/uniquefd.h"
@@ -26,6 +27,8 @@ public:
 
     bool complete() const { return m_complete; }
     QByteArray created() const { return m_created; }
+    // The device the header names; "unknown" for a set written before sets named it.
+    DeviceIdentity device() const { return DeviceIdentity(m_machineId, m_hostname); }
     qint64 lineNumber() const { return m_lineNumber; }
     // Why the manifest was refused, or the errno text of a read error.
     QByteArray errorText() const { return m_errorText; }
@@ -39,6 +42,8 @@ public:
 
 private:
     bool readLine(QByteArray *line);
+    // The device's lines of the header; what is not one of ours is passed over.
+    void readHeaderLine(const QByteArray &line);
     bool parseEntry(const QByteArray &line, ManifestEntry *entry);
     bool applyKeyword(const QByteArray &key, const QByteArray &value, bool hasValue,
                       ManifestEntry *entry);
@@ -53,6 +58,9 @@ private:
     bool m_afterComplete = false;
     bool m_truncated = false;
     QByteArray m_created;
+    QByteArray m_machineId;
+    QByteArray m_hostname;
+    bool m_inHeader = true; // before the first entry
     QList<QByteArray> m_defaults; // "/set" keywords, applied before a line's own
     qint64 m_lineNumber = 0;
     QByteArray m_errorText;

@@ -70,6 +70,16 @@ const char *ManifestWriter::notCopiedMarker()
     return "# not copied:";
 }
 
+const char *ManifestWriter::machineIdMarker()
+{
+    return "# machine-id ";
+}
+
+const char *ManifestWriter::hostnameMarker()
+{
+    return "# hostname ";
+}
+
 const char *ManifestWriter::completeMarker()
 {
     return "# complete:";
@@ -125,7 +135,8 @@ QByteArray ManifestWriter::line(const ManifestEntry &entry)
     return text + '\n';
 }
 
-bool ManifestWriter::create(int dirFd, const QByteArray &created, const QByteArray &source)
+bool ManifestWriter::create(int dirFd, const QByteArray &created, const QByteArray &source,
+                            const DeviceIdentity &device)
 {
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     m_manifest.reset(::openat(dirFd, fileName(), flags, 0644));
@@ -142,7 +153,8 @@ bool ManifestWriter::create(int dirFd, const QByteArray &created, const QByteArr
            "#mtree v2.0\n"
            "# servicepanel backup set, format 1: every entry of /opt, then the dumps\n"
            "# created " +
-               created + "\n# source " + escape(source) + '\n');
+               created + "\n# source " + escape(source) + '\n' + machineIdMarker() + device.id() +
+               '\n' + hostnameMarker() + escape(device.name()) + '\n');
     return m_error == 0;
 }
 

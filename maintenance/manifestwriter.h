@@ -1,6 +1,7 @@
 #ifndef MANIFESTWRITER_H
 #define MANIFESTWRITER_H
 
+#include "maintenance/deviceidentity.h"
 #include "maintenance/manifestentry.h"
 #include "maintenance/uniquefd.h"
 
@@ -18,8 +19,13 @@ public:
     static const char *completeMarker();
     static const char *notCopiedMarker();
 
-    // Creates both files in `dirFd`; they must not exist yet.
-    bool create(int dirFd, const QByteArray &created, const QByteArray &source);
+    static const char *machineIdMarker(); // "# machine-id "
+    static const char *hostnameMarker();  // "# hostname "
+
+    // Creates both files in `dirFd`; they must not exist yet. The header names the time, the
+    // folder backed up and the device.
+    bool create(int dirFd, const QByteArray &created, const QByteArray &source,
+                const DeviceIdentity &device);
     void add(const ManifestEntry &entry);
     // Writes the closing line and closes both files; false when anything failed to write.
     bool finish(qint64 entries, qint64 files, qint64 bytes);

@@ -257,6 +257,7 @@ SetVerifier::Verdict SetVerifier::verify()
         return m_verdict;
     }
     m_summary.created = reader.created();
+    m_summary.device = reader.device();
     m_manifestSha256 = reader.sha256();
     if (!sawTop)
         problem(CopyProblem::Kind::Missing, BackupSet::treeName());

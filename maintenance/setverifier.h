@@ -2,6 +2,7 @@
 #define SETVERIFIER_H
 
 #include "maintenance/copyproblem.h"
+#include "maintenance/deviceidentity.h"
 #include "maintenance/manifestentry.h"
 #include "maintenance/uniquefd.h"
 
@@ -32,7 +33,8 @@ public:
     };
     struct Summary
     {
-        QByteArray created; // UTC, ISO 8601
+        QByteArray created;    // UTC, ISO 8601
+        DeviceIdentity device; // the device backed up, as the manifest names it
         qint64 entries = 0;
         qint64 files = 0;
         qint64 bytes = 0;       // the tree's files and the dumps

@@ -6,6 +6,7 @@
 #include "dialogs/messagedialog.h"
 #include "dialogs/myprogressdialog.h"
 #include "maintenance/backupset.h"
+#include "maintenance/deviceidentity.h"
 #include "maintenance/devicerestore.h"
 #include "maintenance/mountpoints.h"
 #include "maintenance/pathcheck.h"
@@ -37,6 +38,29 @@ QString shownSize(qint64 bytes)
     if (bytes < 1024)
         return QCoreApplication::translate("sendordertoprinter_test", "%1 bytes").arg(bytes);
     return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+// A set's date (UTC in the manifest) as the device's clock shows it.
+QString shownDate(const QByteArray &created)
+{
+    const QDateTime when = QDateTime::fromString(QString::fromLatin1(created), Qt::ISODate);
+    return when.isValid()
+               ? when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"))
+               : QCoreApplication::translate("sendordertoprinter_test", "an unknown date");
+}
+
+// A host name may hold any bytes: one line, as names on the stick are shown.
+QString shownDevice(const DeviceIdentity &device)
+{
+    return device.hasName() ? posixfs::displayPath(device.name())
+                            : QCoreApplication::translate("sendordertoprinter_test", "unknown");
+}
+
+QString shownSetSize(qint64 files, qint64 bytes)
+{
+    return QCoreApplication::translate("sendordertoprinter_test", "%1 files, %2")
+        .arg(files)
+        .arg(shownSize(bytes));
 }
 
 QString shownPath(const QString &base, const QByteArray &relative)
@@ -251,12 +275,25 @@ void sendordertoprinter_test::on_btn_back_clicked()
     if (!getUDisk())
         return;
     const QString root = m_systemRoot;
-    BusyGuard busy;
     const QString source = optFolder(root);
     m_failures.clear();
 
     BackupSet set(stickFolder(root));
-    if (!set.check() || !set.recover()) {
+    const DeviceIdentity device = DeviceIdentity::read(root);
+    bool checked = false;
+    StoredSet stored;
+    {
+        // Taps made while the stick is read must not answer the question.
+        BusyGuard reading;
+        checked = set.check();
+        if (checked)
+            stored = set.storedSet();
+    }
+    // Another device's set may be its only backup: it goes only when the technician says so.
+    if (checked && stored.isOfOtherDevice(device) && !confirmReplaceSet(stored))
+        return;
+    BusyGuard busy;
+    if (!checked || !set.recover()) {
         busy.finish();
         QMessageBox::warning(nullptr, tr("Fail"), refusalText(set));
         return;
@@ -278,7 +315,7 @@ void sendordertoprinter_test::on_btn_back_clicked()
                               .arg(shownSize(room.needed), shownSize(room.available));
                 return nullptr;
             }
-            if (!set.begin(QFile::encodeName(source))) {
+            if (!set.begin(QFile::encodeName(source), device)) {
                 refused = refusalText(set);
                 return nullptr;
             }
@@ -423,23 +460,39 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
 
 bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool verified)
 {
-    const QDateTime created =
-        QDateTime::fromString(QString::fromLatin1(restore.created()), Qt::ISODate);
-    const QString when = created.isValid()
-                             ? created.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"))
-                             : tr("an unknown date");
-    const QString what =
-        tr("%1 files, %2").arg(restore.treeFiles()).arg(shownSize(restore.bytes()));
+    const QString what = shownSetSize(restore.treeFiles(), restore.bytes());
+    const QString when = shownDate(restore.created());
+    const QString device = shownDevice(restore.setDevice());
     // The device's own path: a test or demo root only stands in for "/".
-    const QString text =
-        verified ? tr("Replace %1 and the databases appdb and Misc with the backup of %2 (%3)? "
-                      "What they hold now will be lost.")
-                       .arg(optFolder(QString()), when, what)
-                 : tr("Replace %1 and the databases appdb and Misc with an older panel's "
-                      "backup (%2)? It cannot be verified.")
-                       .arg(optFolder(QString()), what);
+    const QString opt = optFolder(QString());
+    QString text;
+    if (!verified)
+        text = tr("Replace %1 and the databases appdb and Misc with an older panel's backup (%2)? "
+                  "It cannot be verified.")
+                   .arg(opt, what);
+    else if (restore.setDevice().hasName())
+        text = tr("Replace %1 and the databases appdb and Misc with the backup of %2 from %3 "
+                  "(%4)? What they hold now will be lost.")
+                   .arg(opt, device, when, what);
+    else
+        text = tr("Replace %1 and the databases appdb and Misc with the backup of %2 (%3)? "
+                  "What they hold now will be lost.")
+                   .arg(opt, when, what);
+    if (restore.fromOtherDevice())
+        text += QLatin1Char('\n') + tr("This backup was made on another device: %1.").arg(device);
     const int answer =
         messagedialog::message(nullptr, tr("Restore"), text, tr("Cancel"), tr("Confirm"), true);
+    return answer == QDialog::Accepted;
+}
+
+bool sendordertoprinter_test::confirmReplaceSet(const StoredSet &stored)
+{
+    const QString text = tr("The U disk holds the backup of %1 from %2 (%3). Replace it with a "
+                            "backup of this device?")
+                             .arg(shownDevice(stored.device), shownDate(stored.created),
+                                  shownSetSize(stored.treeFiles, stored.bytes));
+    const int answer =
+        messagedialog::message(nullptr, tr("Backup"), text, tr("Cancel"), tr("Confirm"), true);
     return answer == QDialog::Accepted;
 }
 

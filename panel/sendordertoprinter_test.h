@@ -18,6 +18,7 @@ class DeviceRestore;
 class MyProgressDialog;
 struct CommandResult;
 class PrinterLink;
+struct StoredSet;
 class TreeCopier;
 struct TreeCount;
 struct TreeCopyResult;
@@ -103,6 +104,8 @@ private:
     static QString failureReason(const CommandResult &result);
     bool confirmClearData();
     bool confirmRestore(const DeviceRestore &restore, bool verified);
+    // Asks before a backup replaces the set of another device.
+    bool confirmReplaceSet(const StoredSet &stored);
     bool runStep(const QByteArray &commandLine);
     // Brings the progress dialog on screen over `parent` at 1 %, drawn by repaints.
     static void showProgress(MyProgressDialog &dialog, QWidget *parent);

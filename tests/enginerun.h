@@ -25,6 +25,7 @@ struct EngineRun
         {"Misc.sql", "CREATE TABLE s (k INT);\n-- Dump completed on 2026-01-01 10:00:01\n"}};
     std::function<void(qint64)> progress;
     int openLevels = 0;
+    DeviceIdentity device; // the device the manifest names
 
     // What happened, for the test to look at.
     bool checked = false;
@@ -46,7 +47,7 @@ struct EngineRun
             return false;
         const TreeCount count = TreeCopier::count(source);
         fits = set.room(count.needed, count.entries).fits();
-        if (!fits || !set.begin(source)) {
+        if (!fits || !set.begin(source, device)) {
             error = set.error();
             set.abandon();
             return false;

@@ -31,6 +31,7 @@ set_tests_properties(maintenance_mariadb PROPERTIES
 
 # --- backup engine (maintenance/) --------------------------------------------------------
 panel_test(manifest)
+panel_test(deviceidentity)
 panel_namespace_test(backupengine)
 set_tests_properties(backupengine PROPERTIES TIMEOUT 900
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000")

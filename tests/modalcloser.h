@@ -6,10 +6,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QTimer>
@@ -29,6 +31,7 @@ public:
         QString text;
         bool onlyOk = false; // a single OK button
         QStringList buttons; // their captions
+        bool textFits = true; // a question's wrapped text, in its box, shows whole
     };
     enum class Answer { Confirm, Cancel };
 
@@ -65,12 +68,18 @@ private:
         auto *text = dialog->findChild<QLabel *>(QStringLiteral("labe_text"));
         seen.title = title ? title->text() : QString();
         seen.text = text ? text->text() : QString();
-        questions << seen;
-        if (!questionPicture.isEmpty() && questions.size() == 1) {
-            if (pictureScreen.isValid() && text)
-                dialog->setGeometry(messagedialog::geometryFor(pictureScreen, text->wordWrap()));
-            dialog->grab().save(questionPicture);
+        if (pictureScreen.isValid() && text) {
+            dialog->setGeometry(messagedialog::geometryFor(pictureScreen, text->wordWrap()));
+            if (dialog->layout())
+                dialog->layout()->activate();
         }
+        if (text && text->wordWrap()) {
+            const QRect room = text->contentsRect();
+            seen.textFits = text->heightForWidth(room.width()) <= room.height();
+        }
+        questions << seen;
+        if (!questionPicture.isEmpty() && questions.size() == 1)
+            dialog->grab().save(questionPicture);
         const QString name =
             answer == Answer::Confirm ? QStringLiteral("comfirm") : QStringLiteral("cancel");
         auto *button = dialog->findChild<QPushButton *>(name);

@@ -24,3 +24,10 @@ set_property(TEST databaserestore maintenance_mariadb restore APPEND
 # Clear Data and Power Off; mount points need the mount namespace.
 panel_namespace_test(clearpoweroff)
 panel_test(pathcheck)
+
+# One stick for several devices: which device a set comes from, asked before it is replaced.
+panel_namespace_test(setdevice)
+set_tests_properties(setdevice PROPERTIES
+    FIXTURES_REQUIRED mariadb
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
+set_property(TEST setdevice APPEND PROPERTY RESOURCE_LOCK mariadb-server)

@@ -1065,5 +1065,21 @@ Nothing was written.</source>
         <source>Replace %1 and the databases appdb and Misc with an older panel&apos;s backup (%2)? It cannot be verified.</source>
         <translation>用旧版面板写入的备份（%2）替换 %1 以及数据库 appdb 和 Misc？该备份无法校验。</translation>
     </message>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Replace %1 and the databases appdb and Misc with the backup of %2 from %3 (%4)? What they hold now will be lost.</source>
+        <translation>用 %2 于 %3 做的备份（%4）替换 %1 以及数据库 appdb 和 Misc？它们现有的内容将会丢失。</translation>
+    </message>
+    <message>
+        <source>This backup was made on another device: %1.</source>
+        <translation>此备份来自另一台设备：%1。</translation>
+    </message>
+    <message>
+        <source>The U disk holds the backup of %1 from %2 (%3). Replace it with a backup of this device?</source>
+        <translation>U盘上存有 %1 于 %2 做的备份（%3）。要用本设备的备份替换它吗？</translation>
+    </message>
 </context>
 </TS>

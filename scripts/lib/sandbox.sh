@@ -44,6 +44,10 @@ sandbox_up() {
     : >"$sandbox/pids"
     mkdir -p "$root/mnt/usb" "$root/dev" "$sandbox/home" "$sandbox/bin"
     sandbox_sample_opt "$root"
+    # The device that a backup set names.
+    mkdir -p "$root/etc"
+    echo 5ca1ede0000000000000000000000001 >"$root/etc/machine-id"
+    echo demo-scale >"$root/etc/hostname"
     : >"$root/dev/sda"
     mount -t tmpfs -o size=256m,mode=0755 demostick "$root/mnt/usb"
 
