@@ -2,6 +2,8 @@
 #include "ui_messagedialog.h"
 
 #include <QFont>
+#include <QLabel>
+#include <QLayout>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -68,6 +70,39 @@ int messagedialog::warning(QWidget *parent, const QString &title, const QString 
     const int result = dialog->exec();
     delete dialog;
     return result;
+}
+
+void messagedialog::fitText(int smallest)
+{
+    QSizePolicy policy = ui->labe_text->sizePolicy();
+    policy.setVerticalPolicy(QSizePolicy::Ignored);
+    ui->labe_text->setSizePolicy(policy);
+    m_sheet = ui->labe_text->styleSheet();
+    m_smallest = smallest;
+    fitTextNow();
+}
+
+void messagedialog::fitTextNow()
+{
+    QLabel *text = ui->labe_text;
+    m_fitting = true;
+    for (int size = 28;; size -= 2) {
+        text->setStyleSheet(QString(m_sheet).replace(QLatin1String("font: 28pt"),
+                                                     QStringLiteral("font: %1pt").arg(size)));
+        if (layout())
+            layout()->activate();
+        const QRect room = text->contentsRect();
+        if (size - 2 < m_smallest || text->heightForWidth(room.width()) <= room.height())
+            break;
+    }
+    m_fitting = false;
+}
+
+void messagedialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    if (m_smallest > 0 && !m_fitting)
+        fitTextNow();
 }
 
 void messagedialog::hideCancel()

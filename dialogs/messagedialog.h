@@ -10,6 +10,8 @@ namespace Ui {
 class messagedialog;
 }
 
+class QResizeEvent;
+
 class messagedialog : public QDialog
 {
     Q_OBJECT
@@ -28,6 +30,11 @@ public:
     // on each side when flag is true, else 60 % of it, centred.
     static QRect geometryFor(const QSize &screen, bool flag);
 
+    // For a wrapped text that names things of any length (a device, a size): the text keeps
+    // its share of the box and gets a smaller font, down to `smallest` points, rather than
+    // lines cut off or the title pushed out. Fitted again whenever the box changes its size.
+    void fitText(int smallest = 18);
+
     void hideCancel();
     void hideComFirm();
     void hideCancelAndComFirm();
@@ -36,8 +43,16 @@ private slots:
     void on_cancel_clicked();
     void on_comfirm_clicked();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void fitTextNow();
+
     Ui::messagedialog *ui;
+    int m_smallest = 0; // fitText()'s floor; 0: the text keeps the form's size
+    QString m_sheet;    // the text's own style sheet, at the form's size
+    bool m_fitting = false;
 };
 
 #endif

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QLocale>
 #include <QMessageBox>
 
@@ -465,12 +466,14 @@ bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool 
     const QString device = shownDevice(restore.setDevice());
     // The device's own path: a test or demo root only stands in for "/".
     const QString opt = optFolder(QString());
+    // Another device's name goes in a line of its own, not twice.
+    const bool otherDevice = restore.fromOtherDevice();
     QString text;
     if (!verified)
         text = tr("Replace %1 and the databases appdb and Misc with an older panel's backup (%2)? "
                   "It cannot be verified.")
                    .arg(opt, what);
-    else if (restore.setDevice().hasName())
+    else if (restore.setDevice().hasName() && !otherDevice)
         text = tr("Replace %1 and the databases appdb and Misc with the backup of %2 from %3 "
                   "(%4)? What they hold now will be lost.")
                    .arg(opt, device, when, what);
@@ -478,11 +481,9 @@ bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool 
         text = tr("Replace %1 and the databases appdb and Misc with the backup of %2 (%3)? "
                   "What they hold now will be lost.")
                    .arg(opt, when, what);
-    if (restore.fromOtherDevice())
+    if (otherDevice)
         text += QLatin1Char('\n') + tr("This backup was made on another device: %1.").arg(device);
-    const int answer =
-        messagedialog::message(nullptr, tr("Restore"), text, tr("Cancel"), tr("Confirm"), true);
-    return answer == QDialog::Accepted;
+    return askToGoOn(tr("Restore"), text);
 }
 
 bool sendordertoprinter_test::confirmReplaceSet(const StoredSet &stored)
@@ -491,21 +492,26 @@ bool sendordertoprinter_test::confirmReplaceSet(const StoredSet &stored)
                             "backup of this device?")
                              .arg(shownDevice(stored.device), shownDate(stored.created),
                                   shownSetSize(stored.treeFiles, stored.bytes));
-    const int answer =
-        messagedialog::message(nullptr, tr("Backup"), text, tr("Cancel"), tr("Confirm"), true);
-    return answer == QDialog::Accepted;
+    return askToGoOn(tr("Backup"), text);
+}
+
+bool sendordertoprinter_test::askToGoOn(const QString &title, const QString &text)
+{
+    // As messagedialog::message() shows it: no parent, a window of its own, modal to the whole
+    // panel while it asks. Names and sizes of any length must not push lines out of the box.
+    messagedialog dialog(title, text, nullptr, tr("Cancel"), tr("Confirm"), true);
+    dialog.setFont(QFont(QStringLiteral("DejaVu Sans"), 30));
+    dialog.fitText();
+    return dialog.exec() == QDialog::Accepted;
 }
 
 bool sendordertoprinter_test::confirmClearData()
 {
-    // No parent: a window of its own, modal to the whole panel while it asks.
     // The device's own path: a test or demo root only stands in for "/".
-    const int answer = messagedialog::message(
-        nullptr, tr("Clear Data"),
+    return askToGoOn(
+        tr("Clear Data"),
         tr("Delete the databases appdb and Misc and the folder %1? This cannot be undone.")
-            .arg(appFolder(QString())),
-        tr("Cancel"), tr("Confirm"), true);
-    return answer == QDialog::Accepted;
+            .arg(appFolder(QString())));
 }
 
 void sendordertoprinter_test::on_btn_clear_clicked()

@@ -102,6 +102,8 @@ private:
     static QString failureLine(const QByteArray &commandLine, const CommandResult &result);
     // Why a command failed, with its last error line: "exit status 1: ERROR 2002 ...".
     static QString failureReason(const CommandResult &result);
+    // The panel's own question (Cancel/Confirm); true after Confirm.
+    static bool askToGoOn(const QString &title, const QString &text);
     bool confirmClearData();
     bool confirmRestore(const DeviceRestore &restore, bool verified);
     // Asks before a backup replaces the set of another device.

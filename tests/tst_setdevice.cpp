@@ -229,7 +229,8 @@ void tst_setdevice::anotherDevicesSet()
 
     becomeDevice(scaleB, "scale-b");
     m_root->writeFile("opt/Brevin/data/plu.csv", "only on scale-b\n");
-    ModalCloser closer;
+    auto asked = std::make_unique<ModalCloser>();
+    ModalCloser &closer = *asked;
     closer.answer = confirm ? ModalCloser::Answer::Confirm : ModalCloser::Answer::Cancel;
     closer.pictureScreen = QSize(800, 480);
     closer.questionPicture = qEnvironmentVariable("PANEL_SHOT_DIR", QDir::tempPath()) +
@@ -255,6 +256,7 @@ void tst_setdevice::anotherDevicesSet()
     QVERIFY(plu.open(QIODevice::ReadOnly));
     QCOMPARE(plu.readAll(), QByteArray("only on scale-b\n"));
     // And the next backup on this device asks nothing.
+    asked.reset();
     QVERIFY(!backup().isEmpty());
 }
 
@@ -321,14 +323,18 @@ void tst_setdevice::restoreNamesTheSetsDevice_data()
     QTest::addColumn<QByteArray>("restoreName");
     QTest::addColumn<bool>("anotherDevice");
     QTest::addColumn<bool>("namesNoDevice"); // the set as written before sets named one
+    QTest::addColumn<QByteArray>("setName"); // the name of the device that made the set
     QTest::newRow("on the device that made it")
-        << QByteArray(scaleA) << QByteArray("scale-a") << false << false;
+        << QByteArray(scaleA) << QByteArray("scale-a") << false << false << QByteArray("scale-a");
     QTest::newRow("on another device")
-        << QByteArray(scaleB) << QByteArray("scale-b") << true << false;
+        << QByteArray(scaleB) << QByteArray("scale-b") << true << false << QByteArray("scale-a");
+    QTest::newRow("on another device, a long name")
+        << QByteArray(scaleB) << QByteArray("scale-b") << true << false
+        << QByteArray("waage-filiale-koeln-ehrenfeld-kasse-02");
     QTest::newRow("on a device without identity")
-        << QByteArray() << QByteArray() << true << false;
+        << QByteArray() << QByteArray() << true << false << QByteArray("scale-a");
     QTest::newRow("a set that names no device")
-        << QByteArray(scaleB) << QByteArray("scale-b") << false << true;
+        << QByteArray(scaleB) << QByteArray("scale-b") << false << true << QByteArray("scale-a");
 }
 
 // Restore's question names the device of the set and says so in a line of its own when that
@@ -339,7 +345,8 @@ void tst_setdevice::restoreNamesTheSetsDevice()
     QFETCH(QByteArray, restoreName);
     QFETCH(bool, anotherDevice);
     QFETCH(bool, namesNoDevice);
-    becomeDevice(scaleA, "scale-a");
+    QFETCH(QByteArray, setName);
+    becomeDevice(scaleA, setName);
     const QString summary = backup();
     QVERIFY(!summary.isEmpty());
     if (namesNoDevice)
@@ -349,21 +356,22 @@ void tst_setdevice::restoreNamesTheSetsDevice()
 
     ModalCloser closer;
     closer.pictureScreen = QSize(800, 480);
-    if (anotherDevice && !restoreId.isEmpty())
+    if (QByteArray(QTest::currentDataTag()).contains("long name"))
         closer.questionPicture = qEnvironmentVariable("PANEL_SHOT_DIR", QDir::tempPath()) +
                                  "/restore-question-other-device.png";
     click("btn_reduction");
     QCOMPARE(closer.questions.size(), 1);
     QString expected = QStringLiteral("Replace /opt and the databases appdb and Misc with the "
-                                      "backup of scale-a from %1 (%2)? What they hold now will "
+                                      "backup of %1 from %2 (%3)? What they hold now will "
                                       "be lost.")
-                           .arg(setDate(), summary);
-    if (namesNoDevice)
+                           .arg(QString::fromUtf8(setName), setDate(), summary);
+    // Another device is named in a line of its own.
+    if (namesNoDevice || anotherDevice)
         expected = QStringLiteral("Replace /opt and the databases appdb and Misc with the backup "
                                   "of %1 (%2)? What they hold now will be lost.")
                        .arg(setDate(), summary);
     if (anotherDevice)
-        expected += "\nThis backup was made on another device: scale-a.";
+        expected += "\nThis backup was made on another device: " + setName + '.';
     QCOMPARE(closer.questions.first().text, expected);
     QVERIFY(closer.questions.first().textFits);
     QCOMPARE(closer.boxes.size(), 1);
