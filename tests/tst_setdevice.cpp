@@ -1,6 +1,7 @@
 #include "maintenance/manifestwriter.h"
 #include "maintenance/treeremover.h"
 #include "maintenance/uniquefd.h"
+#include "app/language.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include "modalcloser.h"
@@ -51,6 +52,7 @@ private slots:
     void replacedWithoutAQuestion();
     void restoreNamesTheSetsDevice_data();
     void restoreNamesTheSetsDevice();
+    void questionsInChinese();
 
 private:
     // Makes the system root the device `id` named `name`; "" leaves the file out.
@@ -380,6 +382,38 @@ void tst_setdevice::restoreNamesTheSetsDevice()
     QFile plu(m_root->file("opt/Brevin/data/plu.csv"));
     QVERIFY(plu.open(QIODevice::ReadOnly));
     QCOMPARE(plu.readAll(), QByteArray("1;Äpfel;2.99\n2;苹果;3.49\n"));
+}
+
+// Both questions in Chinese, with a long name of the other device: in the box at 800 x 480.
+void tst_setdevice::questionsInChinese()
+{
+    const QByteArray name = "waage-filiale-koeln-ehrenfeld-kasse-02";
+    becomeDevice(scaleA, name);
+    QVERIFY(!backup().isEmpty());
+    becomeDevice(scaleB, "scale-b");
+    const auto setOfA = stick();
+    QVERIFY(installLanguage("zh_CN"));
+    struct English
+    {
+        ~English() { installLanguage("en"); }
+    } english;
+    const QString shots = qEnvironmentVariable("PANEL_SHOT_DIR", QDir::tempPath());
+    for (const char *button : {"btn_back", "btn_reduction"}) {
+        ModalCloser closer;
+        closer.answer = ModalCloser::Answer::Cancel;
+        closer.pictureScreen = QSize(800, 480);
+        closer.questionPicture = shots + "/question-other-device-zh_CN-" + button + ".png";
+        click(button);
+        QCOMPARE(closer.questions.size(), 1);
+        QVERIFY2(closer.questions.first().text.contains(QString::fromUtf8(name)),
+                 qPrintable(closer.questions.first().text));
+        QVERIFY2(closer.questions.first().text.contains(QStringLiteral("另一台设备")) ==
+                     (QByteArray(button) == "btn_reduction"),
+                 qPrintable(closer.questions.first().text));
+        QVERIFY(closer.questions.first().textFits);
+        QCOMPARE(closer.boxes.size(), 0);
+    }
+    QCOMPARE(stick(), setOfA);
 }
 
 QTEST_MAIN(tst_setdevice)
