@@ -171,7 +171,7 @@ StoredSet BackupSet::storedSet() const
     StoredSet stored;
     const int stick = m_stick.get();
     struct stat status;
-    const char *folder = hasMarker(committingMarker)       ? newName()
+    const char *folder = hasMarker(committingMarker)         ? newName()
                          : exists(stick, setName(), &status) ? setName()
                                                              : oldName();
     UniqueFd set(posixfs::openFolderAt(stick, folder, &status));

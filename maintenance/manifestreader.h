@@ -60,7 +60,7 @@ private:
     QByteArray m_created;
     QByteArray m_machineId;
     QByteArray m_hostname;
-    bool m_inHeader = true; // before the first entry
+    bool m_inHeader = true;       // before the first entry
     QList<QByteArray> m_defaults; // "/set" keywords, applied before a line's own
     qint64 m_lineNumber = 0;
     QByteArray m_errorText;

@@ -29,8 +29,8 @@ public:
     {
         QString title;
         QString text;
-        bool onlyOk = false; // a single OK button
-        QStringList buttons; // their captions
+        bool onlyOk = false;  // a single OK button
+        QStringList buttons;  // their captions
         bool textFits = true; // a question's wrapped text, in its box, shows whole
     };
     enum class Answer { Confirm, Cancel };

@@ -44,8 +44,9 @@ void tst_deviceidentity::readFromTheSystemRoot_data()
     QTest::addColumn<QByteArray>("hostname");
     QTest::addColumn<QByteArray>("id");
     QTest::addColumn<QByteArray>("name");
-    QTest::newRow("both files") << QByteArray(idA) + '\n' << QByteArray("scale-a\n")
-                                << QByteArray(idA) << QByteArray("scale-a");
+    QTest::newRow("both files") << QByteArray(idA) + '\n'
+                                << QByteArray("scale-a\n") << QByteArray(idA)
+                                << QByteArray("scale-a");
     QTest::newRow("neither") << QByteArray("-") << QByteArray("-") << QByteArray("unknown")
                              << QByteArray("unknown");
     QTest::newRow("no newline, blanks around")
@@ -60,23 +61,21 @@ void tst_deviceidentity::readFromTheSystemRoot_data()
     QTest::newRow("machine-id not yet made (first boot)")
         << QByteArray("uninitialized\n") << QByteArray("scale-a\n") << QByteArray("unknown")
         << QByteArray("scale-a");
-    QTest::newRow("machine-id of zeros") << QByteArray(32, '0') + '\n' << QByteArray("scale-a")
-                                         << QByteArray("unknown") << QByteArray("scale-a");
-    QTest::newRow("machine-id in capitals")
-        << QByteArray(idA).toUpper() << QByteArray("scale-a") << QByteArray("unknown")
-        << QByteArray("scale-a");
-    QTest::newRow("machine-id one digit short")
-        << QByteArray(idA).left(31) << QByteArray("scale-a") << QByteArray("unknown")
-        << QByteArray("scale-a");
+    QTest::newRow("machine-id of zeros")
+        << QByteArray(32, '0') + '\n'
+        << QByteArray("scale-a") << QByteArray("unknown") << QByteArray("scale-a");
+    QTest::newRow("machine-id in capitals") << QByteArray(idA).toUpper() << QByteArray("scale-a")
+                                            << QByteArray("unknown") << QByteArray("scale-a");
+    QTest::newRow("machine-id one digit short") << QByteArray(idA).left(31) << QByteArray("scale-a")
+                                                << QByteArray("unknown") << QByteArray("scale-a");
     QTest::newRow("UTF-8 host name") << QByteArray(idA) << QByteArray("Waage-Köln")
                                      << QByteArray(idA) << QByteArray("Waage-Köln");
     QTest::newRow("host name of 64 bytes")
         << QByteArray(idA) << QByteArray(64, 'h') << QByteArray(idA) << QByteArray(64, 'h');
     QTest::newRow("host name of 65 bytes")
         << QByteArray(idA) << QByteArray(65, 'h') << QByteArray(idA) << QByteArray("unknown");
-    QTest::newRow("host name with a control byte")
-        << QByteArray(idA) << QByteArray("scale\x1b[2J") << QByteArray(idA)
-        << QByteArray("unknown");
+    QTest::newRow("host name with a control byte") << QByteArray(idA) << QByteArray("scale\x1b[2J")
+                                                   << QByteArray(idA) << QByteArray("unknown");
     QTest::newRow("a huge file") << QByteArray(idA) + '\n' + QByteArray(1 << 20, 'x')
                                  << QByteArray(1 << 20, 'x') << QByteArray(idA)
                                  << QByteArray("unknown");

@@ -179,9 +179,9 @@ void tst_setdevice::manifestNamesTheDevice_data()
     QTest::newRow("a device with both files")
         << QByteArray(scaleA) << QByteArray("scale-a") << "# machine-id " + QByteArray(scaleA)
         << QByteArray("# hostname scale-a");
-    QTest::newRow("a device without them") << QByteArray() << QByteArray()
-                                           << QByteArray("# machine-id unknown")
-                                           << QByteArray("# hostname unknown");
+    QTest::newRow("a device without them")
+        << QByteArray() << QByteArray() << QByteArray("# machine-id unknown")
+        << QByteArray("# hostname unknown");
     // mtree's escapes keep the header one line a word, as the entries are.
     QTest::newRow("a name with a blank and a hash")
         << QByteArray(scaleA) << QByteArray("Waage 2#Kasse") << "# machine-id " + QByteArray(scaleA)
@@ -214,8 +214,11 @@ void tst_setdevice::manifestNamesTheDevice()
 void tst_setdevice::anotherDevicesSet_data()
 {
     QTest::addColumn<bool>("confirm");
-    QTest::newRow("Cancel") << false;
-    QTest::newRow("Confirm") << true;
+    QTest::addColumn<bool>("swapCutShort"); // the set lies aside in BackupData.old
+    QTest::newRow("Cancel") << false << false;
+    QTest::newRow("Confirm") << true << false;
+    QTest::newRow("Cancel, the set aside after a swap cut short") << false << true;
+    QTest::newRow("Confirm, the set aside after a swap cut short") << true << true;
 }
 
 // Backup on another device asks first, naming the device, date and size of the set on the
@@ -223,10 +226,14 @@ void tst_setdevice::anotherDevicesSet_data()
 void tst_setdevice::anotherDevicesSet()
 {
     QFETCH(bool, confirm);
+    QFETCH(bool, swapCutShort);
     becomeDevice(scaleA, "scale-a");
     const QString summary = backup();
     QVERIFY(!summary.isEmpty());
     const QString date = setDate();
+    if (swapCutShort)
+        QVERIFY(QDir().rename(m_root->file("mnt/usb/BackupData"),
+                              m_root->file("mnt/usb/BackupData.old")));
     const auto setOfA = stick();
 
     becomeDevice(scaleB, "scale-b");
@@ -312,8 +319,8 @@ void tst_setdevice::replacedWithoutAQuestion()
     QCOMPARE(closer.boxes.size(), 1);
     QVERIFY2(closer.boxes.first().text.startsWith("Backup Ok\n"),
              qPrintable(closer.boxes.first().text));
-    QVERIFY(manifest().contains("\n# machine-id " + secondId + "\n# hostname " + secondName +
-                                "\n"));
+    QVERIFY(
+        manifest().contains("\n# machine-id " + secondId + "\n# hostname " + secondName + "\n"));
     QFile plu(set + "opt/Brevin/data/plu.csv");
     QVERIFY(plu.open(QIODevice::ReadOnly));
     QCOMPARE(plu.readAll(), QByteArray("second backup\n"));
