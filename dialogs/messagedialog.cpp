@@ -74,9 +74,6 @@ int messagedialog::warning(QWidget *parent, const QString &title, const QString 
 
 void messagedialog::fitText(int smallest)
 {
-    QSizePolicy policy = ui->labe_text->sizePolicy();
-    policy.setVerticalPolicy(QSizePolicy::Ignored);
-    ui->labe_text->setSizePolicy(policy);
     m_sheet = ui->labe_text->styleSheet();
     m_smallest = smallest;
     fitTextNow();
@@ -89,8 +86,19 @@ void messagedialog::fitTextNow()
     for (int size = 28;; size -= 2) {
         text->setStyleSheet(QString(m_sheet).replace(QLatin1String("font: 28pt"),
                                                      QStringLiteral("font: %1pt").arg(size)));
-        if (layout())
-            layout()->activate();
+        // Its share of the box, whatever the text holds (a new font asks for its height
+        // again): the font is what changes.
+        QSizePolicy policy = text->sizePolicy();
+        policy.setVerticalPolicy(QSizePolicy::Ignored);
+        policy.setHeightForWidth(false);
+        text->setSizePolicy(policy);
+        // Laid out at once, also while the box is hidden: the font decides what fits.
+        for (QWidget *box : {static_cast<QWidget *>(this), static_cast<QWidget *>(ui->frame)}) {
+            if (box->layout()) {
+                box->layout()->invalidate();
+                box->layout()->activate();
+            }
+        }
         const QRect room = text->contentsRect();
         if (size - 2 < m_smallest || text->heightForWidth(room.width()) <= room.height())
             break;

@@ -123,6 +123,8 @@ private slots:
     void warningClosesItself();
     void warningCancelledEarly();
     void messageScreenshot();
+    void fitText_data();
+    void fitText();
 };
 
 void tst_Dialogs::progressForwardsToBar_data()
@@ -471,6 +473,42 @@ void tst_Dialogs::messageScreenshot()
     QCOMPARE(shot.pixelColor(text->mapTo(&dialog, QPoint(3, 3))), QColor(66, 0, 0));
     QCOMPARE(shot.pixelColor(cancel->mapTo(&dialog, QPoint(cancel->width() / 2, 6))),
              QColor(167, 41, 57));
+}
+
+void tst_Dialogs::fitText_data()
+{
+    QTest::addColumn<int>("words");
+    QTest::addColumn<bool>("shrinks");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("a short text keeps the form's size") << 8 << false << true;
+    QTest::newRow("a long text gets a smaller font") << 36 << true << true;
+    QTest::newRow("no smaller than the floor") << 400 << true << false;
+}
+
+// A question's text keeps its share of the box (the title and the buttons stay as they are)
+// and shrinks only when it would not show whole, also after the box is resized.
+void tst_Dialogs::fitText()
+{
+    QFETCH(int, words);
+    QFETCH(bool, shrinks);
+    QFETCH(bool, fits);
+    const QString text = QStringList(words, QStringLiteral("backup")).join(QLatin1Char(' '));
+    messagedialog dialog(QStringLiteral("Restore"), text, nullptr, QStringLiteral("Cancel"),
+                         QStringLiteral("Confirm"), true);
+    dialog.setGeometry(messagedialog::geometryFor(QSize(800, 480), true));
+    dialog.fitText(18);
+    auto *label = dialog.findChild<QLabel *>(QStringLiteral("labe_text"));
+    auto *title = dialog.findChild<QLabel *>(QStringLiteral("label_title"));
+    auto *cancel = dialog.findChild<QPushButton *>(QStringLiteral("cancel"));
+    QVERIFY(label && title && cancel);
+    QCOMPARE(label->font().pointSize() < 28, shrinks);
+    QVERIFY(label->font().pointSize() >= 18);
+    const QRect room = label->contentsRect();
+    QCOMPARE(label->heightForWidth(room.width()) <= room.height(), fits);
+    // Stretch 3 : 9 for the title and the text, whatever the text holds.
+    QVERIFY2(qAbs(label->height() - 3 * title->height()) <= 3,
+             qPrintable(QStringLiteral("%1 %2").arg(label->height()).arg(title->height())));
+    QVERIFY(cancel->height() >= 80);
 }
 
 QTEST_MAIN(tst_Dialogs)
