@@ -1,7 +1,7 @@
-#include "maintenance/deviceidentity.h"
-#include "maintenance/manifestreader.h"
-#include "maintenance/manifestwriter.h"
-#include "maintenance/uniquefd.h"
+#include "maintenance/system/deviceidentity.h"
+#include "maintenance/set/manifestreader.h"
+#include "maintenance/set/manifestwriter.h"
+#include "maintenance/fs/uniquefd.h"
 
 #include <QDir>
 #include <QFile>

@@ -492,7 +492,10 @@ void tst_Dialogs::fitText()
     QFETCH(int, words);
     QFETCH(bool, shrinks);
     QFETCH(bool, fits);
-    const QString text = QStringList(words, QStringLiteral("backup")).join(QLatin1Char(' '));
+    QStringList many;
+    for (int i = 0; i < words; ++i)
+        many << QStringLiteral("backup");
+    const QString text = many.join(QLatin1Char(' '));
     messagedialog dialog(QStringLiteral("Restore"), text, nullptr, QStringLiteral("Cancel"),
                          QStringLiteral("Confirm"), true);
     dialog.setGeometry(messagedialog::geometryFor(QSize(800, 480), true));

@@ -1,6 +1,6 @@
-#include "maintenance/manifestwriter.h"
-#include "maintenance/treeremover.h"
-#include "maintenance/uniquefd.h"
+#include "maintenance/set/manifestwriter.h"
+#include "maintenance/fs/treeremover.h"
+#include "maintenance/fs/uniquefd.h"
 #include "app/language.h"
 #include "panel/sendordertoprinter_test.h"
 
