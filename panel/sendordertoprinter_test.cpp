@@ -1,11 +1,11 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
-#include "app/shellcommand.h"
 #include "dialogs/captionfitter.h"
-#include "panel/printercommands.h"
-#include "panel/serialprinterlink.h"
+#include "maintenance/system/commandrunner.h"
 #include "panel/touchentry.h"
+#include "printer/printercommands.h"
+#include "printer/serialprinterlink.h"
 
 #include <QDebug>
 #include <QScrollBar>
