@@ -3,6 +3,7 @@
 
 #include <QKeyEvent>
 #include <QScreen>
+#include <QStyle>
 
 NumericKeypad::NumericKeypad(const QString &title, const QString &value, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), ui(new Ui::NumericKeypad)
@@ -43,8 +44,8 @@ void NumericKeypad::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     // No window manager places it on the device: centred on the panel (or the screen).
     const QWidget *over = parentWidget() ? parentWidget()->window() : nullptr;
-    const QRect area = over ? over->frameGeometry() : screen()->geometry();
-    move(area.center() - rect().center());
+    const QRect area = over ? over->geometry() : screen()->geometry();
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), area));
 }
 
 void NumericKeypad::keyPressEvent(QKeyEvent *event)

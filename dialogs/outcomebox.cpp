@@ -66,7 +66,7 @@ void OutcomeBox::showEvent(QShowEvent *event)
     const QWidget *panel = QApplication::activeWindow();
     if (panel == this)
         panel = nullptr;
-    const QRect area = panel ? panel->frameGeometry() : screen()->availableGeometry();
+    const QRect area = panel ? panel->geometry() : screen()->availableGeometry();
     const QRect inside = area.adjusted(ScreenMargin, ScreenMargin, -ScreenMargin, -ScreenMargin);
 
     // As wide as the longest line, within bounds; as high as the text, unless it is longer
@@ -82,6 +82,7 @@ void OutcomeBox::showEvent(QShowEvent *event)
                       ui->outcome_buttons->sizeHint().height();
     const int tallest = qMax(40, inside.height() - above);
     const int textHeight = ui->outcome_text->heightForWidth(textWidth);
+    ui->outcome_scroll->setVisible(!text().isEmpty());
     if (textHeight <= tallest) {
         ui->outcome_scroll->setFixedSize(textWidth, textHeight);
     } else {
@@ -89,6 +90,6 @@ void OutcomeBox::showEvent(QShowEvent *event)
         ui->outcome_scroll->setFixedSize(textWidth + bar, tallest);
     }
     adjustSize();
-    move(area.center() - rect().center());
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), area));
     QDialog::showEvent(event);
 }

@@ -12,7 +12,9 @@
 #include "maintenance/fs/posixfs.h"
 #include "maintenance/backup/treecopier.h"
 #include "maintenance/fs/uniquefd.h"
+#include "panel/actionjournal.h"
 #include "panel/busyguard.h"
+#include "panel/panelboxes.h"
 #include "maintenance/system/devicecommands.h"
 
 #include <QCoreApplication>
@@ -21,7 +23,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QMessageBox>
 
 #include <cerrno>
 #include <climits>
@@ -55,7 +56,10 @@ CommandRunner &sendordertoprinter_test::commandRunner()
             m_systemRunner = std::make_unique<SystemCommandRunner>();
         m_runner = m_systemRunner.get();
     }
-    return *m_runner;
+    // Every command a maintenance action runs is a step of its record.
+    if (!m_journal || &m_journal->inner() != m_runner)
+        m_journal = std::make_unique<JournalingRunner>(*m_runner);
+    return *m_journal;
 }
 
 CommandResult sendordertoprinter_test::runCommand(const QByteArray &commandLine)
@@ -92,7 +96,7 @@ void sendordertoprinter_test::reportFailures()
 {
     if (m_failures.isEmpty())
         return;
-    QMessageBox::warning(nullptr, tr("Fail"), m_failures.join(QLatin1Char('\n')));
+    PanelBox::failure(m_failures.join(QLatin1Char('\n')));
     m_failures.clear();
 }
 
@@ -104,7 +108,8 @@ bool sendordertoprinter_test::getUDisk()
     // A stick that is plugged in but not mounted would let the backup land on the device.
     if (nodeFound && isMountPoint(stickFolder(m_systemRoot)))
         return true;
-    QMessageBox::warning(nullptr, tr("Fail"), tr("Please insert U disk!"));
+    PanelBox::failure(nodeFound ? tr("The U disk is not mounted at %1.").arg(stickFolder(QString()))
+                                : tr("Please insert U disk!"));
     return false;
 }
 
@@ -236,8 +241,9 @@ QString sendordertoprinter_test::refusalText(const BackupSet &set) const
     case BackupSet::Refusal::OtherMount:
         return tr("%1 on the U disk is another file system.\nNothing was written.").arg(name);
     case BackupSet::Refusal::NoStick:
-    case BackupSet::Refusal::NotMounted:
         return tr("Please insert U disk!");
+    case BackupSet::Refusal::NotMounted:
+        return tr("The U disk is not mounted at %1.").arg(stickFolder(QString()));
     case BackupSet::Refusal::CannotWrite:
     case BackupSet::Refusal::Io:
     case BackupSet::Refusal::None:
@@ -248,6 +254,7 @@ QString sendordertoprinter_test::refusalText(const BackupSet &set) const
 
 void sendordertoprinter_test::on_btn_back_clicked()
 {
+    ActionJournal::begin(QStringLiteral("Backup"));
     if (!getUDisk())
         return;
     const QString root = m_systemRoot;
@@ -258,7 +265,7 @@ void sendordertoprinter_test::on_btn_back_clicked()
     BackupSet set(stickFolder(root));
     if (!set.check() || !set.recover()) {
         busy.finish();
-        QMessageBox::warning(nullptr, tr("Fail"), refusalText(set));
+        PanelBox::failure(refusalText(set));
         return;
     }
     const bool previous = set.hasPreviousSet();
@@ -296,7 +303,7 @@ void sendordertoprinter_test::on_btn_back_clicked()
         if (refused.isEmpty())
             refused = tr("Not copied: %1 (%2)").arg(source, posixfs::errorText(ENOENT));
         busy.finish();
-        QMessageBox::warning(nullptr, tr("Fail"), refused + QLatin1Char('\n') + kept);
+        PanelBox::failure(refused + QLatin1Char('\n') + kept);
         return;
     }
 
@@ -354,11 +361,12 @@ void sendordertoprinter_test::on_btn_back_clicked()
     }
     QStringList lines{tr("Backup Ok"), tr("%1 files, %2").arg(result.files).arg(shownSize(bytes))};
     lines << notCopiedLines(result, source);
-    QMessageBox::warning(nullptr, tr(" "), lines.join(QLatin1Char('\n')));
+    PanelBox::success(tr("Backup"), lines.join(QLatin1Char('\n')));
 }
 
 void sendordertoprinter_test::on_btn_reduction_clicked()
 {
+    ActionJournal::begin(QStringLiteral("Restore"));
     if (!getUDisk())
         return;
     DeviceRestore restore(commandRunner(), m_systemRoot);
@@ -380,7 +388,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
         checking.finish();
     }
     if (verdict == DeviceRestore::Verdict::Refused) {
-        QMessageBox::warning(nullptr, tr("Fail"), restore.problems().join(QLatin1Char('\n')));
+        PanelBox::failure(restore.problems().join(QLatin1Char('\n')));
         return;
     }
     if (!confirmRestore(restore, verdict == DeviceRestore::Verdict::Good))
@@ -402,7 +410,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     }
     busy.finish();
     if (!restored) {
-        QMessageBox::warning(nullptr, tr("Fail"), restore.problems().join(QLatin1Char('\n')));
+        PanelBox::failure(restore.problems().join(QLatin1Char('\n')));
         return;
     }
     QStringList lines{
@@ -418,7 +426,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     if (more > 0)
         lines << tr("... and %1 more not restored").arg(more);
     lines << restore.notes();
-    QMessageBox::warning(nullptr, tr(" "), lines.join(QLatin1Char('\n')));
+    PanelBox::success(tr("Restore"), lines.join(QLatin1Char('\n')));
 }
 
 bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool verified)
@@ -440,23 +448,24 @@ bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool 
                        .arg(optFolder(QString()), what);
     const int answer =
         messagedialog::message(nullptr, tr("Restore"), text, tr("Cancel"), tr("Confirm"), true);
-    return answer == QDialog::Accepted;
+    return ActionJournal::answered(text, answer == QDialog::Accepted);
 }
 
 bool sendordertoprinter_test::confirmClearData()
 {
     // No parent: a window of its own, modal to the whole panel while it asks.
     // The device's own path: a test or demo root only stands in for "/".
-    const int answer = messagedialog::message(
-        nullptr, tr("Clear Data"),
+    const QString question =
         tr("Delete the databases appdb and Misc and the folder %1? This cannot be undone.")
-            .arg(appFolder(QString())),
-        tr("Cancel"), tr("Confirm"), true);
-    return answer == QDialog::Accepted;
+            .arg(appFolder(QString()));
+    const int answer = messagedialog::message(nullptr, tr("Clear Data"), question, tr("Cancel"),
+                                              tr("Confirm"), true);
+    return ActionJournal::answered(question, answer == QDialog::Accepted);
 }
 
 void sendordertoprinter_test::on_btn_clear_clicked()
 {
+    ActionJournal::begin(QStringLiteral("Clear Data"));
     if (!confirmClearData())
         return;
     const QString root = m_systemRoot;
@@ -481,13 +490,14 @@ void sendordertoprinter_test::on_btn_clear_clicked()
     busy.finish();
 
     if (left.isEmpty())
-        QMessageBox::warning(nullptr, tr(" "), tr("Clear Data Ok "));
+        PanelBox::success(tr("Clear Data"), tr("Clear Data Ok "));
     else
-        QMessageBox::warning(nullptr, tr("Fail"), left.join(QLatin1Char('\n')));
+        PanelBox::failure(left.join(QLatin1Char('\n')));
 }
 
 void sendordertoprinter_test::on_btn_exit_clicked()
 {
+    ActionJournal::begin(QStringLiteral("Power Off"));
     setDisabled(true);
     BusyGuard busy;
     const CommandResult result = runCommand(powerOffCommand());
@@ -495,9 +505,8 @@ void sendordertoprinter_test::on_btn_exit_clicked()
     if (!result.succeeded()) {
         // The device stays on: the technician must be able to try again or do something else.
         setDisabled(false);
-        QMessageBox::warning(nullptr, tr("Fail"),
-                             tr("Power off failed: %1").arg(failureReason(result)));
+        PanelBox::failure(tr("Power off failed: %1").arg(failureReason(result)));
         return;
     }
-    QMessageBox::warning(nullptr, tr(" "), tr("Power Off... "));
+    PanelBox::success(tr("Power Off"), tr("Power Off... "));
 }

@@ -3,6 +3,7 @@
 
 #include "dialogs/captionfitter.h"
 #include "maintenance/system/commandrunner.h"
+#include "panel/actionjournal.h"
 #include "panel/touchentry.h"
 #include "printer/printercommands.h"
 #include "printer/serialprinterlink.h"

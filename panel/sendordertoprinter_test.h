@@ -15,6 +15,7 @@ class sendordertoprinter_test;
 class BackupSet;
 class CommandRunner;
 class DeviceRestore;
+class JournalingRunner;
 class MyProgressDialog;
 struct CommandResult;
 class PrinterLink;
@@ -125,6 +126,7 @@ private:
     std::unique_ptr<PrinterLink> m_serialLink;
     CommandRunner *m_runner = nullptr;
     std::unique_ptr<CommandRunner> m_systemRunner;
+    std::unique_ptr<JournalingRunner> m_journal;
     QString m_systemRoot;
     // Steps of the running backup that did not reach their goal, one line each.
     QStringList m_failures;

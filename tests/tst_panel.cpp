@@ -2,6 +2,7 @@
 #include "panel/sendordertoprinter_test.h"
 
 #include "testutil.h"
+#include "touchshots.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -364,6 +365,7 @@ void tst_panel::screenshots()
         const QString path = saveShot(m_panel, QLatin1String("page-") + QLatin1String(pages[i]));
         QVERIFY(QFileInfo(path).size() > 0);
     }
+    TouchShots::saveAll(m_panel, QString());
 }
 
 // The descriptions of the heat sections use full-width brackets and colons: without a font

@@ -14,6 +14,7 @@
 #include "recordingrunner.h"
 #include "systemroot.h"
 #include "testutil.h"
+#include "touchshots.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -724,6 +725,7 @@ void tst_translations::screenshots()
     saveShot(&panel, QStringLiteral("page-printer-zh_CN"));
     panel.setCurrentPage(2);
     saveShot(&panel, QStringLiteral("page-backup-zh_CN"));
+    TouchShots::saveAll(&panel, QStringLiteral("-zh_CN"));
     QTest::ignoreMessage(QtDebugMsg, "sendordertoprinter_test::~sendordertoprinter_test()");
 }
 

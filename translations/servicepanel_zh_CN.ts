@@ -20,6 +20,29 @@
     </message>
 </context>
 <context>
+    <name>NumericKeypad</name>
+    <message>
+        <source>Keypad</source>
+        <translation>数字键盘</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>退格</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
     <name>messagedialog</name>
     <message>
         <source>Form</source>
@@ -1064,6 +1087,18 @@ Nothing was written.</source>
     <message>
         <source>Replace %1 and the databases appdb and Misc with an older panel&apos;s backup (%2)? It cannot be verified.</source>
         <translation>用旧版面板写入的备份（%2）替换 %1 以及数据库 appdb 和 Misc？该备份无法校验。</translation>
+    </message>
+    <message>
+        <source>The U disk is not mounted at %1.</source>
+        <translation>U盘未挂载到 %1。</translation>
+    </message>
+    <message>
+        <source>Printer port %1 cannot be opened: %2</source>
+        <translation>无法打开打印机端口 %1：%2</translation>
+    </message>
+    <message>
+        <source>echoes other values than %1 sent</source>
+        <translation>回显的数值与 %1 发送的不同</translation>
     </message>
 </context>
 </TS>
