@@ -87,7 +87,7 @@ QStringList CaptionFitter::captions(const QWidget *widget)
 }
 
 QFont CaptionFitter::fitted(const QFont &font, const QRect &room, const QStringList &captions,
-                            const QPaintDevice *device)
+                            QPaintDevice *device)
 {
     // A room without a height grows with the caption's lines (a label's): only its width counts.
     const int height = room.height() > 0 ? room.height() : INT_MAX;

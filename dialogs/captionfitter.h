@@ -30,7 +30,7 @@ public:
     // The largest size, from `font`'s own down, at which every caption fits `room` when drawn
     // on `device`.
     static QFont fitted(const QFont &font, const QRect &room, const QStringList &captions,
-                        const QPaintDevice *device);
+                        QPaintDevice *device);
 
     // Fits one widget now (after a caption was set, say).
     void fit(QWidget *widget);

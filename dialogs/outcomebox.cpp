@@ -62,8 +62,9 @@ int OutcomeBox::report(Kind kind, const QString &title, const QString &heading, 
 
 void OutcomeBox::showEvent(QShowEvent *event)
 {
-    // The panel covers the screen; in a window (a desktop, a test) the box centres on it.
-    const QWidget *panel = QApplication::activeWindow();
+    // The panel covers the screen; in a window (a desktop, a test) the box centres on it:
+    // the parent's window, else the active one.
+    const QWidget *panel = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
     if (panel == this)
         panel = nullptr;
     const QRect area = panel ? panel->geometry() : screen()->availableGeometry();

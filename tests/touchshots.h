@@ -26,6 +26,12 @@ inline QString panelTr(const char *text)
     return QCoreApplication::translate("sendordertoprinter_test", text);
 }
 
+inline void waitExposed(QWidget *widget)
+{
+    if (!QTest::qWaitForWindowExposed(widget))
+        qWarning("%s was not exposed", qPrintable(widget->objectName()));
+}
+
 // The panel with `over` drawn where it stands on the screen.
 inline void saveOver(sendordertoprinter_test *panel, QWidget *over, const QString &name)
 {
@@ -49,23 +55,24 @@ inline void saveAll(sendordertoprinter_test *panel, const QString &suffix)
         auto *selector = panel->findChild<QComboBox *>(QStringLiteral("comboBox"));
         NumericKeypad keypad(selector->currentText(), QStringLiteral("300"), panel);
         keypad.show();
-        QTest::qWaitForWindowExposed(&keypad);
+        waitExposed(&keypad);
         saveOver(panel, &keypad, QLatin1String("keypad") + suffix);
     }
     panel->setCurrentPage(2);
     {
         const QString fail = panelTr("Fail");
-        OutcomeBox box(OutcomeBox::Kind::Failure, fail, fail, panelTr("Please insert U disk!"));
+        OutcomeBox box(OutcomeBox::Kind::Failure, fail, fail, panelTr("Please insert U disk!"),
+                       panel);
         box.show();
-        QTest::qWaitForWindowExposed(&box);
+        waitExposed(&box);
         saveOver(panel, &box, QLatin1String("box-failure") + suffix);
     }
     {
         const QString text = panelTr("Backup Ok") + QLatin1Char('\n') +
                              panelTr("%1 files, %2").arg(1234).arg(QStringLiteral("56.7 MB"));
-        OutcomeBox box(OutcomeBox::Kind::Success, panelTr(" "), panelTr("Backup"), text);
+        OutcomeBox box(OutcomeBox::Kind::Success, panelTr(" "), panelTr("Backup"), text, panel);
         box.show();
-        QTest::qWaitForWindowExposed(&box);
+        waitExposed(&box);
         saveOver(panel, &box, QLatin1String("box-success") + suffix);
     }
     {
@@ -79,7 +86,7 @@ inline void saveAll(sendordertoprinter_test *panel, const QString &suffix)
         question.setGeometry(messagedialog::geometryFor(panel->size(), true)
                                  .translated(panel->frameGeometry().topLeft()));
         question.show();
-        QTest::qWaitForWindowExposed(&question);
+        waitExposed(&question);
         saveOver(panel, &question, QLatin1String("question") + suffix);
     }
 }
