@@ -1,5 +1,7 @@
 #include "app/language.h"
 
+#include "app/commandline.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
@@ -37,12 +39,12 @@ QStringList availableLanguages()
 LanguageOption parseLanguageOption(const QStringList &arguments)
 {
     LanguageOption option;
-    const QLatin1String prefix("--lang=");
     const QStringList languages = availableLanguages();
-    for (const QString &argument : arguments) {
-        if (!argument.startsWith(prefix))
-            continue;
-        const QString value = argument.mid(prefix.size());
+    const PanelCommandLine line(arguments);
+    QStringList values = line.languages();
+    if (line.missingValue() == QLatin1String("lang"))
+        values << QString();
+    for (const QString &value : values) {
         if (!languages.contains(value)) {
             QString choices = languages.last();
             if (languages.size() > 1)

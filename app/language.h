@@ -16,7 +16,8 @@ struct LanguageOption
     QString error;    // one line for standard error when ok is false
 };
 
-// Reads "--lang=<language>" from the caller's arguments (argv[1] on); the last one counts.
+// Reads "--lang=<language>" (or "--lang <language>") from the caller's arguments (argv[1] on);
+// the last one counts, the first wrong one is refused.
 LanguageOption parseLanguageOption(const QStringList &arguments);
 
 // The translation that matches a locale's language and script (zh_CN, zh_SG and zh for

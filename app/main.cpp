@@ -1,9 +1,11 @@
+#include "app/commandline.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDebug>
 
 #include <cstdio>
@@ -11,6 +13,16 @@
 
 int main(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    PanelCommandLine line(arguments);
+    if (line.helpRequested() || line.versionRequested()) {
+        // Printed without a display: no GUI application is made.
+        QCoreApplication app(argc, argv);
+        line.showHelpOrVersion();
+    }
+
     const ToolkitArguments toolkit =
         buildToolkitArguments(argc, argv, isDisplaySwaped, qgetenv("QT_QPA_PLATFORM"));
     cmdLine = toolkit.arguments;

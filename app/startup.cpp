@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "app/commandline.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -83,11 +85,11 @@ int startPageIndex(StartPage page)
 StartOptions parseStartOptions(const QStringList &arguments)
 {
     StartOptions options;
-    const QLatin1String prefix("--page=");
-    for (const QString &argument : arguments) {
-        if (!argument.startsWith(prefix))
-            continue;
-        const QString value = argument.mid(prefix.size());
+    const PanelCommandLine line(arguments);
+    QStringList values = line.pages();
+    if (line.missingValue() == QLatin1String("page"))
+        values << QString();
+    for (const QString &value : values) {
         if (value == QLatin1String("backup")) {
             options.page = StartPage::Backup;
         } else if (value == QLatin1String("printer")) {

@@ -45,7 +45,8 @@ struct StartOptions
 // The page index of the panel's page stack for a start page.
 int startPageIndex(StartPage page);
 
-// Reads "--page=backup|printer|start" from the caller's arguments (argv[1] on).
+// Reads "--page=backup|printer|start" (or "--page printer") from the caller's arguments
+// (argv[1] on); the last one counts, the first wrong one is refused.
 StartOptions parseStartOptions(const QStringList &arguments);
 
 struct SystemRootCheck

@@ -48,7 +48,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "printersim did not start\n");
         return 1;
     }
-    std::printf("printersim on %s; an answer ends after %d ms of quiet\n",
+    std::printf("printersim on %s; an answer is taken when whole, a shorter one after %d ms "
+                "of quiet\n",
                 qPrintable(printer.portPath()), PrinterSerial::QuietGapMs);
     SerialPrinterLink link(printer.portPath());
     const bool ok = measure(link, QStringLiteral("aa,e2,0,0"), count) &&

@@ -15,8 +15,10 @@
 #include "maintenance/system/deviceidentity.h"
 #include "maintenance/system/pathcheck.h"
 #include "maintenance/fs/posixfs.h"
+#include "panel/actionjournal.h"
 #include "panel/busyguard.h"
 #include "panel/maintenancetext.h"
+#include "panel/panelboxes.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -24,7 +26,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
-#include <QMessageBox>
 
 #include <climits>
 #include <fcntl.h>
@@ -70,7 +71,10 @@ CommandRunner &sendordertoprinter_test::commandRunner()
             m_systemRunner = std::make_unique<SystemCommandRunner>();
         m_runner = m_systemRunner.get();
     }
-    return *m_runner;
+    // Every command a maintenance action runs is a step of its record.
+    if (!m_journal || &m_journal->inner() != m_runner)
+        m_journal = std::make_unique<JournalingRunner>(*m_runner);
+    return *m_journal;
 }
 
 CommandResult sendordertoprinter_test::runCommand(const QByteArray &commandLine)
@@ -86,7 +90,8 @@ bool sendordertoprinter_test::getUDisk()
     // A stick that is plugged in but not mounted would let the backup land on the device.
     if (nodeFound && isMountPoint(stickFolder(m_systemRoot)))
         return true;
-    QMessageBox::warning(nullptr, tr("Fail"), tr("Please insert U disk!"));
+    PanelBox::failure(nodeFound ? tr("The U disk is not mounted at %1.").arg(stickFolder(QString()))
+                                : tr("Please insert U disk!"));
     return false;
 }
 
@@ -158,6 +163,7 @@ bool sendordertoprinter_test::copyDir(QWidget *parent, QString destination, QStr
 
 void sendordertoprinter_test::on_btn_back_clicked()
 {
+    ActionJournal::begin(QStringLiteral("Backup"));
     if (!getUDisk())
         return;
     DeviceBackup backup(commandRunner(), m_systemRoot);
@@ -173,8 +179,7 @@ void sendordertoprinter_test::on_btn_back_clicked()
     BusyGuard busy;
     if (!checked) {
         busy.finish();
-        QMessageBox::warning(nullptr, tr("Fail"),
-                             MaintenanceText::backup(backup).join(QLatin1Char('\n')));
+        PanelBox::failure(MaintenanceText::backup(backup).join(QLatin1Char('\n')));
         return;
     }
     {
@@ -197,13 +202,14 @@ void sendordertoprinter_test::on_btn_back_clicked()
     busy.finish();
     const QString box = MaintenanceText::backup(backup).join(QLatin1Char('\n'));
     if (backup.outcome() == DeviceBackup::Outcome::Done)
-        QMessageBox::warning(nullptr, tr(" "), box);
+        PanelBox::success(tr("Backup"), box);
     else
-        QMessageBox::warning(nullptr, tr("Fail"), box);
+        PanelBox::failure(box);
 }
 
 void sendordertoprinter_test::on_btn_reduction_clicked()
 {
+    ActionJournal::begin(QStringLiteral("Restore"));
     if (!getUDisk())
         return;
     DeviceRestore restore(commandRunner(), m_systemRoot);
@@ -223,7 +229,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
         checking.finish();
     }
     if (verdict == DeviceRestore::Verdict::Refused) {
-        QMessageBox::warning(nullptr, tr("Fail"), restore.problems().join(QLatin1Char('\n')));
+        PanelBox::failure(restore.problems().join(QLatin1Char('\n')));
         return;
     }
     if (!confirmRestore(restore, verdict == DeviceRestore::Verdict::Good))
@@ -243,7 +249,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     }
     busy.finish();
     if (!restored) {
-        QMessageBox::warning(nullptr, tr("Fail"), restore.problems().join(QLatin1Char('\n')));
+        PanelBox::failure(restore.problems().join(QLatin1Char('\n')));
         return;
     }
     QStringList lines{tr("Restore Ok"), tr("%1 files, %2")
@@ -252,7 +258,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     lines << MaintenanceText::skippedLines(restore.notRestored(), QFile::encodeName(m_systemRoot),
                                            MaintenanceText::More::NotRestored);
     lines << restore.notes();
-    QMessageBox::warning(nullptr, tr(" "), lines.join(QLatin1Char('\n')));
+    PanelBox::success(tr("Restore"), lines.join(QLatin1Char('\n')));
 }
 
 bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool verified)
@@ -298,7 +304,7 @@ bool sendordertoprinter_test::askToGoOn(const QString &title, const QString &tex
     messagedialog dialog(title, text, nullptr, tr("Cancel"), tr("Confirm"), true);
     dialog.setFont(QFont(QStringLiteral("DejaVu Sans"), 30));
     dialog.fitText();
-    return dialog.exec() == QDialog::Accepted;
+    return ActionJournal::answered(text, dialog.exec() == QDialog::Accepted);
 }
 
 bool sendordertoprinter_test::confirmClearData()
@@ -312,6 +318,7 @@ bool sendordertoprinter_test::confirmClearData()
 
 void sendordertoprinter_test::on_btn_clear_clicked()
 {
+    ActionJournal::begin(QStringLiteral("Clear Data"));
     if (!confirmClearData())
         return;
     BusyGuard busy;
@@ -320,14 +327,14 @@ void sendordertoprinter_test::on_btn_clear_clicked()
     busy.finish();
 
     if (cleared)
-        QMessageBox::warning(nullptr, tr(" "), tr("Clear Data Ok "));
+        PanelBox::success(tr("Clear Data"), tr("Clear Data Ok "));
     else
-        QMessageBox::warning(nullptr, tr("Fail"),
-                             MaintenanceText::lines(clear.problems()).join(QLatin1Char('\n')));
+        PanelBox::failure(MaintenanceText::lines(clear.problems()).join(QLatin1Char('\n')));
 }
 
 void sendordertoprinter_test::on_btn_exit_clicked()
 {
+    ActionJournal::begin(QStringLiteral("Power Off"));
     setDisabled(true);
     BusyGuard busy;
     const CommandResult result = runCommand(powerOffCommand());
@@ -335,10 +342,8 @@ void sendordertoprinter_test::on_btn_exit_clicked()
     if (!result.succeeded()) {
         // The device stays on: the technician must be able to try again or do something else.
         setDisabled(false);
-        QMessageBox::warning(
-            nullptr, tr("Fail"),
-            tr("Power off failed: %1").arg(MaintenanceText::commandReason(result)));
+        PanelBox::failure(tr("Power off failed: %1").arg(MaintenanceText::commandReason(result)));
         return;
     }
-    QMessageBox::warning(nullptr, tr(" "), tr("Power Off... "));
+    PanelBox::success(tr("Power Off"), tr("Power Off... "));
 }

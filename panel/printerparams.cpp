@@ -25,7 +25,13 @@ bool sendordertoprinter_test::showIfNoAnswer(const QStringList &reply)
 {
     if (!isNoAnswer(reply))
         return false;
-    ui->textEdit->setText(tr("No answer from printer"));
+    // A port that is missing or cannot be opened is no silent printer: say which and why.
+    const QString failure = m_link ? m_link->openFailure() : QString();
+    if (failure.isEmpty())
+        ui->textEdit->setText(tr("No answer from printer"));
+    else
+        ui->textEdit->setText(
+            tr("Printer port %1 cannot be opened: %2").arg(m_link->portName(), failure));
     return true;
 }
 

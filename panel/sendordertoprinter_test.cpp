@@ -1,15 +1,43 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
+#include "dialogs/captionfitter.h"
 #include "maintenance/system/commandrunner.h"
+#include "panel/actionjournal.h"
+#include "panel/touchentry.h"
 #include "printer/printercommands.h"
 #include "printer/serialprinterlink.h"
 
 #include <QDebug>
+#include <QScrollBar>
+#include <QScroller>
 #include <QTextCursor>
 #include <QTextDocument>
 
 QString sendordertoprinter_test::mTempSendCommder;
+
+namespace {
+
+// A scroll bar a finger can hold; the boxes scroll by dragging their text as well.
+const char FingerScrollBar[] = "QScrollBar:vertical {\n"
+                               "    width: 24px;\n"
+                               "    background: rgb(200, 200, 200);\n"
+                               "    margin: 0px;\n"
+                               "}\n"
+                               "QScrollBar::handle:vertical {\n"
+                               "    background: rgb(110, 110, 110);\n"
+                               "    min-height: 40px;\n"
+                               "    border-radius: 4px;\n"
+                               "    margin: 2px;\n"
+                               "}\n"
+                               "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical {\n"
+                               "    height: 0px;\n"
+                               "}\n"
+                               "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical {\n"
+                               "    background: none;\n"
+                               "}\n";
+
+} // namespace
 
 sendordertoprinter_test::sendordertoprinter_test(QWidget *parent)
     : QWidget(parent), ui(new Ui::sendordertoprinter_test)
@@ -19,10 +47,19 @@ sendordertoprinter_test::sendordertoprinter_test(QWidget *parent)
     ui->textEdit_2->setText(tr(parameterDescription(0)));
     ui->textEdit->setReadOnly(true);
     ui->textEdit_2->setReadOnly(true);
+    // The boxes only show; a finger drags them, and the keyboard types into the value field.
+    ui->label_test->setReadOnly(true);
+    for (QTextEdit *box : {ui->label_test, ui->textEdit, ui->textEdit_2}) {
+        box->setFocusPolicy(Qt::NoFocus);
+        box->verticalScrollBar()->setStyleSheet(QLatin1String(FingerScrollBar));
+        QScroller::grabGesture(box->viewport(), QScroller::LeftMouseButtonGesture);
+    }
+    new TouchEntry(ui->combox_lab_data, [this] { return ui->comboBox->currentText(); });
     ui->print_format->setText(QStringLiteral("Test\nMethod:1"));
     testMethod = 1;
     ui->send_2->hide();
     ui->stackedWidget->setCurrentWidget(ui->widget_backup);
+    new CaptionFitter(this);
 }
 
 sendordertoprinter_test::~sendordertoprinter_test()

@@ -14,6 +14,7 @@ class sendordertoprinter_test;
 
 class CommandRunner;
 class DeviceRestore;
+class JournalingRunner;
 class MyProgressDialog;
 class PrinterLink;
 struct StoredSet;
@@ -110,6 +111,7 @@ private:
     std::unique_ptr<PrinterLink> m_serialLink;
     CommandRunner *m_runner = nullptr;
     std::unique_ptr<CommandRunner> m_systemRunner;
+    std::unique_ptr<JournalingRunner> m_journal;
     QString m_systemRoot;
 };
 

@@ -8,25 +8,27 @@ constexpr unsigned char Lead = 0xaa;
 constexpr unsigned char HeatSectionCode = 0xfe;
 
 using L = AnswerShape::Lead;
+constexpr bool EchoesValue = true;
+constexpr unsigned char Refused = 0xff;
 
 // Every command the panel sends, and the answer the printer gives to it.
 constexpr AnswerShape Shapes[] = {
-    {0xe2, 3, L::YesNo},       // paper loaded: c2/c0 00 00
-    {0xe1, 3, L::YesNo},       // labels left: c2/c0 00 00
-    {0xfd, 8, L::VersionText}, // version: "V1.0" and zeros
-    {0xfb, 3, L::Echo},        // paper sensor: fb 00 01
-    {0xf4, 15, L::Echo},       // current settings
-    {0xf6, 3, L::Echo},        // back-paper collection
-    {0xf2, 3, L::Echo},        // paper type
-    {0xfa, 3, L::Echo},        // heating level
-    {0xf7, 3, L::Echo},        // speed level
-    {0xf8, 3, L::Echo},        // pull-back
-    {0xf9, 3, L::Echo},        // extra feed
-    {0xf3, 3, L::Echo},        // start position
-    {0xf5, 3, L::Echo},        // sensor threshold
-    {0xfe, 3, L::Echo},        // heat of one section: fe, section, value
-    {0xfc, 3, L::Echo},        // paper replacement reset
-    {0xf1, 3, L::Echo},        // parameter reset
+    {0xe2, 3, L::YesNo},             // paper loaded: c2/c0 00 00
+    {0xe1, 3, L::YesNo},             // labels left: c2/c0 00 00
+    {0xfd, 8, L::VersionText},       // version: "V1.0" and zeros
+    {0xfb, 3, L::Echo},              // paper sensor: fb 00 01
+    {0xf4, 15, L::Echo},             // current settings
+    {0xf6, 3, L::Echo, EchoesValue}, // back-paper collection
+    {0xf2, 3, L::Echo, EchoesValue}, // paper type
+    {0xfa, 3, L::Echo, EchoesValue}, // heating level
+    {0xf7, 3, L::Echo, EchoesValue}, // speed level
+    {0xf8, 3, L::Echo, EchoesValue}, // pull-back
+    {0xf9, 3, L::Echo, EchoesValue}, // extra feed
+    {0xf3, 3, L::Echo, EchoesValue}, // start position
+    {0xf5, 3, L::Echo, EchoesValue}, // sensor threshold
+    {0xfe, 3, L::Echo, EchoesValue}, // heat of one section: fe, section, value
+    {0xfc, 3, L::Echo, EchoesValue}, // paper replacement reset
+    {0xf1, 3, L::Echo, EchoesValue}, // parameter reset
 };
 
 QString panelTr(const char *text)
@@ -114,7 +116,23 @@ QString answerFault(const QByteArray &frame, const QByteArray &answer)
     if (shape->lead == L::VersionText && !isVersionText(answer))
         return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "not an answer to %1"))
             .arg(code);
+    if (echoesOtherValue(frame, answer)) {
+        return panelTr(
+                   QT_TRANSLATE_NOOP("sendordertoprinter_test", "echoes other values than %1 sent"))
+            .arg(trafficHex(frame));
+    }
     return QString();
+}
+
+bool echoesOtherValue(const QByteArray &frame, const QByteArray &answer)
+{
+    const AnswerShape *shape = answerShape(frame);
+    if (!shape || !shape->echoesValue || answer.size() != shape->length ||
+        uchar(answer.at(0)) != shape->code)
+        return false;
+    const QByteArray echoed = answer.mid(1, 2);
+    const bool refused = uchar(echoed.at(0)) == Refused && uchar(echoed.at(1)) == Refused;
+    return !refused && echoed != frame.mid(2, 2);
 }
 
 bool answersAlike(const QByteArray &frame, const QByteArray &otherFrame)

@@ -17,6 +17,9 @@ struct AnswerShape
     unsigned char code;
     int length; // bytes
     Lead lead;
+    // The answer repeats the command's two first parameters after the code (ff ff when the
+    // printer refuses the value), so an answer with other values belongs to another command.
+    bool echoesValue = false;
 };
 
 constexpr unsigned char AnswerYes = 0xc2;
@@ -29,6 +32,10 @@ const AnswerShape *answerShape(const QByteArray &frame);
 // Empty when the answer has the shape the printer gives to this frame; otherwise why it is
 // not an answer to it, for the traffic log (translated in the panel's context).
 QString answerFault(const QByteArray &frame, const QByteArray &answer);
+
+// An answer of the right shape that echoes other values than this frame sent: a late answer
+// to an earlier command of the same code.
+bool echoesOtherValue(const QByteArray &frame, const QByteArray &answer);
 
 // Two commands whose answers cannot be told apart, so a late answer to the first would pass
 // for an answer to the second.

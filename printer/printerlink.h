@@ -13,6 +13,10 @@ public:
     // What the last exchange received but threw away, and why, one line each for the traffic
     // log ("ignored f3 01 2c: not an answer to fb").
     virtual QStringList ignoredAnswers() const { return {}; }
+    // Why the last exchange could not open the printer's port, empty when it could (or when
+    // the link has no port): the port's name and the system's reason.
+    virtual QString portName() const { return {}; }
+    virtual QString openFailure() const { return {}; }
 };
 
 #endif

@@ -42,6 +42,7 @@ SerialPrinterLink::~SerialPrinterLink() = default;
 QStringList SerialPrinterLink::exchange(const QString &command)
 {
     m_ignored.clear();
+    m_openFailure.clear();
     const QByteArray frame = commandFrame(command);
     if (frame.isEmpty())
         return {QString()};
@@ -90,7 +91,7 @@ QStringList SerialPrinterLink::exchange(const QString &command)
     m_lastFrame = frame;
     m_answerOutstanding = true;
 
-    const QByteArray answer = readAnswer();
+    const QByteArray answer = readAnswer(frame);
     if (portBroken())
         dropPort(failureReason(m_port));
     if (answer.isEmpty())
@@ -112,8 +113,10 @@ bool SerialPrinterLink::openPort()
         m_port.setDataBits(PrinterSerial::DataBits) && m_port.setParity(PrinterSerial::Parity) &&
         m_port.setStopBits(PrinterSerial::StopBits) &&
         m_port.setFlowControl(PrinterSerial::FlowControl);
-    if (!ok)
+    if (!ok) {
+        m_openFailure = m_port.errorString();
         dropPort(failureReason(m_port));
+    }
     return ok;
 }
 
@@ -122,21 +125,38 @@ bool SerialPrinterLink::portBroken() const
     return !m_port.isOpen() || isBroken(m_port.error());
 }
 
-QByteArray SerialPrinterLink::readAnswer()
+QByteArray SerialPrinterLink::readAnswer(const QByteArray &frame)
 {
+    const AnswerShape *shape = answerShape(frame);
     QByteArray answer;
     QElapsedTimer clock;
     clock.start();
-    while (answer.isEmpty()) {
-        const qint64 left = m_firstByteWaitMs - clock.elapsed();
-        if (left <= 0 || !m_port.waitForReadyRead(int(left)) || portBroken())
+    for (;;) {
+        while (answer.isEmpty()) {
+            const qint64 left = m_firstByteWaitMs - clock.elapsed();
+            if (left <= 0 || !m_port.waitForReadyRead(int(left)) || portBroken())
+                return answer;
+            answer += m_port.readAll();
+        }
+        // The command tells how long its answer is: whole, it is taken at once. A shorter one,
+        // or one to a command without a known answer, ends when the line goes quiet.
+        QElapsedTimer streaming;
+        streaming.start();
+        while ((!shape || answer.size() < shape->length) &&
+               streaming.elapsed() < PrinterSerial::MaxAnswerMs &&
+               m_port.waitForReadyRead(m_quietGapMs))
+            answer += m_port.readAll();
+        if (!shape || answer.size() < shape->length)
             return answer;
+        // What has already arrived behind it makes it too long.
+        m_port.waitForReadyRead(0);
         answer += m_port.readAll();
+        // A late echo of an earlier value: this command's own answer may still come.
+        if (!echoesOtherValue(frame, answer))
+            return answer;
+        ignore(answer, answerFault(frame, answer));
+        answer.clear();
     }
-    clock.restart();
-    while (clock.elapsed() < PrinterSerial::MaxAnswerMs && m_port.waitForReadyRead(m_quietGapMs))
-        answer += m_port.readAll();
-    return answer;
 }
 
 // Reads until the line has been silent for ms; a line that never stops is given up on after

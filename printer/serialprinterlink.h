@@ -6,9 +6,10 @@
 #include <QSerialPort>
 #include <QString>
 
-// The built-in printer on its serial line: one frame of bytes out, the bytes that come
-// back until the line goes quiet are the answer. Only an answer of the shape the printer gives
-// to that command is handed on; anything else counts as no answer.
+// The built-in printer on its serial line: one frame of bytes out, the bytes that come back are
+// the answer, taken as soon as it is as long as the printer's answer to that command is (and
+// else once the line goes quiet). Only an answer of the shape the printer gives to that
+// command is handed on; anything else counts as no answer.
 class SerialPrinterLink : public PrinterLink
 {
 public:
@@ -24,13 +25,14 @@ public:
     void setFirstByteWait(int ms) { m_firstByteWaitMs = ms; }
     // How long the line must stay silent to end an answer; a slow line may need more.
     void setQuietGap(int ms) { m_quietGapMs = ms; }
-    QString portName() const { return m_portName; }
+    QString portName() const override { return m_portName; }
+    QString openFailure() const override { return m_openFailure; }
     bool isOpen() const { return m_port.isOpen(); }
 
 private:
     bool openPort();
     bool portBroken() const;
-    QByteArray readAnswer();
+    QByteArray readAnswer(const QByteArray &frame);
     QByteArray waitForQuiet(int ms);
     void ignore(const QByteArray &bytes, const QString &reason);
     void dropPort(const QString &reason);
@@ -43,6 +45,7 @@ private:
     QByteArray m_lastFrame;
     bool m_answerOutstanding = false;
     QStringList m_ignored;
+    QString m_openFailure;
     bool m_inExchange = false;
     bool m_failureReported = false;
 };

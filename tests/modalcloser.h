@@ -2,6 +2,7 @@
 #define MODALCLOSER_H
 
 #include "dialogs/messagedialog.h"
+#include "dialogs/outcomebox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -28,7 +29,9 @@ public:
     struct Box
     {
         QString title;
+        QString heading; // an outcome box's first, bold line
         QString text;
+        bool failure = false; // an outcome box with the warning icon
         bool onlyOk = false;  // a single OK button
         QStringList buttons;  // their captions
         bool textFits = true; // a question's wrapped text, in its box, shows whole
@@ -90,12 +93,38 @@ private:
             alive->reject();
     }
 
+    void closeOutcomeBox(OutcomeBox *box)
+    {
+        Box seen;
+        seen.title = box->windowTitle();
+        seen.heading = box->heading();
+        seen.text = box->text();
+        seen.failure = box->kind() == OutcomeBox::Kind::Failure;
+        const QList<QPushButton *> buttons = box->findChildren<QPushButton *>();
+        seen.onlyOk = buttons.size() == 1;
+        for (const QPushButton *button : buttons)
+            seen.buttons << button->text();
+        boxes << seen;
+        if (!boxPicture.isEmpty() && boxes.size() == 1)
+            box->grab().save(boxPicture);
+        QPointer<OutcomeBox> alive = box;
+        if (!buttons.isEmpty())
+            QTest::mouseClick(buttons.first(), Qt::LeftButton);
+        if (alive && alive->isVisible())
+            alive->reject();
+    }
+
     void closeActiveBox()
     {
         QWidget *modal = QApplication::activeModalWidget();
         if (auto *dialog = qobject_cast<messagedialog *>(modal)) {
             if (dialog->isVisible())
                 answerQuestion(dialog);
+            return;
+        }
+        if (auto *outcome = qobject_cast<OutcomeBox *>(modal)) {
+            if (outcome->isVisible())
+                closeOutcomeBox(outcome);
             return;
         }
         QPointer<QMessageBox> box = qobject_cast<QMessageBox *>(modal);

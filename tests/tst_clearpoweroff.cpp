@@ -150,6 +150,33 @@ QString tst_clearpoweroff::stubPowerOff(const QByteArray &script)
     return stub;
 }
 
+namespace {
+
+// The lines of the maintenance record, as the journal gets them.
+QStringList s_journal;
+QtMessageHandler s_previousHandler = nullptr;
+
+void keepJournal(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (context.category && QLatin1String(context.category) == QLatin1String("servicepanel.action"))
+        s_journal << message;
+    else if (s_previousHandler)
+        s_previousHandler(type, context, message);
+}
+
+struct JournalLines
+{
+    JournalLines()
+    {
+        s_journal.clear();
+        s_previousHandler = qInstallMessageHandler(keepJournal);
+    }
+    ~JournalLines() { qInstallMessageHandler(s_previousHandler); }
+    QStringList lines() const { return s_journal; }
+};
+
+} // namespace
+
 void tst_clearpoweroff::clearAsksFirst_data()
 {
     QTest::addColumn<bool>("confirm");
@@ -160,6 +187,7 @@ void tst_clearpoweroff::clearAsksFirst_data()
 void tst_clearpoweroff::clearAsksFirst()
 {
     QFETCH(bool, confirm);
+    JournalLines journal;
     ModalCloser closer;
     closer.answer = confirm ? ModalCloser::Answer::Confirm : ModalCloser::Answer::Cancel;
     closer.questionPicture =
@@ -172,14 +200,36 @@ void tst_clearpoweroff::clearAsksFirst()
     for (const QString &named :
          {QStringLiteral("appdb"), QStringLiteral("Misc"), QStringLiteral("/opt/Brevin")})
         QVERIFY2(question.text.contains(named), qPrintable(question.text));
+    // The record: the start, the question and its answer, then each command and the outcome.
+    const QStringList record = journal.lines();
+    QVERIFY(record.size() >= 3);
+    QCOMPARE(record.first(), QStringLiteral("servicepanel: Clear Data: started"));
+    QVERIFY2(record.at(1).startsWith(QLatin1String("servicepanel: Clear Data: step: asked: Delete "
+                                                   "the databases appdb and Misc")),
+             qPrintable(record.at(1)));
+    QVERIFY(
+        record.at(1).endsWith(confirm ? QLatin1String(": Confirm") : QLatin1String(": Cancel")));
     if (!confirm) {
         QVERIFY(m_runner.lines.isEmpty());
         QVERIFY(closer.boxes.isEmpty());
+        QCOMPARE(record.mid(2),
+                 QStringList{"servicepanel: Clear Data: cancelled: nothing was changed"});
         return;
     }
     QCOMPARE(m_runner.lines, clearCommands(m_root->path()));
     QCOMPARE(closer.boxes.size(), 1);
     QCOMPARE(closer.boxes.first().text, QStringLiteral("Clear Data Ok "));
+    QCOMPARE(closer.boxes.first().heading, QStringLiteral("Clear Data"));
+    QVERIFY(!closer.boxes.first().failure);
+    QCOMPARE(record.size(), 2 + m_runner.lines.size() + 1);
+    for (int i = 0; i < m_runner.lines.size(); ++i) {
+        const QString step = record.at(2 + i);
+        QVERIFY2(step.startsWith(QLatin1String("servicepanel: Clear Data: step: ") +
+                                 QString::fromLocal8Bit(m_runner.lines.at(i)) +
+                                 QLatin1String(": exit status 0 (")),
+                 qPrintable(step));
+    }
+    QCOMPARE(record.last(), QStringLiteral("servicepanel: Clear Data: done: Clear Data Ok "));
 }
 
 void tst_clearpoweroff::clearWithMountPoints_data()
@@ -272,12 +322,24 @@ void tst_clearpoweroff::powerOff()
     SystemCommandRunner runner(milliseconds(500), milliseconds(200));
     m_panel->setCommandRunner(&runner);
 
+    JournalLines journal;
     ModalCloser closer;
     clickMaintenance(m_panel.get(), "btn_exit");
     QVERIFY(QFile::exists(marker));
     QCOMPARE(closer.boxes.size(), 1);
     QCOMPARE(closer.boxes.first().title, title);
     QCOMPARE(closer.boxes.first().text, text);
+    // Said in the box itself: the device draws no title bar.
+    QCOMPARE(closer.boxes.first().heading,
+             enabled ? QStringLiteral("Fail") : QStringLiteral("Power Off"));
+    QCOMPARE(closer.boxes.first().failure, enabled);
+    QCOMPARE(journal.lines().size(), 3);
+    QCOMPARE(journal.lines().first(), QStringLiteral("servicepanel: Power Off: started"));
+    QVERIFY2(journal.lines().at(1).startsWith(QLatin1String("servicepanel: Power Off: step: ")),
+             qPrintable(journal.lines().at(1)));
+    QCOMPARE(
+        journal.lines().last(),
+        QStringLiteral("servicepanel: Power Off: %1: %2").arg(enabled ? "failed" : "done", text));
     QCOMPARE(m_panel->isEnabled(), enabled);
     if (enabled)
         saveShot(m_panel.get(), QStringLiteral("power-off-failed"));

@@ -471,8 +471,13 @@ void tst_Dialogs::messageScreenshot()
     auto *cancel = dialog.findChild<QPushButton *>(QStringLiteral("cancel"));
     QCOMPARE(shot.pixelColor(title->mapTo(&dialog, QPoint(3, 3))), QColor(112, 0, 0));
     QCOMPARE(shot.pixelColor(text->mapTo(&dialog, QPoint(3, 3))), QColor(66, 0, 0));
-    QCOMPARE(shot.pixelColor(cancel->mapTo(&dialog, QPoint(cancel->width() / 2, 6))),
+    auto *confirm = dialog.findChild<QPushButton *>(QStringLiteral("comfirm"));
+    // Confirm, which acts, is the red of the panel; Cancel, which keeps everything, is grey.
+    QCOMPARE(shot.pixelColor(confirm->mapTo(&dialog, QPoint(confirm->width() / 2, 6))),
              QColor(167, 41, 57));
+    QCOMPARE(shot.pixelColor(cancel->mapTo(&dialog, QPoint(cancel->width() / 2, 6))),
+             QColor(96, 96, 96));
+    QVERIFY(confirm->font().bold() || confirm->fontInfo().bold());
 }
 
 void tst_Dialogs::fitText_data()

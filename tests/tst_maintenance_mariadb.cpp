@@ -330,7 +330,9 @@ void tst_maintenance_mariadb::noUsableStick()
     click(button.constData());
     QCOMPARE(closer.boxes.size(), 1);
     QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
-    QCOMPARE(closer.boxes.first().text, QStringLiteral("Please insert U disk!"));
+    QCOMPARE(closer.boxes.first().text,
+             node ? QStringLiteral("The U disk is not mounted at /mnt/usb.")
+                  : QStringLiteral("Please insert U disk!"));
     QCOMPARE(snapshot(m_root->file("opt")), opt);
     QCOMPARE(snapshot(m_root->file("mnt/usb")), stick);
     QCOMPARE(dumpOf("appdb"), appdb);

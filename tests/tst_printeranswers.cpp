@@ -79,6 +79,23 @@ void tst_printeranswers::answerFault_data()
         "not an answer to fd");
     row("version with bytes after the zero", "aafd0000", "56312e3000410000", "not an answer to fd");
     row("version with a high byte", "aafd0000", "56c3a93000000000", "not an answer to fd");
+    // A setting's answer echoes the value sent: another value is a late answer to an earlier
+    // command of the same code.
+    row("start position echoes another", "aaf3012c", "f300c8",
+        "echoes other values than aa f3 01 2c sent");
+    row("heating echoes another", "aafa0200", "fa0300",
+        "echoes other values than aa fa 02 00 sent");
+    row("paper type echoes the other type", "aaf20100", "f20000",
+        "echoes other values than aa f2 01 00 sent");
+    row("another section's heat", "aafe010200", "fe0202",
+        "echoes other values than aa fe 01 02 00 sent");
+    row("threshold echoes another", "aaf53a98", "f53a99",
+        "echoes other values than aa f5 3a 98 sent");
+    row("reset echoes values it was not sent", "aaf10000", "f10100",
+        "echoes other values than aa f1 00 00 sent");
+    row("heating refused", "aafa0b00", "faffff", "");
+    // Answers that are no echo: the sensor, whatever its bytes.
+    row("paper sensor, no paper", "aafb0000", "fb0000", "");
     // Frames the printer does not answer.
     row("unknown code", "aa000000", "000000", "no answer is known for aa 00 00 00");
     row("heat section frame of four bytes", "aafe0102", "fe0102",

@@ -24,6 +24,8 @@ private slots:
     void answerNotBelievedBlindly_data();
     void answerNotBelievedBlindly();
     void lateAnswerNotCreditedToNextCommand();
+    void lateEchoOfTheEarlierValue();
+    void portMissingIsNamed();
 
 private:
     void openPage(const QStringList &printerOptions = {});
@@ -185,6 +187,35 @@ void tst_printerpagee2e::lateAnswerNotCreditedToNextCommand()
                                        "< ignored f3 01 2c: not an answer to fb\n"
                                        "< (no answer)\n"));
     saveShot(m_page->panel(), QStringLiteral("printer-late-answer-ignored"));
+}
+
+// Start Position 200, then 300, on a printer that answers 1.2 s late: the echo of 200 arrives
+// while the panel waits for the answer to 300 (after 0.5 s for the first answer and 0.5 s of
+// quiet before the next command), and is no answer to it.
+void tst_printerpagee2e::lateEchoOfTheEarlierValue()
+{
+    openPage({"--delay", "1200"});
+    m_page->send(0, QStringLiteral("200"));
+    QCOMPARE(m_page->result(), QStringLiteral("No answer from printer"));
+    m_page->send(0, QStringLiteral("300"));
+    QCOMPARE(m_page->result(), QStringLiteral("No answer from printer"));
+    QVERIFY2(traffic().contains(QLatin1String("< ignored f3 00 c8: "
+                                              "echoes other values than aa f3 01 2c sent\n")),
+             qPrintable(traffic()));
+    QVERIFY(!m_page->result().contains(QLatin1String("Start Position")));
+}
+
+// A port that is not there reads as such in the result box, not as a silent printer.
+void tst_printerpagee2e::portMissingIsNamed()
+{
+    const QString missing = QDir::tempPath() + QStringLiteral("/no-printer-here/ttyS1");
+    qputenv("PANEL_PRINTER_PORT", missing.toLocal8Bit());
+    m_page = std::make_unique<PrinterPage>(nullptr);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^printer port ")));
+    m_page->click("light_sensitive_status");
+    QCOMPARE(
+        m_page->result(),
+        QStringLiteral("Printer port %1 cannot be opened: No such file or directory").arg(missing));
 }
 
 QTEST_MAIN(tst_printerpagee2e)

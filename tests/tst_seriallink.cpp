@@ -55,6 +55,7 @@ private slots:
     void lateAnswerEveryCode_data();
     void lateAnswerEveryCode();
     void portMissing();
+    void lateEchoOfAnotherValue();
     void simulatorRestarted_data();
     void simulatorRestarted();
 
@@ -517,11 +518,31 @@ void tst_seriallink::portMissing()
     QCOMPARE(s_portWarnings.size(), 1);
     QVERIFY2(s_portWarnings.first().contains(path), qPrintable(s_portWarnings.first()));
     QVERIFY2(s_portWarnings.first().contains("No such file"), qPrintable(s_portWarnings.first()));
+    // The panel says so too: a missing port is no silent printer.
+    QCOMPARE(link.portName(), path);
+    QVERIFY2(link.openFailure().contains("No such file"), qPrintable(link.openFailure()));
 
     // Plugged in later: the next exchange opens the port.
     QVERIFY(m_sim.start({"--link", path}));
     QCOMPARE(link.exchange("aa,e2,0,0"), fields("c2,0,0"));
     QCOMPARE(s_portWarnings.size(), 1);
+    QVERIFY(link.openFailure().isEmpty());
+}
+
+// A late echo that arrives while the link waits for the next command of the same code is no
+// answer to it when it carries the earlier value: setting 200 and then 300 never shows 300
+// for the command that set 200, nor 200 for the one that set 300.
+void tst_seriallink::lateEchoOfAnotherValue()
+{
+    QVERIFY(m_sim.start({"--delay", "500"}));
+    SerialPrinterLink link(m_sim.portPath());
+    link.setFirstByteWait(200);
+    QCOMPARE(link.exchange("aa,f3,0,c8"), QStringList{QString()});
+    // The echo of 200 comes 500 ms after its command: after this one went out.
+    QCOMPARE(link.exchange("aa,f3,1,2c"), QStringList{QString()});
+    QVERIFY2(link.ignoredAnswers().contains(
+                 "ignored f3 00 c8: echoes other values than aa f3 01 2c sent"),
+             qPrintable(link.ignoredAnswers().join('|')));
 }
 
 void tst_seriallink::simulatorRestarted_data()

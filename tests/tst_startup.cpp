@@ -31,6 +31,8 @@ private slots:
     void systemRoot();
     void programRefusesBadStart_data();
     void programRefusesBadStart();
+    void programHelpAndVersion_data();
+    void programHelpAndVersion();
     void mainWindowOpensPanel();
     void applicationFont();
 
@@ -187,6 +189,19 @@ void tst_startup::startPage_data()
     QTest::newRow("unknown") << QStringList{"--page=settings"} << false << "";
     QTest::newRow("empty") << QStringList{"--page="} << false << "";
     QTest::newRow("capitals") << QStringList{"--page=Printer"} << false << "";
+    QTest::newRow("value as the next argument")
+        << QStringList{"--page", "printer"} << true << "widget_printer";
+    QTest::newRow("the last counts")
+        << QStringList{"--page=printer", "--page=start"} << true << "widget_mainUI";
+    QTest::newRow("bad before good")
+        << QStringList{"--page=settings", "--page=printer"} << false << "";
+    QTest::newRow("value missing") << QStringList{"--page"} << false << "";
+    QTest::newRow("Qt's options around it")
+        << QStringList{"-platform", "offscreen",      "-stylesheet",      "x.qss",
+                       "-reverse",  "--page=printer", "-qwindowgeometry", "800x480"}
+        << true << "widget_printer";
+    QTest::newRow("not the option")
+        << QStringList{"--pages=printer", "page=printer"} << true << "widget_backup";
 }
 
 void tst_startup::startPage()
@@ -296,6 +311,43 @@ void tst_startup::programRefusesBadStart()
     QVERIFY2(errors.contains(message), qPrintable(errors));
     // It stops before the toolkit starts: no trace lines, no window.
     QVERIFY(!errors.contains(QLatin1String("new_argv=")));
+}
+
+void tst_startup::programHelpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("printed");
+
+    const QStringList help{"--page", "--lang", "backup", "zh_CN", "--version", "runs as root"};
+    QTest::newRow("--help") << QStringList{"--help"} << help;
+    QTest::newRow("-h") << QStringList{"-h"} << help;
+    QTest::newRow("--help among others")
+        << QStringList{"-platform", "offscreen", "--page=printer", "--help"} << help;
+    QTest::newRow("--help before a bad page") << QStringList{"--help", "--page=settings"} << help;
+    QTest::newRow("--help-all") << QStringList{"--help-all"} << QStringList{"--page", "-platform"};
+    QTest::newRow("--version") << QStringList{"--version"} << QStringList{"servicepanel 1.0"};
+    QTest::newRow("-v") << QStringList{"-v"} << QStringList{"servicepanel 1.0"};
+}
+
+// Printed on standard output, status 0, without a display or a panel.
+void tst_startup::programHelpAndVersion()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, printed);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // A platform that cannot start: the help must not need one.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+    OwnProgram program;
+    QVERIFY(program.start(QStringLiteral(SERVICEPANEL_EXE), arguments, environment));
+    QVERIFY(program.waitForFinished(30000));
+    QVERIFY(program.exitedNormally());
+    const QString output = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    QVERIFY2(program.exitCode() == 0, qPrintable(errors));
+    for (const QString &text : printed)
+        QVERIFY2(output.contains(text), qPrintable(output));
+    QVERIFY2(!errors.contains(QLatin1String("new_argv=")), qPrintable(errors));
 }
 
 void tst_startup::mainWindowOpensPanel()

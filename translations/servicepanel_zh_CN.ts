@@ -139,6 +139,29 @@ Nothing was written.</source>
     </message>
 </context>
 <context>
+    <name>NumericKeypad</name>
+    <message>
+        <source>Keypad</source>
+        <translation>数字键盘</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>退格</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
     <name>messagedialog</name>
     <message>
         <source>Form</source>
@@ -1103,6 +1126,18 @@ Explanation: Check the current printer veriosn number.</source>
     <message>
         <source>The U disk holds the backup of %1 from %2 (%3). Replace it with a backup of this device?</source>
         <translation>U盘上存有 %1 于 %2 做的备份（%3）。要用本设备的备份替换它吗？</translation>
+    </message>
+    <message>
+        <source>The U disk is not mounted at %1.</source>
+        <translation>U盘未挂载到 %1。</translation>
+    </message>
+    <message>
+        <source>Printer port %1 cannot be opened: %2</source>
+        <translation>无法打开打印机端口 %1：%2</translation>
+    </message>
+    <message>
+        <source>echoes other values than %1 sent</source>
+        <translation>回显的数值与 %1 发送的不同</translation>
     </message>
 </context>
 </TS>
