@@ -2,7 +2,7 @@
 // code: a command is one or more comma-separated fields of one or two hex digits, each
 // field one byte; anything else sends nothing.
 #include "fuzzcheck.h"
-#include "panel/serialframing.h"
+#include "printer/serialframing.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
