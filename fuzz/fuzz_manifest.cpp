@@ -1,8 +1,8 @@
 // A backup set's manifest: what the writer writes, the reader reads back the same, and no
 // text from a stick makes the reader fail in another way than by refusing it.
 #include "fuzzcheck.h"
-#include "maintenance/manifestreader.h"
-#include "maintenance/manifestwriter.h"
+#include "maintenance/set/manifestreader.h"
+#include "maintenance/set/manifestwriter.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -95,10 +95,9 @@ ManifestEntry entryOf(FuzzedDataProvider &input)
 bool same(const ManifestEntry &a, const ManifestEntry &b)
 {
     return a.path == b.path && a.stored == b.stored && a.type == b.type && a.mode == b.mode &&
-           a.uid == b.uid && a.gid == b.gid && a.mtime == b.mtime &&
-           a.mtimeNsec == b.mtimeNsec && a.size == b.size && a.link == b.link &&
-           a.sha256 == b.sha256 && a.group == b.group && a.nlink == b.nlink &&
-           a.deviceMajor == b.deviceMajor && a.deviceMinor == b.deviceMinor &&
+           a.uid == b.uid && a.gid == b.gid && a.mtime == b.mtime && a.mtimeNsec == b.mtimeNsec &&
+           a.size == b.size && a.link == b.link && a.sha256 == b.sha256 && a.group == b.group &&
+           a.nlink == b.nlink && a.deviceMajor == b.deviceMajor && a.deviceMinor == b.deviceMinor &&
            a.optional == b.optional;
 }
 

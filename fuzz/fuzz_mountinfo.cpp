@@ -1,6 +1,6 @@
 // The mount table's text -> the mount points it lists.
 #include "fuzzcheck.h"
-#include "maintenance/mountpoints.h"
+#include "maintenance/system/mountpoints.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -77,9 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QByteArray path('/' + QByteArray(bytes.data(), int(bytes.size())));
         path.replace('\0', "");
         paths << path;
-        table += QByteArray::number(id) + ' ' + QByteArray::number(id - 1) + " 0:" +
-                 QByteArray::number(id) + ' ' + kernelEscaped(path) + ' ' + kernelEscaped(path) +
-                 " rw,relatime shared:1 - tmpfs " + kernelEscaped(path) + " rw,size=64k\n";
+        table += QByteArray::number(id) + ' ' + QByteArray::number(id - 1) +
+                 " 0:" + QByteArray::number(id) + ' ' + kernelEscaped(path) + ' ' +
+                 kernelEscaped(path) + " rw,relatime shared:1 - tmpfs " + kernelEscaped(path) +
+                 " rw,size=64k\n";
         ++id;
     }
     FUZZ_CHECK(mountPointPaths(table) == paths);

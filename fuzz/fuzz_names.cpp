@@ -1,8 +1,8 @@
 // A device's name -> the name a stick that cannot hold it gets.
 #include "fuzzcheck.h"
-#include "maintenance/manifestreader.h"
-#include "maintenance/manifestwriter.h"
-#include "maintenance/namemapper.h"
+#include "maintenance/set/manifestreader.h"
+#include "maintenance/set/manifestwriter.h"
+#include "maintenance/set/namemapper.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -46,8 +46,8 @@ bool validUtf8(const QByteArray &text)
                 return false;
             code = (code << 6) | (s[i + k] & 0x3f);
         }
-        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) || code > 0x10ffff ||
+            (code >= 0xd800 && code <= 0xdfff))
             return false;
         i += length;
     }
@@ -133,8 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray made = mapper.candidate(name, attempt, safe);
     if (std::getenv("FUZZ_VERBOSE"))
         std::fprintf(stderr, "name %s made %s max %ld utf8 %d invalid %d safe %d attempt %d\n",
-                     name.toHex().constData(), made.toHex().constData(), rules.nameMax,
-                     rules.utf8, rules.invalidUtf8, safe, attempt);
+                     name.toHex().constData(), made.toHex().constData(), rules.nameMax, rules.utf8,
+                     rules.invalidUtf8, safe, attempt);
     FUZZ_CHECK(stickTakes(rules, made));
     if (safe)
         FUZZ_CHECK(onlySafeBytes(made));

@@ -3,7 +3,7 @@
 // pieces, what passes once passes again unchanged, mysqldump's real output passes, and a
 // value mysqldump quotes is data however hostile its bytes.
 #include "fuzzcheck.h"
-#include "maintenance/dumpvetting.h"
+#include "maintenance/database/dumpvetting.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -43,14 +43,29 @@ QByteArray quoted(const QByteArray &value)
     QByteArray out = "'";
     for (const char c : value) {
         switch (c) {
-        case '\0': out += "\\0"; break;
-        case '\'': out += "\\'"; break;
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\x1a': out += "\\Z"; break;
-        default: out += c;
+        case '\0':
+            out += "\\0";
+            break;
+        case '\'':
+            out += "\\'";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\x1a':
+            out += "\\Z";
+            break;
+        default:
+            out += c;
         }
     }
     return out + '\'';
@@ -63,8 +78,8 @@ DumpVetter::Verdict inPieces(const QByteArray &dump, FuzzedDataProvider &cuts)
     int at = 0;
     bool going = true;
     while (going && at < dump.size()) {
-        const int piece = cuts.remaining_bytes() > 0 ? cuts.ConsumeIntegralInRange(1, 64)
-                                                     : int(dump.size()) - at;
+        const int piece =
+            cuts.remaining_bytes() > 0 ? cuts.ConsumeIntegralInRange(1, 64) : int(dump.size()) - at;
         going = vetter.feed(dump.mid(at, piece), &verdict.loadable);
         at += piece;
     }
@@ -111,7 +126,8 @@ void checkVerdict(const QByteArray &dump, const DumpVetter::Verdict &verdict)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    const DumpVetter::Verdict verdict = DumpVetter::vet(realDump(), QStringLiteral("appdb"), others());
+    const DumpVetter::Verdict verdict =
+        DumpVetter::vet(realDump(), QStringLiteral("appdb"), others());
     FUZZ_CHECK(verdict.accepted);
     return 0;
 }
@@ -126,7 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QByteArray row = "INSERT INTO `log` VALUES (7," +
                                quoted(QByteArray(text.data(), int(text.size()))) + ");\n";
         const QByteArray dump = dumpAround(row);
-        const DumpVetter::Verdict verdict = DumpVetter::vet(dump, QStringLiteral("appdb"), others());
+        const DumpVetter::Verdict verdict =
+            DumpVetter::vet(dump, QStringLiteral("appdb"), others());
         FUZZ_CHECK(verdict.accepted);
         FUZZ_CHECK(verdict.loadable.contains(row));
         checkVerdict(dump, verdict);

@@ -110,8 +110,8 @@ left=
 for proc in /proc/[0-9]*; do
     pid=${proc#/proc/}
     [ "$pid" = $$ ] && continue
-    if tr '\0' '\n' <"$proc/cmdline" 2>/dev/null | grep -qF "$work/" ||
-        tr '\0' '\n' <"$proc/environ" 2>/dev/null | grep -qF "PANEL_SYSROOT=$work/"; then
+    if cat "$proc/cmdline" 2>/dev/null | tr '\0' '\n' | grep -qF "$work/" ||
+        cat "$proc/environ" 2>/dev/null | tr '\0' '\n' | grep -qF "PANEL_SYSROOT=$work/"; then
         left="$left $pid"
     fi
 done
@@ -120,7 +120,7 @@ if [ -z "$left" ]; then
 else
     fail "processes left running:$left"
     for pid in $left; do
-        tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null && echo
+        cat "/proc/$pid/cmdline" 2>/dev/null | tr '\0' ' ' && echo
         kill -KILL "$pid" 2>/dev/null || true
     done
 fi

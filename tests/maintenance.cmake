@@ -36,7 +36,14 @@ set_tests_properties(maintenance_mariadb PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
 
 # --- backup engine (maintenance/) --------------------------------------------------------
-panel_test(manifest)
+panel_test(manifest LIBS servicepanel_maintenance)
+# The engine's parts on their own, in temporary folders: no mounts, no database server.
+panel_test(treewalker LIBS servicepanel_maintenance)
+panel_test(treeremover LIBS servicepanel_maintenance)
+panel_test(treereplacer LIBS servicepanel_maintenance)
+panel_test(legacyset LIBS servicepanel_maintenance)
+panel_test(stickfile LIBS servicepanel_maintenance)
+panel_test(mountpoints LIBS servicepanel_maintenance)
 panel_namespace_test(backupengine)
 set_tests_properties(backupengine PROPERTIES TIMEOUT 900
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000")

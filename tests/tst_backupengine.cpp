@@ -9,6 +9,7 @@
 #include "enginerun.h"
 #include "systemroot.h"
 #include "teststick.h"
+#include "openfiles.h"
 #include "treesnapshot.h"
 #include "withoutreadoverride.h"
 
@@ -26,17 +27,6 @@ Q_DECLARE_METATYPE(TestStick::Kind)
 Q_DECLARE_METATYPE(SetVerifier::Verdict)
 
 namespace {
-
-int openFiles()
-{
-    int count = 0;
-    if (DIR *fds = ::opendir("/proc/self/fd")) {
-        while (::readdir(fds))
-            ++count;
-        ::closedir(fds);
-    }
-    return count;
-}
 
 // Lowers the soft open-file limit for as long as it lives.
 class FileLimit
@@ -483,11 +473,10 @@ QTEST_MAIN(tst_backupengine)
 void tst_backupengine::sparseBeyondFourGiB()
 {
     const off_t size = (off_t(4) << 30) + (off_t(1) << 20);
-    const QList<QPair<off_t, QByteArray>> pieces{
-        {0, "first bytes"},
-        {(off_t(2) << 30) + 5, "past 2 GiB"},
-        {(off_t(4) << 30) + 7, "past 4 GiB"},
-        {size - 8, "the end!"}};
+    const QList<QPair<off_t, QByteArray>> pieces{{0, "first bytes"},
+                                                 {(off_t(2) << 30) + 5, "past 2 GiB"},
+                                                 {(off_t(4) << 30) + 7, "past 4 GiB"},
+                                                 {size - 8, "the end!"}};
     QTemporaryDir work;
     m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 64);
     QVERIFY(m_stick->mount());
@@ -513,8 +502,8 @@ void tst_backupengine::sparseBeyondFourGiB()
     QVERIFY(run.caps.holes);
     SetVerifier verifier(stickPath(), {"appdb.sql", "Misc.sql"});
     QCOMPARE(verifier.verify(), SetVerifier::Verdict::Good);
-    QCOMPARE(verifier.summary().bytes, qint64(size) + run.dumps[0].second.size() +
-                                           run.dumps[1].second.size());
+    QCOMPARE(verifier.summary().bytes,
+             qint64(size) + run.dumps[0].second.size() + run.dumps[1].second.size());
 
     const QString target = m_root->file("restored");
     QVERIFY(QDir().mkpath(target));
@@ -534,9 +523,9 @@ void tst_backupengine::sparseBeyondFourGiB()
         QCOMPARE(status.st_mode & 07777, mode_t(0640));
         for (const auto &piece : pieces) {
             QByteArray read(piece.second.size(), '\0');
-            QCOMPARE(posixfs::preadRetrying(fd.get(), read.data(), size_t(read.size()),
-                                            piece.first),
-                     ssize_t(read.size()));
+            QCOMPARE(
+                posixfs::preadRetrying(fd.get(), read.data(), size_t(read.size()), piece.first),
+                ssize_t(read.size()));
             QCOMPARE(read, piece.second);
         }
         // A byte in a hole far from any data reads as zero.

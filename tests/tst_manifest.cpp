@@ -240,7 +240,10 @@ void tst_manifest::shortNamesFitWithoutTheExtension_data()
     QTest::addColumn<long>("nameMax");
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<int>("attempt");
-    QTest::newRow("18 bytes, attempt 256") << 18L << QByteArray("datata.t\x1e" "a.t\xf7") << 256;
+    QTest::newRow("18 bytes, attempt 256") << 18L
+                                           << QByteArray("datata.t\x1e"
+                                                         "a.t\xf7")
+                                           << 256;
     QTest::newRow("20 bytes, long extension") << 20L << QByteArray("n:ame.ex:t:a") << 999;
     QTest::newRow("255 bytes") << 255L << QByteArray(300, 'x') + ".longext" << 1000;
 }
