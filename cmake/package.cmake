@@ -99,3 +99,17 @@ settings the panel sends. It can also stay silent, answer late or answer
 garbage, to try the panel against a faulty line.")
 
 include(CPack)
+
+# The package tier of the tests (ctest -L package): the panel's package made from this
+# build and checked as a device would have it (tests/installed-package.sh), under the
+# emulator for another architecture. Only the Qt 6 build makes the device's package.
+if(BUILD_TESTING AND PANEL_QT_MAJOR EQUAL 6)
+    add_test(NAME package_deb COMMAND ${CMAKE_CPACK_COMMAND} -G DEB
+             WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    add_test(NAME installed_package
+             COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/installed-package.sh
+                     ${CMAKE_BINARY_DIR}/servicepanel_${PROJECT_VERSION}_${PANEL_DEB_ARCH}.deb
+                     ${CMAKE_CROSSCOMPILING_EMULATOR})
+    set_tests_properties(package_deb PROPERTIES LABELS package FIXTURES_SETUP deb TIMEOUT 600)
+    set_tests_properties(installed_package PROPERTIES LABELS package FIXTURES_REQUIRED deb)
+endif()

@@ -47,15 +47,16 @@ for needed in 'mariadb-client | default-mysql-client' fonts-dejavu-core fonts-un
     esac
 done
 
-# The installed program, on the offscreen platform, with its own system root.
+# The installed program, on the offscreen platform, with its own system root. It replaces the
+# shell that calls it: call it in a subshell.
 run_env() {
-    env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=C QT_QPA_PLATFORM=offscreen \
+    exec env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=C QT_QPA_PLATFORM=offscreen \
         PANEL_SYSROOT="$work/sysroot" XDG_RUNTIME_DIR="$work/runtime" \
         PANEL_PRINTER_PORT="$work/no-printer" "$@"
 }
 
 status=0
-run_env $emulator "$panel" --page=settings >"$work/bad.out" 2>"$work/bad.err" || status=$?
+(run_env $emulator "$panel" --page=settings) >"$work/bad.out" 2>"$work/bad.err" || status=$?
 if [ $status -eq 2 ] && [ "$(wc -l <"$work/bad.err")" -eq 1 ] &&
     grep -q 'backup, printer or start' "$work/bad.err"; then
     pass "--page=settings exits 2 with one line"
@@ -64,7 +65,9 @@ else
     cat "$work/bad.err"
 fi
 
-run_env $emulator "$panel" --page=printer >"$work/run.out" 2>"$work/run.err" &
+# In a subshell that becomes the panel (env execs it in turn): $! is then the panel's own id
+# (or the emulator's, which runs it), not that of a shell around it.
+(run_env $emulator "$panel" --page=printer) >"$work/run.out" 2>"$work/run.err" &
 child=$!
 # It traces its arguments, then builds its window: give it time (more under an emulator)
 # and it must still be running, having said nothing else.
@@ -99,6 +102,27 @@ else
     child=
     fail "--page=printer ended by itself with status $status, error output:"
     cat "$work/run.err"
+fi
+
+# Nothing this check started may outlive it: every process that runs the unpacked panel or
+# has the scratch folder in its environment is one of ours.
+left=
+for proc in /proc/[0-9]*; do
+    pid=${proc#/proc/}
+    [ "$pid" = $$ ] && continue
+    if cat "$proc/cmdline" 2>/dev/null | tr '\0' '\n' | grep -qF "$work/" ||
+        cat "$proc/environ" 2>/dev/null | tr '\0' '\n' | grep -qF "PANEL_SYSROOT=$work/"; then
+        left="$left $pid"
+    fi
+done
+if [ -z "$left" ]; then
+    pass "no process is left running"
+else
+    fail "processes left running:$left"
+    for pid in $left; do
+        cat "/proc/$pid/cmdline" 2>/dev/null | tr '\0' ' ' && echo
+        kill -KILL "$pid" 2>/dev/null || true
+    done
 fi
 
 echo "installed-package: $passed passed, $failed failed"

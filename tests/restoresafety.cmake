@@ -3,9 +3,9 @@
 # taps that queue up while an action runs. Uses panel_namespace_test and the mariadb fixture
 # of maintenance.cmake.
 
-panel_test(dumpvetting)
+panel_test(dumpvetting LIBS servicepanel_maintenance)
 target_compile_definitions(tst_dumpvetting PRIVATE PANEL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
-panel_test(commandrunner)
+panel_test(commandrunner LIBS servicepanel_maintenance)
 
 # Real loads into the throwaway server; the panel's stick needs the mount namespace.
 panel_namespace_test(databaserestore)

@@ -15,13 +15,15 @@ set_target_properties(tst_translations PROPERTIES AUTOUIC_SEARCH_PATHS
 target_compile_definitions(tst_translations PRIVATE
     PANEL_TS_DIR="${PROJECT_SOURCE_DIR}/translations")
 add_test(NAME translations
-         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/mountns.sh $<TARGET_FILE:tst_translations>)
-set_tests_properties(translations PROPERTIES
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/mountns.sh ${PANEL_TEST_EMULATOR}
+                 $<TARGET_FILE:tst_translations>)
+panel_emulated_test(translations tst_translations)
+set_tests_properties(translations PROPERTIES LABELS system
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots")
 
 # Every text of the sources is in each .ts, none is there that the sources lost, none is
 # unfinished: lupdate of this Qt reads the sources again into a copy.
 add_test(NAME translations_current
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/translations --check)
-set_tests_properties(translations_current PROPERTIES
+set_tests_properties(translations_current PROPERTIES LABELS unit
     ENVIRONMENT "LUPDATE=$<TARGET_FILE:${QT}::lupdate>")

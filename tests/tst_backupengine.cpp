@@ -9,6 +9,7 @@
 #include "enginerun.h"
 #include "systemroot.h"
 #include "teststick.h"
+#include "openfiles.h"
 #include "treesnapshot.h"
 #include "withoutreadoverride.h"
 
@@ -26,17 +27,6 @@ Q_DECLARE_METATYPE(TestStick::Kind)
 Q_DECLARE_METATYPE(SetVerifier::Verdict)
 
 namespace {
-
-int openFiles()
-{
-    int count = 0;
-    if (DIR *fds = ::opendir("/proc/self/fd")) {
-        while (::readdir(fds))
-            ++count;
-        ::closedir(fds);
-    }
-    return count;
-}
 
 // Lowers the soft open-file limit for as long as it lives.
 class FileLimit
@@ -84,6 +74,7 @@ private slots:
     void verifierFindsDamage_data();
     void verifierFindsDamage();
     void fifoOnStickNeverOpened();
+    void sparseBeyondFourGiB();
 
 private:
     QString stickPath() const { return m_root->file("mnt/usb"); }
@@ -477,4 +468,73 @@ void tst_backupengine::fifoOnStickNeverOpened()
 }
 
 QTEST_MAIN(tst_backupengine)
+// A sparse file larger than 4 GiB (past what a 32-bit off_t or a 32-bit size field holds)
+// goes to the stick and back with its data where it was and its holes still holes.
+void tst_backupengine::sparseBeyondFourGiB()
+{
+    const off_t size = (off_t(4) << 30) + (off_t(1) << 20);
+    const QList<QPair<off_t, QByteArray>> pieces{{0, "first bytes"},
+                                                 {(off_t(2) << 30) + 5, "past 2 GiB"},
+                                                 {(off_t(4) << 30) + 7, "past 4 GiB"},
+                                                 {size - 8, "the end!"}};
+    QTemporaryDir work;
+    // The room the panel asks for is the file's whole size, as a stick without holes would
+    // need: a tmpfs's size is only its limit.
+    m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 6144);
+    QVERIFY(m_stick->mount());
+    QVERIFY(QDir().mkpath(m_root->file("opt/Brevin")));
+    const QByteArray source = optPath() + "/Brevin/disk.img";
+    {
+        UniqueFd fd(::open(source.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0640));
+        QVERIFY(fd.isValid());
+        QCOMPARE(::ftruncate(fd.get(), size), 0);
+        for (const auto &piece : pieces)
+            QVERIFY(posixfs::pwriteAll(fd.get(), piece.second.constData(),
+                                       size_t(piece.second.size()), piece.first));
+    }
+    struct stat status;
+    QCOMPARE(::stat(source.constData(), &status), 0);
+    if (qint64(status.st_blocks) * 512 > (qint64(64) << 20))
+        QSKIP("the temporary folder's file system keeps no holes");
+
+    EngineRun run;
+    run.stick = stickPath();
+    run.source = optPath();
+    QVERIFY2(run.run(), qPrintable(run.problems()));
+    QVERIFY(run.caps.holes);
+    SetVerifier verifier(stickPath(), {"appdb.sql", "Misc.sql"});
+    QCOMPARE(verifier.verify(), SetVerifier::Verdict::Good);
+    QCOMPARE(verifier.summary().bytes,
+             qint64(size) + run.dumps[0].second.size() + run.dumps[1].second.size());
+
+    const QString target = m_root->file("restored");
+    QVERIFY(QDir().mkpath(target));
+    UniqueFd targetFd(::open(bytes(target).constData(), O_RDONLY | O_DIRECTORY));
+    SetRestorer restorer(stickPath(), targetFd.get());
+    QVERIFY2(restorer.restore(), qPrintable(restorer.manifestError()));
+
+    const QByteArray onStick = bytes(stickPath()) + "/BackupData/opt/Brevin/disk.img";
+    const QByteArray restored = bytes(target) + "/Brevin/disk.img";
+    for (const QByteArray &copy : {onStick, restored}) {
+        UniqueFd fd(::open(copy.constData(), O_RDONLY | O_CLOEXEC));
+        QVERIFY2(fd.isValid(), copy.constData());
+        QCOMPARE(::fstat(fd.get(), &status), 0);
+        QCOMPARE(qint64(status.st_size), qint64(size));
+        QVERIFY2(qint64(status.st_blocks) * 512 < (qint64(64) << 20),
+                 qPrintable(QString::number(qint64(status.st_blocks) * 512)));
+        QCOMPARE(status.st_mode & 07777, mode_t(0640));
+        for (const auto &piece : pieces) {
+            QByteArray read(piece.second.size(), '\0');
+            QCOMPARE(
+                posixfs::preadRetrying(fd.get(), read.data(), size_t(read.size()), piece.first),
+                ssize_t(read.size()));
+            QCOMPARE(read, piece.second);
+        }
+        // A byte in a hole far from any data reads as zero.
+        char zero = 1;
+        QCOMPARE(posixfs::preadRetrying(fd.get(), &zero, 1, off_t(3) << 30), ssize_t(1));
+        QCOMPARE(zero, '\0');
+    }
+}
+
 #include "tst_backupengine.moc"

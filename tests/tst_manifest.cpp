@@ -59,6 +59,8 @@ private slots:
     void safeNames_data();
     void safeNames();
     void overlongNamesFit();
+    void shortNamesFitWithoutTheExtension_data();
+    void shortNamesFitWithoutTheExtension();
 };
 
 void tst_manifest::everyByteOfANameRoundTrips()
@@ -161,6 +163,10 @@ void tst_manifest::refused_data()
                                                          end;
     QTest::newRow("cut in the middle of a line") << "./opt/f type=file sha256=" + sha.left(20);
     QTest::newRow("a line without end") << QByteArray(3 << 20, 'x');
+    // The writer never writes a link without its target, nor does the device hold one.
+    QTest::newRow("link without target") << QByteArray("./opt/l type=link\n") + end;
+    QTest::newRow("link without target, type from /set")
+        << QByteArray("/set type=link\n./opt/l mode=0777\n") + end;
 }
 
 void tst_manifest::refused()
@@ -226,6 +232,35 @@ void tst_manifest::overlongNamesFit()
         NameMapper(exfat).candidate(QByteArray(120, '\xc3').replace("\xc3", "\xc3\xa9") + ":", 0);
     QVERIFY(cut.size() <= 255);
     QVERIFY(posixfs::isValidUtf8(cut));
+}
+
+// On a file system with short names a long extension cannot stay: the name still fits.
+void tst_manifest::shortNamesFitWithoutTheExtension_data()
+{
+    QTest::addColumn<long>("nameMax");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("attempt");
+    QTest::newRow("18 bytes, attempt 256") << 18L
+                                           << QByteArray("datata.t\x1e"
+                                                         "a.t\xf7")
+                                           << 256;
+    QTest::newRow("20 bytes, long extension") << 20L << QByteArray("n:ame.ex:t:a") << 999;
+    QTest::newRow("255 bytes") << 255L << QByteArray(300, 'x') + ".longext" << 1000;
+}
+
+void tst_manifest::shortNamesFitWithoutTheExtension()
+{
+    QFETCH(long, nameMax);
+    QFETCH(QByteArray, name);
+    QFETCH(int, attempt);
+    StickCapabilities caps = fatLike();
+    caps.nameMax = nameMax;
+    const NameMapper mapper(caps);
+    const QByteArray made = mapper.candidate(name, attempt);
+    QVERIFY2(made.size() <= nameMax, made.constData());
+    QVERIFY(caps.takesName(made));
+    QVERIFY(made.endsWith('~' + QByteArray::number(attempt)) || made.contains(".longext"));
+    QVERIFY(made != mapper.candidate(name, attempt + 1));
 }
 
 QTEST_MAIN(tst_manifest)

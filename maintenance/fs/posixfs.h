@@ -7,6 +7,13 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <ctime>
+
+// Files of 2 GiB and more, and times after 2038, also on 32-bit ARM: the build defines
+// _FILE_OFFSET_BITS=64 and _TIME_BITS=64 (cmake/largefiles.cmake).
+static_assert(sizeof(off_t) == 8, "the engine needs a 64-bit off_t");
+static_assert(sizeof(time_t) == 8, "the engine needs a 64-bit time_t");
+
 // Small fd-relative helpers of the backup engine. None of them follows a symbolic link in
 // the last component of a name, and those that walk a relative path follow none at all.
 namespace posixfs {

@@ -233,6 +233,10 @@ bool ManifestReader::parseEntry(const QByteArray &line, ManifestEntry *entry)
         fail("file without sha256");
         return false;
     }
+    if (entry->type == ManifestEntry::Type::Link && entry->link.isEmpty()) {
+        fail("link without target");
+        return false;
+    }
     return true;
 }
 

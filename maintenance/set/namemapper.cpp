@@ -2,6 +2,8 @@
 
 #include "maintenance/fs/sha256.h"
 
+#include <algorithm>
+
 bool NameMapper::keeps(unsigned char byte, bool safe) const
 {
     if (safe)
@@ -58,7 +60,7 @@ QByteArray NameMapper::fitted(const QByteArray &name, const QByteArray &suffix,
     if (dot <= 0 || name.size() - dot > 8)
         dot = name.size();
     QByteArray stem = name.left(dot);
-    const QByteArray extension = name.mid(dot);
+    QByteArray extension = name.mid(dot);
     const long limit = m_caps.nameMax > 16 ? m_caps.nameMax : 255;
     if (stem.size() + suffix.size() + extension.size() <= limit)
         return stem + suffix + extension;
@@ -66,8 +68,13 @@ QByteArray NameMapper::fitted(const QByteArray &name, const QByteArray &suffix,
     hash.add(original.constData(), size_t(original.size()));
     const QByteArray tag = '~' + hash.hex().left(8);
     int keep = int(limit) - tag.size() - suffix.size() - extension.size();
-    if (keep < 1)
-        keep = 1;
+    if (keep < 1) {
+        // No room for the extension on a file system with short names: it is cut with the
+        // rest.
+        stem = name;
+        extension.clear();
+        keep = std::max(1, int(limit) - int(tag.size()) - int(suffix.size()));
+    }
     stem.truncate(keep);
     // Never end inside a UTF-8 sequence.
     while (!stem.isEmpty() && (static_cast<unsigned char>(stem.back()) & 0xc0) == 0x80)

@@ -11,25 +11,6 @@
 
 namespace {
 
-// mountinfo writes blanks, tabs, newlines and backslashes as octal escapes.
-QByteArray unescaped(const QByteArray &field)
-{
-    QByteArray result;
-    for (int i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            bool ok = false;
-            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok) {
-                result.append(char(code));
-                i += 3;
-                continue;
-            }
-        }
-        result.append(field[i]);
-    }
-    return result;
-}
-
 bool listedAsMountPoint(const QByteArray &path)
 {
     return mountPointPaths().contains(path);
@@ -65,20 +46,45 @@ bool clearedFolder(const QByteArray &path, int depth)
 
 } // namespace
 
-QList<QByteArray> mountPointPaths()
+QByteArray unescapeMountField(const QByteArray &field)
+{
+    const auto octal = [](char c) { return c >= '0' && c <= '7'; };
+    QByteArray result;
+    result.reserve(field.size());
+    for (int i = 0; i < field.size(); ++i) {
+        // Three octal digits, as the kernel writes them: not a sign, a blank or a value
+        // beyond one byte.
+        if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' &&
+            field[i + 1] <= '3' && octal(field[i + 2]) && octal(field[i + 3])) {
+            result.append(char(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) |
+                               (field[i + 3] - '0')));
+            i += 3;
+            continue;
+        }
+        result.append(field[i]);
+    }
+    return result;
+}
+
+QList<QByteArray> mountPointPaths(const QByteArray &mountinfo)
 {
     QList<QByteArray> points;
-    QFile mountinfo(QStringLiteral("/proc/self/mountinfo"));
-    if (!mountinfo.open(QIODevice::ReadOnly))
-        return points;
-    // /proc files report no size: read them whole.
-    const QList<QByteArray> lines = mountinfo.readAll().split('\n');
+    const QList<QByteArray> lines = mountinfo.split('\n');
     for (const QByteArray &line : lines) {
         const QList<QByteArray> fields = line.split(' ');
         if (fields.size() > 4)
-            points << unescaped(fields.at(4));
+            points << unescapeMountField(fields.at(4));
     }
     return points;
+}
+
+QList<QByteArray> mountPointPaths()
+{
+    QFile mountinfo(QStringLiteral("/proc/self/mountinfo"));
+    if (!mountinfo.open(QIODevice::ReadOnly))
+        return {};
+    // /proc files report no size: read them whole.
+    return mountPointPaths(mountinfo.readAll());
 }
 
 bool isMountedFolder(const QString &path)

@@ -7,6 +7,11 @@
 
 // Every mount point this process sees, as /proc/self/mountinfo lists them (unescaped).
 QList<QByteArray> mountPointPaths();
+// The mount points that the text of a mountinfo file lists.
+QList<QByteArray> mountPointPaths(const QByteArray &mountinfo);
+// A field of mountinfo as the bytes it stands for: the kernel writes a blank, a tab, a
+// newline and a backslash as a backslash and three octal digits.
+QByteArray unescapeMountField(const QByteArray &field);
 
 // True when `path` is a folder that something is mounted on: its device differs from its
 // parent's, or it is listed in /proc/self/mountinfo (a bind mount keeps the device).

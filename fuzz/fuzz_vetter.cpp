@@ -1,0 +1,175 @@
+// An SQL dump from a stick -> the vetter's verdict. Held to what any sound vetter must do,
+// not to how this one reads SQL: the verdict does not depend on how the dump arrives in
+// pieces, what passes once passes again unchanged, mysqldump's real output passes, and a
+// value mysqldump quotes is data however hostile its bytes.
+#include "fuzzcheck.h"
+#include "maintenance/database/dumpvetting.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QStringList &others()
+{
+    static const QStringList names{QStringLiteral("Misc"), QStringLiteral("mysql"),
+                                   QStringLiteral("information_schema")};
+    return names;
+}
+
+// mysqldump's output for appdb, as the tests keep it.
+const QByteArray &realDump()
+{
+    static const QByteArray dump = [] {
+        QFile file(QStringLiteral(PANEL_TEST_DATA "/mysqldump-appdb.sql"));
+        FUZZ_CHECK(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    }();
+    return dump;
+}
+
+// A string value as mysqldump writes it.
+QByteArray quoted(const QByteArray &value)
+{
+    QByteArray out = "'";
+    for (const char c : value) {
+        switch (c) {
+        case '\0':
+            out += "\\0";
+            break;
+        case '\'':
+            out += "\\'";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\x1a':
+            out += "\\Z";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out + '\'';
+}
+
+DumpVetter::Verdict inPieces(const QByteArray &dump, FuzzedDataProvider &cuts)
+{
+    DumpVetter vetter(QStringLiteral("appdb"), others());
+    DumpVetter::Verdict verdict;
+    int at = 0;
+    bool going = true;
+    while (going && at < dump.size()) {
+        const int piece =
+            cuts.remaining_bytes() > 0 ? cuts.ConsumeIntegralInRange(1, 64) : int(dump.size()) - at;
+        going = vetter.feed(dump.mid(at, piece), &verdict.loadable);
+        at += piece;
+    }
+    verdict.accepted = going && vetter.finish(&verdict.loadable);
+    // What was passed before a refusal is not loaded either.
+    if (!verdict.accepted)
+        verdict.loadable.clear();
+    verdict.problem = vetter.problem();
+    verdict.statements = vetter.statementCount();
+    verdict.namesOwnDatabase = vetter.namesOwnDatabase();
+    return verdict;
+}
+
+// The smallest whole dump: mysqldump's first lines, `body`, and its closing line.
+QByteArray dumpAround(const QByteArray &body)
+{
+    static const QByteArray head = [] {
+        const QByteArray &real = realDump();
+        int end = 0;
+        for (int line = 0; line < 6; ++line)
+            end = real.indexOf('\n', end) + 1;
+        return real.left(end);
+    }();
+    static const QByteArray tail = realDump().mid(realDump().lastIndexOf("\n-- Dump completed"));
+    return head + body + tail;
+}
+
+void checkVerdict(const QByteArray &dump, const DumpVetter::Verdict &verdict)
+{
+    FUZZ_CHECK(verdict.accepted == verdict.problem.isEmpty());
+    if (!verdict.accepted) {
+        FUZZ_CHECK(verdict.loadable.isEmpty());
+        return;
+    }
+    // Only the database's name leaves the text.
+    FUZZ_CHECK(verdict.loadable.size() <= dump.size());
+    const DumpVetter::Verdict again =
+        DumpVetter::vet(verdict.loadable, QStringLiteral("appdb"), others());
+    FUZZ_CHECK(again.accepted);
+    FUZZ_CHECK(again.loadable == verdict.loadable);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    const DumpVetter::Verdict verdict =
+        DumpVetter::vet(realDump(), QStringLiteral("appdb"), others());
+    FUZZ_CHECK(verdict.accepted);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider input(data, size);
+    const int mode = input.ConsumeIntegralInRange(0, 2);
+    if (mode == 0) {
+        // A dump with a row whose text comes from the input.
+        const std::string text = input.ConsumeRemainingBytesAsString();
+        const QByteArray row = "INSERT INTO `log` VALUES (7," +
+                               quoted(QByteArray(text.data(), int(text.size()))) + ");\n";
+        const QByteArray dump = dumpAround(row);
+        const DumpVetter::Verdict verdict =
+            DumpVetter::vet(dump, QStringLiteral("appdb"), others());
+        FUZZ_CHECK(verdict.accepted);
+        FUZZ_CHECK(verdict.loadable.contains(row));
+        checkVerdict(dump, verdict);
+        return 0;
+    }
+    // Any text, or a whole dump with the input in its middle.
+    const std::string cuts = input.ConsumeBytesAsString(input.ConsumeIntegralInRange(0, 32));
+    const std::string text = input.ConsumeRemainingBytesAsString();
+    QByteArray dump(text.data(), int(text.size()));
+    if (mode == 2)
+        dump = dumpAround(dump);
+    const DumpVetter::Verdict whole = DumpVetter::vet(dump, QStringLiteral("appdb"), others());
+    checkVerdict(dump, whole);
+    FuzzedDataProvider cutter(reinterpret_cast<const uint8_t *>(cuts.data()), cuts.size());
+    const DumpVetter::Verdict pieces = inPieces(dump, cutter);
+    if (std::getenv("FUZZ_VERBOSE"))
+        std::fprintf(stderr, "whole %d %d [%s]\npieces %d %d [%s]\ndump %s\n", whole.accepted,
+                     whole.statements, qPrintable(whole.problem), pieces.accepted,
+                     pieces.statements, qPrintable(pieces.problem), dump.toHex().constData());
+    FUZZ_CHECK(pieces.accepted == whole.accepted);
+    FUZZ_CHECK(pieces.loadable == whole.loadable);
+    // (Where a refused dump stops is not compared: the vetter may look at a whole piece
+    // before it reads its lines.)
+    if (whole.accepted) {
+        FUZZ_CHECK(pieces.statements == whole.statements);
+        FUZZ_CHECK(pieces.namesOwnDatabase == whole.namesOwnDatabase);
+    }
+    return 0;
+}
