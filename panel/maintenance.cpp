@@ -468,6 +468,10 @@ void sendordertoprinter_test::on_btn_clear_clicked()
             left << tr("Database %1 not dropped: %2").arg(database, failureReason(dropped));
     }
     const CommandResult removed = runCommand(removeAppFolderCommand(root));
+    const CommandResult keptRemoved = runCommand(removeKeptDataCommand(root));
+    if (!keptRemoved.succeeded())
+        left << tr("Folder %1 still there: %2")
+                    .arg(keptDataFolder(QString()), failureReason(keptRemoved));
     const CommandResult synced = runCommand(clearSyncCommand());
     // rm cannot remove a mount point: when only those stay behind, the data is gone.
     if (!onlyMountPointsLeft(appFolder(root))) {

@@ -1,5 +1,7 @@
 #include "panel/maintenancecommands.h"
 
+#include "maintenance/databaserestore.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -94,6 +96,16 @@ QByteArray removeAppFolderCommand(const QString &root)
     return "rm -rf " + shellArgument(appFolder(root)) + "  ";
 }
 
+QString keptDataFolder(const QString &root)
+{
+    return root + QLatin1String("/var/backups/servicepanel");
+}
+
+QByteArray removeKeptDataCommand(const QString &root)
+{
+    return "rm -rf " + shellArgument(keptDataFolder(root));
+}
+
 QByteArray clearSyncCommand()
 {
     return "sync ";
@@ -118,7 +130,7 @@ QList<QByteArray> clearCommands(const QString &root)
     QList<QByteArray> lines;
     for (const QString &database : maintainedDatabases())
         lines << dropDatabaseCommand(database);
-    lines << removeAppFolderCommand(root) << clearSyncCommand();
+    lines << removeAppFolderCommand(root) << removeKeptDataCommand(root) << clearSyncCommand();
     return lines;
 }
 
