@@ -9,12 +9,12 @@
 // is removed and synced outside the timed part. The panel's time includes the count, the
 // progress dialog, the SHA-256 of every file and the manifest, as a backup does them.
 #include "dialogs/myprogressdialog.h"
-#include "maintenance/manifestwriter.h"
-#include "maintenance/setrestorer.h"
-#include "maintenance/setverifier.h"
-#include "maintenance/stickcapabilities.h"
-#include "maintenance/treecopier.h"
-#include "maintenance/uniquefd.h"
+#include "maintenance/set/manifestwriter.h"
+#include "maintenance/restore/setrestorer.h"
+#include "maintenance/set/setverifier.h"
+#include "maintenance/set/stickcapabilities.h"
+#include "maintenance/backup/treecopier.h"
+#include "maintenance/fs/uniquefd.h"
 
 #include <QApplication>
 #include <QDir>

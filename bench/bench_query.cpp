@@ -1,7 +1,7 @@
 // Round trip of one printer query over the serial link to printersim: median of many.
 // Usage: bench_query [count]
-#include "panel/serialframing.h"
-#include "panel/serialprinterlink.h"
+#include "printer/serialframing.h"
+#include "printer/serialprinterlink.h"
 #include "tests/printersimprocess.h"
 
 #include <QCoreApplication>

@@ -3,10 +3,10 @@
 // Input: one byte that chooses the frame's length (0 to 6; with the top bit set the frame
 // also starts with the lead byte aa), the frame, then the answer.
 #include "fuzzcheck.h"
-#include "panel/printeranswers.h"
-#include "panel/printercommands.h"
-#include "panel/serialframing.h"
-#include "panel/statusreplies.h"
+#include "printer/printeranswers.h"
+#include "printer/printercommands.h"
+#include "printer/serialframing.h"
+#include "printer/statusreplies.h"
 #include "printermodel.h"
 
 #include <QByteArray>

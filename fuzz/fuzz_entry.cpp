@@ -1,8 +1,8 @@
 // Text typed into the value entry -> the value -> the command of every parameter -> its frame.
 #include "fuzzcheck.h"
-#include "panel/printeranswers.h"
-#include "panel/printercommands.h"
-#include "panel/serialframing.h"
+#include "printer/printeranswers.h"
+#include "printer/printercommands.h"
+#include "printer/serialframing.h"
 
 #include <QString>
 

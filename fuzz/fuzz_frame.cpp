@@ -1,6 +1,6 @@
 // A printer command string -> the bytes on the line.
 #include "fuzzcheck.h"
-#include "panel/serialframing.h"
+#include "printer/serialframing.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The bytes of an answer -> the reply fields the panel's callers read.
 #include "fuzzcheck.h"
-#include "panel/printercommands.h"
-#include "panel/serialframing.h"
+#include "printer/printercommands.h"
+#include "printer/serialframing.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -3,8 +3,8 @@
 // Input: a first byte that chooses how the rest is read: as the bytes of the answer (through
 // the reply fields the link makes of them), or as reply fields of any text, one per line.
 #include "fuzzcheck.h"
-#include "panel/printercommands.h"
-#include "panel/serialframing.h"
+#include "printer/printercommands.h"
+#include "printer/serialframing.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -3,8 +3,8 @@
 // Input: a first byte that chooses how the rest is read: as the bytes of the answer (through
 // the reply fields the link makes of them), or as reply fields of any text, one per line.
 #include "fuzzcheck.h"
-#include "panel/serialframing.h"
-#include "panel/statusreplies.h"
+#include "printer/serialframing.h"
+#include "printer/statusreplies.h"
 
 #include <QByteArray>
 #include <QStringList>

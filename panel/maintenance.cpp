@@ -2,18 +2,18 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
-#include "app/shellcommand.h"
+#include "maintenance/system/commandrunner.h"
 #include "dialogs/messagedialog.h"
 #include "dialogs/myprogressdialog.h"
-#include "maintenance/backupset.h"
-#include "maintenance/devicerestore.h"
-#include "maintenance/mountpoints.h"
-#include "maintenance/pathcheck.h"
-#include "maintenance/posixfs.h"
-#include "maintenance/treecopier.h"
-#include "maintenance/uniquefd.h"
+#include "maintenance/set/backupset.h"
+#include "maintenance/restore/devicerestore.h"
+#include "maintenance/system/mountpoints.h"
+#include "maintenance/system/pathcheck.h"
+#include "maintenance/fs/posixfs.h"
+#include "maintenance/backup/treecopier.h"
+#include "maintenance/fs/uniquefd.h"
 #include "panel/busyguard.h"
-#include "panel/maintenancecommands.h"
+#include "maintenance/system/devicecommands.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
-#include "panel/printercommands.h"
+#include "printer/printercommands.h"
 
 static const char backPaperDescription[] = QT_TRANSLATE_NOOP(
     "sendordertoprinter_test",

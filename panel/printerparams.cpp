@@ -2,8 +2,8 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
-#include "panel/printercommands.h"
-#include "panel/serialprinterlink.h"
+#include "printer/printercommands.h"
+#include "printer/serialprinterlink.h"
 
 QStringList sendordertoprinter_test::sendReceive(QString command)
 {

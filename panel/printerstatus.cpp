@@ -2,7 +2,7 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
-#include "panel/statusreplies.h"
+#include "printer/statusreplies.h"
 
 void sendordertoprinter_test::on_have_paper_reset_clicked()
 {

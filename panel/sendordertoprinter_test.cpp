@@ -1,9 +1,9 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
-#include "app/shellcommand.h"
-#include "panel/printercommands.h"
-#include "panel/serialprinterlink.h"
+#include "maintenance/system/commandrunner.h"
+#include "printer/printercommands.h"
+#include "printer/serialprinterlink.h"
 
 #include <QDebug>
 #include <QTextCursor>

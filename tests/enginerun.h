@@ -1,10 +1,10 @@
 #ifndef ENGINERUN_H
 #define ENGINERUN_H
 
-#include "maintenance/backupset.h"
-#include "maintenance/posixfs.h"
-#include "maintenance/treecopier.h"
-#include "maintenance/uniquefd.h"
+#include "maintenance/set/backupset.h"
+#include "maintenance/fs/posixfs.h"
+#include "maintenance/backup/treecopier.h"
+#include "maintenance/fs/uniquefd.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,7 +1,7 @@
 #ifndef FAKEPRINTERLINK_H
 #define FAKEPRINTERLINK_H
 
-#include "panel/printerlink.h"
+#include "printer/printerlink.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #ifndef HOOKEDRUNNER_H
 #define HOOKEDRUNNER_H
 
-#include "app/shellcommand.h"
+#include "maintenance/system/commandrunner.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 #ifndef RECORDINGRUNNER_H
 #define RECORDINGRUNNER_H
 
-#include "app/shellcommand.h"
+#include "maintenance/system/commandrunner.h"
 
 #include <QByteArray>
 #include <QHash>

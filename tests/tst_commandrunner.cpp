@@ -1,4 +1,4 @@
-#include "app/shellcommand.h"
+#include "maintenance/system/commandrunner.h"
 
 #include "capturestdout.h"
 

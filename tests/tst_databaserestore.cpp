@@ -1,6 +1,6 @@
-#include "app/shellcommand.h"
-#include "maintenance/databaserestore.h"
-#include "panel/maintenancecommands.h"
+#include "maintenance/system/commandrunner.h"
+#include "maintenance/database/databaserestore.h"
+#include "maintenance/system/devicecommands.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include "hookedrunner.h"

@@ -1,4 +1,4 @@
-#include "maintenance/dumpvetting.h"
+#include "maintenance/database/dumpvetting.h"
 
 #include <QFile>
 #include <QRandomGenerator>

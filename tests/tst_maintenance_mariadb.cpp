@@ -1,4 +1,4 @@
-#include "panel/maintenancecommands.h"
+#include "maintenance/system/devicecommands.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include "duringprogress.h"

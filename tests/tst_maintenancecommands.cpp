@@ -1,5 +1,5 @@
-#include "app/shellcommand.h"
-#include "panel/maintenancecommands.h"
+#include "maintenance/system/commandrunner.h"
+#include "maintenance/system/devicecommands.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include "modalcloser.h"

@@ -1,8 +1,8 @@
-#include "maintenance/manifestreader.h"
-#include "maintenance/manifestwriter.h"
-#include "maintenance/namemapper.h"
-#include "maintenance/posixfs.h"
-#include "maintenance/stickcapabilities.h"
+#include "maintenance/set/manifestreader.h"
+#include "maintenance/set/manifestwriter.h"
+#include "maintenance/set/namemapper.h"
+#include "maintenance/fs/posixfs.h"
+#include "maintenance/set/stickcapabilities.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "maintenance/pathcheck.h"
-#include "panel/maintenancecommands.h"
+#include "maintenance/system/pathcheck.h"
+#include "maintenance/system/devicecommands.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include "recordingrunner.h"

@@ -1,4 +1,4 @@
-#include "panel/printeranswers.h"
+#include "printer/printeranswers.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "panel/printercommands.h"
+#include "printer/printercommands.h"
 
 #include <QtTest>
 

@@ -3,7 +3,7 @@
 #include "printerpage.h"
 #include "testutil.h"
 
-#include "panel/printercommands.h"
+#include "printer/printercommands.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "panel/printeranswers.h"
-#include "panel/serialframing.h"
-#include "panel/serialprinterlink.h"
+#include "printer/printeranswers.h"
+#include "printer/serialframing.h"
+#include "printer/serialprinterlink.h"
 
 #include "printersimprocess.h"
 

@@ -1,0 +1,485 @@
+#include "maintenance/set/backupset.h"
+
+#include "maintenance/database/dumpend.h"
+#include "maintenance/set/manifestentry.h"
+#include "maintenance/fs/posixfs.h"
+#include "maintenance/fs/sha256.h"
+#include "maintenance/fs/treeremover.h"
+#include "maintenance/fs/folderstack.h"
+#include "maintenance/fs/treewalker.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+const qint64 minimumDumpRoom = 8 << 20;
+// In BackupData.new while its entries are moved into BackupData one by one.
+const char committingMarker[] = ".committing";
+const char movingMarker[] = ".moving";
+// A manifest line is the path twice at most and some 150 bytes of keywords.
+const qint64 manifestBytesPerEntry = 400;
+
+bool exists(int dirFd, const char *name, struct stat *status)
+{
+    return ::fstatat(dirFd, name, status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// True when the folder's listing holds `name`: asks the file system itself, not the
+// kernel's cache of names, which a FUSE stick may leave behind.
+bool listed(int dirFd, const char *name)
+{
+    DIR *dir = ::fdopendir(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    bool found = false;
+    while (dir && !found) {
+        const dirent *entry = ::readdir(dir);
+        if (!entry)
+            break;
+        found = std::strcmp(entry->d_name, name) == 0;
+    }
+    if (dir)
+        ::closedir(dir);
+    return found;
+}
+
+} // namespace
+
+const char *BackupSet::setName()
+{
+    return "BackupData";
+}
+
+const char *BackupSet::newName()
+{
+    return "BackupData.new";
+}
+
+const char *BackupSet::oldName()
+{
+    return "BackupData.old";
+}
+
+const char *BackupSet::treeName()
+{
+    return "opt";
+}
+
+BackupSet::BackupSet(const QString &stickPath) : m_stickPath(stickPath) {}
+
+BackupSet::~BackupSet() = default;
+
+QString BackupSet::newSetPath() const
+{
+    return m_stickPath + QLatin1Char('/') + QLatin1String(newName());
+}
+
+QString BackupSet::newTreePath() const
+{
+    return newSetPath() + QLatin1Char('/') + QLatin1String(treeName());
+}
+
+bool BackupSet::refuse(Refusal refusal, const QByteArray &name, int error)
+{
+    m_refusal = refusal;
+    m_refusedName = name;
+    m_error = error;
+    return false;
+}
+
+bool BackupSet::fail(int error)
+{
+    m_error = error;
+    if (m_refusal == Refusal::None)
+        m_refusal = posixfs::isFatalTargetError(error) ? Refusal::CannotWrite : Refusal::Io;
+    return false;
+}
+
+bool BackupSet::checkFolder(int dirFd, const QByteArray &name, const QByteArray &shown, bool *found)
+{
+    struct stat status;
+    *found = false;
+    if (!exists(dirFd, name.constData(), &status)) {
+        if (errno == ENOENT)
+            return true;
+        return refuse(Refusal::Io, shown, errno);
+    }
+    *found = true;
+    if (!S_ISDIR(status.st_mode))
+        return refuse(Refusal::NotAFolder, shown);
+    if (status.st_dev != m_stickStatus.st_dev)
+        return refuse(Refusal::OtherMount, shown);
+    return true;
+}
+
+bool BackupSet::check()
+{
+    m_refusal = Refusal::None;
+    m_stick.reset(
+        ::open(QFile::encodeName(m_stickPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!m_stick.isValid() || ::fstat(m_stick.get(), &m_stickStatus) != 0)
+        return refuse(Refusal::NoStick, QByteArray(), errno);
+    struct stat above;
+    UniqueFd parent(::openat(m_stick.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parent.isValid() || ::fstat(parent.get(), &above) != 0)
+        return refuse(Refusal::NoStick, QByteArray(), errno);
+    if (above.st_dev == m_stickStatus.st_dev)
+        return refuse(Refusal::NotMounted, QByteArray());
+
+    bool found = false;
+    if (!checkFolder(m_stick.get(), setName(), setName(), &m_previousSet))
+        return false;
+    for (const char *leftover : {newName(), oldName()}) {
+        if (!checkFolder(m_stick.get(), leftover, leftover, &found))
+            return false;
+    }
+    if (m_previousSet) {
+        UniqueFd set(posixfs::openFolderAt(m_stick.get(), setName()));
+        if (!set.isValid())
+            return refuse(Refusal::Io, setName(), errno);
+        const QByteArray shown = QByteArray(setName()) + '/' + treeName();
+        if (!checkFolder(set.get(), treeName(), shown, &found))
+            return false;
+    }
+    return true;
+}
+
+bool BackupSet::stillMounted() const
+{
+    struct stat now;
+    return m_stick.isValid() && ::stat(QFile::encodeName(m_stickPath).constData(), &now) == 0 &&
+           posixfs::sameFile(now, m_stickStatus);
+}
+
+void BackupSet::removeBeside(const char *name)
+{
+    TreeRemover remover;
+    remover.remove(m_stick.get(), name);
+}
+
+bool BackupSet::recover()
+{
+    struct stat status;
+    const int stick = m_stick.get();
+    if (!exists(stick, setName(), &status) && exists(stick, oldName(), &status)) {
+        // A swap stopped between its two renames: the old set is whole as long as its
+        // manifest is there (it goes first when an old set is removed).
+        UniqueFd old(posixfs::openFolderAt(stick, oldName()));
+        struct stat manifest;
+        if (old.isValid() && exists(old.get(), ManifestWriter::fileName(), &manifest) &&
+            S_ISREG(manifest.st_mode)) {
+            if (::renameat(stick, oldName(), stick, setName()) != 0)
+                return fail(errno);
+            m_previousSet = true;
+        }
+    }
+    // A swap by moves that was cut short is finished: the new set is whole, the old one
+    // already partly gone.
+    if (hasMarker(committingMarker)) {
+        if (!rollForward())
+            return false;
+        m_previousSet = true;
+    }
+    for (const char *leftover : {newName(), oldName()}) {
+        TreeRemover remover;
+        if (!remover.remove(stick, leftover))
+            return fail(remover.error());
+    }
+    return true;
+}
+
+bool BackupSet::hasMarker(const char *marker) const
+{
+    UniqueFd set(posixfs::openFolderAt(m_stick.get(), newName()));
+    struct stat status;
+    return set.isValid() && exists(set.get(), marker, &status) && S_ISREG(status.st_mode);
+}
+
+bool BackupSet::placeMarker(const char *marker)
+{
+    UniqueFd set(posixfs::openFolderAt(m_stick.get(), newName()));
+    const int fd = set.isValid() ? ::openat(set.get(), marker,
+                                            O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
+                                 : -1;
+    if (fd < 0)
+        return fail(errno);
+    ::close(fd);
+    if (::syncfs(m_stick.get()) != 0)
+        return fail(errno);
+    return true;
+}
+
+bool BackupSet::moveContents(int fromFd, int toFd)
+{
+    TreeWalker walker;
+    if (!walker.openAt(fromFd, "."))
+        return fail(walker.error());
+    FolderStack targets;
+    targets.push(::fcntl(toFd, F_DUPFD_CLOEXEC, 0));
+    for (;;) {
+        const TreeWalker::Step step = walker.next();
+        if (step == TreeWalker::Step::End)
+            break;
+        if (step == TreeWalker::Step::Leave) {
+            if (walker.depth() > 1 && !targets.pop())
+                return fail(errno);
+            continue;
+        }
+        const QByteArray name = walker.name();
+        if (walker.depth() == 1 &&
+            (name == ManifestWriter::fileName() || name == ManifestWriter::sumsFileName() ||
+             name == committingMarker || name == movingMarker))
+            continue;
+        if (S_ISDIR(walker.status().st_mode)) {
+            if (::mkdirat(targets.top(), name.constData(), 0755) != 0 && errno != EEXIST)
+                return fail(errno);
+            struct stat status;
+            const int fd = posixfs::openFolderAt(targets.top(), name.constData(), &status);
+            if (fd < 0)
+                return fail(errno);
+            if (status.st_dev != m_stickStatus.st_dev || !walker.descend()) {
+                ::close(fd);
+                return fail(EXDEV);
+            }
+            targets.push(fd);
+            continue;
+        }
+        if (::renameat(walker.parentFd(), name.constData(), targets.top(), name.constData()) != 0)
+            return fail(errno);
+    }
+    return walker.error() == 0 || fail(walker.error());
+}
+
+bool BackupSet::rollForward()
+{
+    const int stick = m_stick.get();
+    if (!hasMarker(movingMarker)) {
+        // The old set goes first, its manifest before anything else.
+        UniqueFd set(posixfs::openFolderAt(stick, setName()));
+        if (set.isValid()) {
+            ::unlinkat(set.get(), ManifestWriter::fileName(), 0);
+            DIR *dir = ::fdopendir(::fcntl(set.get(), F_DUPFD_CLOEXEC, 0));
+            QList<QByteArray> names;
+            while (dir && (errno = 0, true)) {
+                const dirent *entry = ::readdir(dir);
+                if (!entry)
+                    break;
+                const QByteArray name(entry->d_name);
+                if (name != "." && name != "..")
+                    names << name;
+            }
+            if (dir)
+                ::closedir(dir);
+            for (const QByteArray &name : names) {
+                TreeRemover remover;
+                if (!remover.remove(set.get(), name))
+                    return fail(remover.error());
+            }
+        } else if (errno != ENOENT) {
+            return fail(errno);
+        }
+        if (!placeMarker(movingMarker))
+            return false;
+    }
+    if (::mkdirat(stick, setName(), 0755) != 0 && errno != EEXIST)
+        return fail(errno);
+    struct stat status;
+    UniqueFd set(posixfs::openFolderAt(stick, setName(), &status));
+    UniqueFd from(posixfs::openFolderAt(stick, newName()));
+    if (!set.isValid() || !from.isValid())
+        return fail(errno);
+    if (status.st_dev != m_stickStatus.st_dev)
+        return fail(EXDEV);
+    if (!moveContents(from.get(), set.get()))
+        return false;
+    for (const char *name : {ManifestWriter::sumsFileName(), ManifestWriter::fileName()}) {
+        if (::renameat(from.get(), name, set.get(), name) != 0 && errno != ENOENT)
+            return fail(errno);
+    }
+    if (::syncfs(stick) != 0)
+        return fail(errno);
+    from.reset();
+    removeBeside(newName());
+    return true;
+}
+
+BackupSet::Room BackupSet::room(qint64 treeNeeded, qint64 entries) const
+{
+    Room room;
+    struct statvfs fs;
+    if (::fstatvfs(m_stick.get(), &fs) != 0 || fs.f_blocks == 0)
+        return room;
+    room.known = true;
+    room.available = qint64(fs.f_bavail) * qint64(fs.f_frsize);
+    // The old dumps tell how large the new ones will be.
+    qint64 oldDumps = 0;
+    UniqueFd set(posixfs::openFolderAt(m_stick.get(), setName()));
+    if (set.isValid()) {
+        if (DIR *dir = ::fdopendir(::fcntl(set.get(), F_DUPFD_CLOEXEC, 0))) {
+            while (const dirent *entry = ::readdir(dir)) {
+                const QByteArray name(entry->d_name);
+                struct stat status;
+                if (name.endsWith(".sql") && exists(set.get(), entry->d_name, &status) &&
+                    S_ISREG(status.st_mode))
+                    oldDumps += status.st_size;
+            }
+            ::closedir(dir);
+        }
+    }
+    room.needed =
+        treeNeeded + std::max(minimumDumpRoom, 2 * oldDumps) + entries * manifestBytesPerEntry;
+    if (fs.f_files > 0 && qint64(fs.f_favail) < entries + 16)
+        room.available = std::min(room.available, qint64(0));
+    return room;
+}
+
+bool BackupSet::begin(const QByteArray &source)
+{
+    const int stick = m_stick.get();
+    if (::mkdirat(stick, newName(), 0755) != 0)
+        return fail(errno);
+    m_begun = true;
+    struct stat status;
+    m_new.reset(posixfs::openFolderAt(stick, newName(), &status));
+    if (!m_new.isValid())
+        return fail(errno);
+    if (status.st_dev != m_stickStatus.st_dev)
+        return fail(EXDEV);
+    int probeError = 0;
+    m_caps = StickCapabilities::probe(m_new.get(), &probeError);
+    if (probeError != 0)
+        return fail(probeError);
+    if (::mkdirat(m_new.get(), treeName(), 0755) != 0)
+        return fail(errno);
+    m_tree.reset(posixfs::openFolderAt(m_new.get(), treeName(), &status));
+    if (!m_tree.isValid())
+        return fail(errno);
+    const QByteArray created = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1();
+    if (!m_manifest.create(m_new.get(), created, source))
+        return fail(m_manifest.error());
+    return true;
+}
+
+bool BackupSet::prepareDump(const QByteArray &fileName)
+{
+    const int fd = ::openat(m_new.get(), fileName.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return fail(errno);
+    ::close(fd);
+    return true;
+}
+
+bool BackupSet::addDump(const QByteArray &fileName)
+{
+    struct stat status;
+    UniqueFd fd(posixfs::openRegularForReading(m_new.get(), fileName.constData(), &status));
+    if (!fd.isValid())
+        return fail(errno);
+    QByteArray sha256;
+    QByteArray tail;
+    qint64 size = 0;
+    if (!sha256OfFile(fd.get(), &sha256, &size, &tail, 1024))
+        return fail(errno);
+    if (!endsLikeWholeDump(tail))
+        return fail(ENODATA);
+    ManifestEntry entry;
+    entry.path = fileName;
+    entry.type = ManifestEntry::Type::File;
+    entry.mode = status.st_mode & 07777;
+    entry.uid = status.st_uid;
+    entry.gid = status.st_gid;
+    entry.mtime = status.st_mtim.tv_sec;
+    entry.mtimeNsec = status.st_mtim.tv_nsec;
+    entry.size = size;
+    entry.sha256 = sha256;
+    m_manifest.add(entry);
+    m_dumpBytes += size;
+    if (m_manifest.error() != 0)
+        return fail(m_manifest.error());
+    return true;
+}
+
+bool BackupSet::finish(qint64 entries, qint64 files, qint64 bytes)
+{
+    if (!m_manifest.finish(entries, files, bytes))
+        return fail(m_manifest.error());
+    if (::syncfs(m_stick.get()) != 0)
+        return fail(errno);
+    return true;
+}
+
+bool BackupSet::commit()
+{
+    const int stick = m_stick.get();
+    // A stick pulled (or unmounted) in the meantime still answers through the descriptors
+    // held here; the set is swapped only on the stick that is really there.
+    if (!stillMounted())
+        return fail(ENODEV);
+    m_tree.reset();
+    m_new.reset();
+    struct stat status;
+    const char *leftover = nullptr;
+    if (!m_caps.renamesFolders) {
+        if (!placeMarker(committingMarker))
+            return false;
+        // From here the new set is finished, next time if not now; it is never abandoned.
+        m_begun = false;
+        m_swapStarted = true;
+        if (!rollForward())
+            return false;
+    } else if (exists(stick, setName(), &status)) {
+        if (::renameat2(stick, newName(), stick, setName(), RENAME_EXCHANGE) == 0) {
+            leftover = newName();
+        } else {
+            if (::renameat(stick, setName(), stick, oldName()) != 0)
+                return fail(errno);
+            if (::renameat(stick, newName(), stick, setName()) != 0) {
+                const int error = errno;
+                m_swapStarted = ::renameat(stick, oldName(), stick, setName()) != 0;
+                return fail(error);
+            }
+            leftover = oldName();
+        }
+        m_swapStarted = true;
+    } else if (::renameat(stick, newName(), stick, setName()) != 0) {
+        return fail(errno);
+    } else {
+        m_swapStarted = true;
+    }
+    m_begun = false;
+    // The set is where it belongs, manifest and all, or the stick lost it.
+    UniqueFd placed(posixfs::openFolderAt(stick, setName()));
+    if (!placed.isValid() || !listed(placed.get(), ManifestWriter::fileName()))
+        return fail(EIO);
+    placed.reset();
+    if (::syncfs(stick) != 0)
+        return fail(errno);
+    if (leftover) {
+        // The manifest goes first: an old set without it is never taken back.
+        UniqueFd old(posixfs::openFolderAt(stick, leftover));
+        if (old.isValid())
+            ::unlinkat(old.get(), ManifestWriter::fileName(), 0);
+        old.reset();
+        removeBeside(leftover);
+    }
+    return true;
+}
+
+void BackupSet::abandon()
+{
+    m_manifest.close();
+    m_tree.reset();
+    m_new.reset();
+    if (m_begun && m_stick.isValid())
+        removeBeside(newName());
+    m_begun = false;
+}

@@ -1,0 +1,120 @@
+#ifndef BACKUPSET_H
+#define BACKUPSET_H
+
+#include "maintenance/set/manifestwriter.h"
+#include "maintenance/set/stickcapabilities.h"
+#include "maintenance/fs/uniquefd.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/stat.h>
+
+// The backup set on the stick, checked rather than trusted. The stick must be a mount of
+// its own, and BackupData, BackupData/opt and the leftovers of an earlier backup must be
+// real folders of the stick's file system (no links, no other mounts), or nothing is done
+// at all. A new set is written beside the old one in BackupData.new; only when every entry,
+// both dumps and the manifest are written and synced does it take BackupData's place by
+// renames, and the old set goes. Until then the previous set stays exactly as it was.
+//
+//   /mnt/usb/BackupData/opt/...             the /opt tree (what older panels read)
+//   /mnt/usb/BackupData/appdb.sql, Misc.sql  the dumps
+//   /mnt/usb/BackupData/manifest.mtree       written last: the set is complete
+//   /mnt/usb/BackupData/SHA256SUMS           the same checksums for sha256sum -c
+class BackupSet
+{
+public:
+    enum class Refusal {
+        None,
+        NoStick,     // the stick folder cannot be opened
+        NotMounted,  // nothing is mounted there
+        NotAFolder,  // refusedName() is a link or no folder
+        OtherMount,  // refusedName() is another file system
+        CannotWrite, // the stick takes nothing (read-only, full): error()
+        Io,          // anything else: error()
+    };
+    struct Room
+    {
+        bool known = false; // the file system says how much is free
+        qint64 needed = 0;
+        qint64 available = 0;
+        bool fits() const { return !known || needed <= available; }
+    };
+
+    static const char *setName();  // BackupData
+    static const char *newName();  // BackupData.new
+    static const char *oldName();  // BackupData.old
+    static const char *treeName(); // opt
+
+    explicit BackupSet(const QString &stickPath);
+    ~BackupSet();
+
+    // Opens the stick and checks its layout; writes nothing.
+    bool check();
+    Refusal refusal() const { return m_refusal; }
+    QByteArray refusedName() const { return m_refusedName; }
+    int error() const { return m_error; }
+    bool hasPreviousSet() const { return m_previousSet; }
+    int stickFd() const { return m_stick.get(); }
+
+    // Puts back a set that an interrupted swap left aside and removes half-written leftovers.
+    bool recover();
+    // What the new set needs beside the old one: the tree (in the stick's blocks), room for
+    // the dumps and the manifest.
+    Room room(qint64 treeNeeded, qint64 entries) const;
+
+    // Makes BackupData.new with its opt folder, finds what the stick can hold and starts the
+    // manifest.
+    bool begin(const QByteArray &source);
+    int treeFd() const { return m_tree.get(); }
+    QString newSetPath() const;
+    QString newTreePath() const;
+    const StickCapabilities &capabilities() const { return m_caps; }
+    ManifestWriter *manifest() { return &m_manifest; }
+
+    // An empty file for a dump command to fill (never a link: the shell follows links).
+    bool prepareDump(const QByteArray &fileName);
+    // Checks a dump is complete, takes its checksum and lists it in the manifest.
+    bool addDump(const QByteArray &fileName);
+    qint64 dumpBytes() const { return m_dumpBytes; }
+    // Closes the manifest and syncs the stick.
+    bool finish(qint64 entries, qint64 files, qint64 bytes);
+    // Swaps the new set in and removes the old one.
+    bool commit();
+    // Removes the half-made set; the old one is untouched.
+    void abandon();
+    // False once commit() has begun to change the old set (it may then have failed later).
+    bool previousSetKept() const { return !m_swapStarted; }
+    // True while the stick opened by check() is still the one mounted at the stick path.
+    bool stillMounted() const;
+
+private:
+    bool refuse(Refusal refusal, const QByteArray &name, int error = 0);
+    bool checkFolder(int dirFd, const QByteArray &name, const QByteArray &shown, bool *exists);
+    bool fail(int error);
+    void removeBeside(const char *name);
+    bool hasMarker(const char *marker) const;
+    bool placeMarker(const char *marker);
+    // The swap for a stick whose folders cannot be renamed: the old set goes, then every
+    // entry of the new one is moved in by renaming files, the manifest last. Marked on the
+    // stick before it starts, so that a pulled stick finishes it next time.
+    bool rollForward();
+    bool moveContents(int fromFd, int toFd);
+
+    QString m_stickPath;
+    UniqueFd m_stick;
+    struct stat m_stickStatus = {};
+    UniqueFd m_new;
+    UniqueFd m_tree;
+    StickCapabilities m_caps;
+    ManifestWriter m_manifest;
+    Refusal m_refusal = Refusal::None;
+    QByteArray m_refusedName;
+    int m_error = 0;
+    bool m_previousSet = false;
+    bool m_begun = false;
+    bool m_swapStarted = false;
+    qint64 m_dumpBytes = 0;
+};
+
+#endif

@@ -1,0 +1,84 @@
+#ifndef COMMANDRUNNER_H
+#define COMMANDRUNNER_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <chrono>
+#include <sys/types.h>
+
+// Runs one command line through the C library's system(); prints
+// "Error!System :<command> error!" (no line end) when the shell cannot be started.
+int runSystemCommand(const char *command);
+
+// How a command line ended.
+struct CommandResult
+{
+    enum class Outcome {
+        Exited,     // ran to its end; exitStatus holds its exit status
+        Signalled,  // ended by a signal that nobody here sent; signal holds it
+        TimedOut,   // outlived its time limit and was stopped
+        NotStarted, // no shell could be started; error holds why
+        Unknown,    // it ended, but its exit status could not be read (SIGCHLD ignored)
+    };
+
+    Outcome outcome = Outcome::Exited;
+    int exitStatus = 0;
+    int signal = 0;
+    std::chrono::milliseconds timeLimit{0};
+    QString error;
+    QByteArray errorOutput; // the last lines the command wrote to standard error
+
+    bool succeeded() const { return outcome == Outcome::Exited && exitStatus == 0; }
+    // One line for a box: "exit status 1", "stopped after its time limit of 15 min", ...
+    QString reason() const;
+    // The last non-empty line of the command's error output, if any.
+    QString lastErrorLine() const;
+
+    // A result from a wait status as system() and waitpid() report it.
+    static CommandResult fromWaitStatus(int status);
+    static CommandResult timedOut(std::chrono::milliseconds limit);
+    static CommandResult notStarted(const QString &why);
+};
+
+class CommandRunner
+{
+public:
+    virtual ~CommandRunner() = default;
+    virtual CommandResult run(const QByteArray &commandLine) = 0;
+};
+
+// The device's runner: "/bin/sh -c <line>" in a process group of its own, standard input
+// from /dev/null, standard output and error passed on as system() would (standard error is
+// also kept for the result). A command that outlives the time limit is stopped with its
+// whole group: TERM first, KILL after a grace period.
+class SystemCommandRunner : public CommandRunner
+{
+public:
+    // Generous: a dump or a load of a large database on the device takes minutes, a sync
+    // after a large backup onto a slow stick too. A stuck command still ends.
+    static constexpr std::chrono::milliseconds defaultTimeLimit = std::chrono::minutes(15);
+    static constexpr std::chrono::milliseconds defaultGrace = std::chrono::seconds(5);
+
+    explicit SystemCommandRunner(std::chrono::milliseconds timeLimit = defaultTimeLimit,
+                                 std::chrono::milliseconds grace = defaultGrace);
+
+    void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
+    std::chrono::milliseconds timeLimit() const { return m_timeLimit; }
+    // The shell that runs the lines; only tests change it.
+    void setShell(const QByteArray &shell) { m_shell = shell; }
+
+    CommandResult run(const QByteArray &commandLine) override;
+
+private:
+    void reapLeftovers();
+
+    std::chrono::milliseconds m_timeLimit;
+    std::chrono::milliseconds m_grace;
+    QByteArray m_shell = "/bin/sh";
+    // Children that did not even end after KILL (stuck in the kernel): reaped later.
+    QList<pid_t> m_leftovers;
+};
+
+#endif

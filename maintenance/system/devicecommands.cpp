@@ -1,0 +1,152 @@
+#include "maintenance/system/devicecommands.h"
+
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <sys/stat.h>
+
+QStringList maintainedDatabases()
+{
+    return {QStringLiteral("appdb"), QStringLiteral("Misc")};
+}
+
+QString optFolder(const QString &root)
+{
+    return root + QLatin1String("/opt");
+}
+
+QString appFolder(const QString &root)
+{
+    return root + QLatin1String("/opt/Brevin");
+}
+
+QString stickFolder(const QString &root)
+{
+    return root + QLatin1String("/mnt/usb");
+}
+
+QString backupFolder(const QString &root)
+{
+    return root + QLatin1String("/mnt/usb/BackupData");
+}
+
+QString dumpFile(const QString &root, const QString &database)
+{
+    return backupFolder(root) + QLatin1Char('/') + database + QLatin1String(".sql");
+}
+
+QString newBackupFolder(const QString &root)
+{
+    return backupFolder(root) + QLatin1String(".new");
+}
+
+QString newDumpFile(const QString &root, const QString &database)
+{
+    return newBackupFolder(root) + QLatin1Char('/') + database + QLatin1String(".sql");
+}
+
+QString diskNode(const QString &root, char letter)
+{
+    return root + QLatin1String("/dev/sd") + QLatin1Char(letter);
+}
+
+QByteArray shellArgument(const QString &path)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._-]+$"));
+    const QByteArray bytes = QFile::encodeName(path);
+    if (plain.match(path).hasMatch() && !path.startsWith(QLatin1Char('-')))
+        return bytes;
+    QByteArray quoted = bytes;
+    quoted.replace('\'', "'\\''");
+    return '\'' + quoted + '\'';
+}
+
+QByteArray clearPathCommand(const QString &path)
+{
+    // The glob stays outside the quotes: it is what empties the folder.
+    return "rm  -rf " + shellArgument(path) + "/*";
+}
+
+QByteArray syncCommand()
+{
+    return "sync";
+}
+
+QByteArray dumpCommand(const QString &root, const QString &database)
+{
+    return "mysqldump --routines --events --triggers " + database.toLatin1() + " > " +
+           shellArgument(newDumpFile(root, database));
+}
+
+QByteArray dropDatabaseCommand(const QString &database)
+{
+    return QStringLiteral("mysql -e  \"drop database if exists %1;\"").arg(database).toLatin1();
+}
+
+QByteArray createDatabaseCommand(const QString &database)
+{
+    return QStringLiteral("mysql -e  \"create database %1;\"").arg(database).toLatin1();
+}
+
+QByteArray removeAppFolderCommand(const QString &root)
+{
+    return "rm -rf " + shellArgument(appFolder(root)) + "  ";
+}
+
+QString keptDataFolder(const QString &root)
+{
+    return root + QLatin1String("/var/backups/servicepanel");
+}
+
+QByteArray removeKeptDataCommand(const QString &root)
+{
+    return "rm -rf " + shellArgument(keptDataFolder(root));
+}
+
+QByteArray clearSyncCommand()
+{
+    return "sync ";
+}
+
+QByteArray powerOffCommand()
+{
+    return "poweroff";
+}
+
+QList<QByteArray> backupCommands(const QString &root)
+{
+    QList<QByteArray> lines{syncCommand()};
+    for (const QString &database : maintainedDatabases())
+        lines << dumpCommand(root, database);
+    lines << syncCommand();
+    return lines;
+}
+
+QList<QByteArray> clearCommands(const QString &root)
+{
+    QList<QByteArray> lines;
+    for (const QString &database : maintainedDatabases())
+        lines << dropDatabaseCommand(database);
+    lines << removeAppFolderCommand(root) << removeKeptDataCommand(root) << clearSyncCommand();
+    return lines;
+}
+
+QList<QByteArray> powerOffCommands()
+{
+    return {powerOffCommand()};
+}
+
+bool isMountPoint(const QString &path)
+{
+    const QByteArray local = QFile::encodeName(path);
+    const QByteArray parent = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct stat own;
+    struct stat above;
+    if (::stat(local.constData(), &own) != 0 || !S_ISDIR(own.st_mode))
+        return false;
+    if (::stat(parent.constData(), &above) != 0)
+        return false;
+    return own.st_dev != above.st_dev;
+}

@@ -1,0 +1,54 @@
+#ifndef DEVICECOMMANDS_H
+#define DEVICECOMMANDS_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Command lines and paths of the backup page. Every fixed path lies below `root`, the folder
+// that stands for "/" ("" is the device's own root). The texts keep their doubled and
+// trailing blanks: they are what the device has always run.
+
+QStringList maintainedDatabases(); // appdb, Misc
+
+QString optFolder(const QString &root);
+QString appFolder(const QString &root);
+QString stickFolder(const QString &root);
+QString backupFolder(const QString &root);
+QString newBackupFolder(const QString &root); // the set being written, beside BackupData
+QString dumpFile(const QString &root, const QString &database);
+QString newDumpFile(const QString &root, const QString &database);
+QString diskNode(const QString &root, char letter); // <root>/dev/sd<letter>
+
+// `path` as one shell word: as it stands when it is plain, else in single quotes.
+QByteArray shellArgument(const QString &path);
+
+QByteArray clearPathCommand(const QString &path);
+QByteArray syncCommand();
+
+// The dump goes into the set being written (routines, events and triggers included); the
+// set replaces the previous one only when both dumps are whole.
+QByteArray dumpCommand(const QString &root, const QString &database);
+
+// "if exists": a database that is already gone is not a failure, an unreachable server is.
+QByteArray dropDatabaseCommand(const QString &database);
+QByteArray createDatabaseCommand(const QString &database);
+
+QByteArray removeAppFolderCommand(const QString &root);
+// What Restore keeps on the device (the databases' data saved for a roll-back, the loading
+// account's option file): Clear Data removes it too.
+QString keptDataFolder(const QString &root);
+QByteArray removeKeptDataCommand(const QString &root);
+QByteArray clearSyncCommand();
+QByteArray powerOffCommand();
+
+// Every command line of an action in the order it runs, the tree copy's "sync" included.
+QList<QByteArray> backupCommands(const QString &root);
+QList<QByteArray> clearCommands(const QString &root);
+QList<QByteArray> powerOffCommands();
+
+// True when `path` is a directory on another file system than its parent directory.
+bool isMountPoint(const QString &path);
+
+#endif

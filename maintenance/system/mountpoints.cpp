@@ -1,0 +1,110 @@
+#include "maintenance/system/mountpoints.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+// mountinfo writes blanks, tabs, newlines and backslashes as octal escapes.
+QByteArray unescaped(const QByteArray &field)
+{
+    QByteArray result;
+    for (int i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                result.append(char(code));
+                i += 3;
+                continue;
+            }
+        }
+        result.append(field[i]);
+    }
+    return result;
+}
+
+bool listedAsMountPoint(const QByteArray &path)
+{
+    return mountPointPaths().contains(path);
+}
+
+bool clearedFolder(const QByteArray &path, int depth)
+{
+    // A tree deeper than this was not left by rm -rf.
+    if (depth > 64)
+        return false;
+    DIR *folder = ::opendir(path.constData());
+    if (!folder)
+        return false;
+    bool cleared = true;
+    bool holdsFolders = false;
+    while (dirent *entry = ::readdir(folder)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray child = path + '/' + name;
+        struct stat info;
+        if (::lstat(child.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            !clearedFolder(child, depth + 1)) {
+            cleared = false;
+            break;
+        }
+        holdsFolders = true;
+    }
+    ::closedir(folder);
+    // An empty folder that is no mount point is one that rm failed to remove.
+    return cleared && (holdsFolders || isMountedFolder(QFile::decodeName(path)));
+}
+
+} // namespace
+
+QList<QByteArray> mountPointPaths()
+{
+    QList<QByteArray> points;
+    QFile mountinfo(QStringLiteral("/proc/self/mountinfo"));
+    if (!mountinfo.open(QIODevice::ReadOnly))
+        return points;
+    // /proc files report no size: read them whole.
+    const QList<QByteArray> lines = mountinfo.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() > 4)
+            points << unescaped(fields.at(4));
+    }
+    return points;
+}
+
+bool isMountedFolder(const QString &path)
+{
+    const QByteArray local = QFile::encodeName(QFileInfo(path).canonicalFilePath());
+    if (local.isEmpty())
+        return false;
+    struct stat own;
+    struct stat parent;
+    if (::lstat(local.constData(), &own) != 0 || !S_ISDIR(own.st_mode))
+        return false;
+    if (local == "/")
+        return true;
+    const QByteArray above = QFile::encodeName(QFileInfo(QFile::decodeName(local)).path());
+    if (::stat(above.constData(), &parent) == 0 && parent.st_dev != own.st_dev)
+        return true;
+    return listedAsMountPoint(local);
+}
+
+bool onlyMountPointsLeft(const QString &path)
+{
+    const QByteArray local = QFile::encodeName(path);
+    struct stat info;
+    if (::lstat(local.constData(), &info) != 0)
+        return errno == ENOENT;
+    if (!S_ISDIR(info.st_mode))
+        return false;
+    return clearedFolder(local, 0);
+}
