@@ -43,11 +43,6 @@ QByteArray removeKeptDataCommand(const QString &root);
 QByteArray clearSyncCommand();
 QByteArray powerOffCommand();
 
-// Every command line of an action in the order it runs, the tree copy's "sync" included.
-QList<QByteArray> backupCommands(const QString &root);
-QList<QByteArray> clearCommands(const QString &root);
-QList<QByteArray> powerOffCommands();
-
 // True when `path` is a directory on another file system than its parent directory.
 bool isMountPoint(const QString &path);
 
