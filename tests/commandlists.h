@@ -24,7 +24,7 @@ inline QList<QByteArray> clearCommands(const QString &root)
     QList<QByteArray> lines;
     for (const QString &database : maintainedDatabases())
         lines << dropDatabaseCommand(database);
-    lines << removeAppFolderCommand(root) << clearSyncCommand();
+    lines << removeAppFolderCommand(root) << removeKeptDataCommand(root) << clearSyncCommand();
     return lines;
 }
 

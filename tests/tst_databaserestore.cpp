@@ -101,6 +101,9 @@ private slots:
     void failureWhileReplacingPutsAllBack();
     void rollBackAfterReplace();
     void restoreOntoAnEmptyServer();
+    void serverKeepsTheLoadInside_data();
+    void serverKeepsTheLoadInside();
+    void definersAreTheLoadingAccount();
     void stoppedServer_data();
     void stoppedServer();
     void stoppedServerFailsPanelActions_data();
@@ -112,6 +115,7 @@ private:
     QByteArray backupDump(const QString &database);
     void addBoth(DatabaseRestore &restore);
     QStringList databases();
+    QString serverState();
 
     std::unique_ptr<QTemporaryDir> m_stick;
     std::unique_ptr<QTemporaryDir> m_device;
@@ -185,7 +189,9 @@ void tst_databaserestore::cleanup()
 
 void tst_databaserestore::roundTripKeepsRoutinesEventsTriggers()
 {
-    const QByteArray appdb = fullDump("appdb");
+    // Everything comes back as it was, but made by the loading account.
+    const QByteArray appdb =
+        fullDump("appdb").replace("`root`@`localhost`", "`servicepanel_data`@`localhost`");
     const QByteArray misc = fullDump("Misc");
     QCOMPARE(value("SELECT COUNT(*) FROM information_schema.ROUTINES "
                    "WHERE ROUTINE_SCHEMA = 'appdb';"),
@@ -248,6 +254,11 @@ void tst_databaserestore::hostileDumpsChangeNothing_data()
     QTest::newRow("SQL error in the middle")
         << "appdb" << QByteArray("insert") << QByteArray("INSERT INTO no_such_table VALUES (1);\n")
         << "appdb.sql does not load: exit status 1: ERROR";
+    // Strict mode: bytes that are not UTF-8 fail the load instead of becoming '?'.
+    QTest::newRow("bytes not valid in the character set")
+        << "appdb" << QByteArray("insert")
+        << QByteArray("INSERT INTO sales VALUES (9, 1.00, 'K\xe4se\xff');\n")
+        << "appdb.sql does not load: exit status 1: ERROR 1366";
     QTest::newRow("only the completion line")
         << "appdb" << QByteArray("replace")
         << QByteArray("-- Dump completed on 2024-05-02 10:00:00\n") << "header";
@@ -321,6 +332,159 @@ void tst_databaserestore::hostileDumpsChangeNothing()
     QCOMPARE(fullDump("appdb"), appdb);
 }
 
+QString tst_databaserestore::serverState()
+{
+    // The loading account is made by the first restore and changes its password each time.
+    return value("SELECT GROUP_CONCAT(CONCAT(user, '@', host) ORDER BY user, host) "
+                 "FROM mysql.user WHERE user <> 'servicepanel_data';") +
+           '\n' +
+           value("SELECT CONCAT_WS(' ', @@GLOBAL.max_connections, @@GLOBAL.general_log, "
+                 "@@GLOBAL.read_only, @@GLOBAL.sql_mode, @@GLOBAL.init_connect);") +
+           '\n' + value("SELECT GROUP_CONCAT(schema_name) FROM information_schema.SCHEMATA;") +
+           '\n' + value("SELECT authentication_string FROM mysql.user WHERE user = 'root';");
+}
+
+void tst_databaserestore::serverKeepsTheLoadInside_data()
+{
+    // What the vetter would refuse, loaded as if it had missed it: the server must refuse it.
+    // step: "scratch" (the proof load) or "live" (the replacement).
+    QTest::addColumn<QByteArray>("step");
+    QTest::addColumn<QByteArray>("text");
+    const QByteArray file = QFile::encodeName(QDir::tempPath()) + "/servicepanel-i18-file";
+    const QByteArray grant =
+        "GRANT ALL PRIVILEGES ON *.* TO 'evil'@'localhost' IDENTIFIED BY 'x' WITH GRANT OPTION;\n";
+    QTest::newRow("GRANT, live") << QByteArray("live") << grant;
+    QTest::newRow("GRANT, scratch") << QByteArray("scratch") << grant;
+    QTest::newRow("CREATE USER") << QByteArray("live")
+                                 << QByteArray("CREATE USER 'evil'@'localhost';\n");
+    QTest::newRow("SET GLOBAL") << QByteArray("live")
+                                << QByteArray("SET GLOBAL max_connections = 77;\n");
+    QTest::newRow("SET PASSWORD of root")
+        << QByteArray("live")
+        << QByteArray("SET PASSWORD FOR 'root'@'localhost' = PASSWORD('evil');\n");
+    QTest::newRow("INTO OUTFILE") << QByteArray("live")
+                                  << "SELECT 1 INTO OUTFILE '" + file + "';\n";
+    QTest::newRow("LOAD DATA")
+        << QByteArray("live")
+        << QByteArray("LOAD DATA INFILE '/etc/hostname' INTO TABLE sales (note);\n");
+    QTest::newRow("INSTALL PLUGIN")
+        << QByteArray("live") << QByteArray("INSTALL SONAME 'ha_connect';\n");
+    QTest::newRow("another database, live")
+        << QByteArray("live") << QByteArray("USE Misc;\nDROP TABLE settings;\n");
+    QTest::newRow("own database from the scratch load")
+        << QByteArray("scratch") << QByteArray("DROP TABLE IF EXISTS appdb.sales;\n");
+    QTest::newRow("definer root")
+        << QByteArray("live")
+        << QByteArray("CREATE DEFINER=`root`@`localhost` PROCEDURE evil() SQL SECURITY DEFINER "
+                      "SET GLOBAL read_only = 1;\n");
+    QTest::newRow("trigger setting globals")
+        << QByteArray("live")
+        << "CREATE TRIGGER evil BEFORE INSERT ON sales FOR EACH ROW SET @x = 1, "
+           "GLOBAL max_connections = 77, GLOBAL general_log_file = '" +
+               file + "', GLOBAL general_log = 1;\n";
+    QTest::newRow("event as root")
+        << QByteArray("live")
+        << QByteArray("CREATE DEFINER=`root`@`localhost` EVENT evil ON SCHEDULE EVERY 1 MINUTE "
+                      "DO SET GLOBAL init_connect = 'x';\n");
+}
+
+// Statements from a stick run as an account that reaches only the database being loaded.
+void tst_databaserestore::serverKeepsTheLoadInside()
+{
+    QFETCH(QByteArray, step);
+    QFETCH(QByteArray, text);
+    const QString file = QDir::tempPath() + "/servicepanel-i18-file";
+    QFile::remove(file);
+    const QByteArray appdb = fullDump("appdb");
+    const QByteArray misc = fullDump("Misc");
+    const QString before = serverState();
+
+    HookedRunner runner(m_runner);
+    const QString hostile = m_device->filePath("hostile.sql");
+    const QByteArray target = step == "live"
+                                  ? QByteArray(" appdb < ")
+                                  : " " + DatabaseRestore::scratchName("appdb").toLatin1() + " < ";
+    bool substituted = false;
+    runner.change = [&](const QByteArray &line) {
+        if (!line.contains(" --default-character-set=utf8mb4 ") || !line.contains(target) ||
+            !line.endsWith("incoming/appdb.sql"))
+            return line;
+        QFile incoming(m_device->filePath("incoming/appdb.sql"));
+        incoming.open(QIODevice::ReadOnly);
+        QByteArray dump = incoming.readAll();
+        QFile out(hostile);
+        out.open(QIODevice::WriteOnly);
+        // Where no table is locked, just before the rows of sales.
+        out.write(dump.insert(dump.indexOf("LOCK TABLES `sales`"), text));
+        out.close();
+        substituted = true;
+        return line.left(line.indexOf(" < ")) + " < " + QFile::encodeName(hostile);
+    };
+    DatabaseRestore restore(runner, m_device->path());
+    addBoth(restore);
+    const bool done = restore.prepare() && restore.replace();
+    QVERIFY(substituted);
+    QVERIFY(!done);
+    const QString problems = restore.problems().join('\n');
+    QVERIFY2(problems.contains("ERROR 1"), qPrintable(problems));
+    QVERIFY(!restore.dataAtRisk());
+    QCOMPARE(serverState(), before);
+    QCOMPARE(fullDump("appdb"), appdb);
+    QCOMPARE(fullDump("Misc"), misc);
+    QVERIFY(!QFile::exists(file));
+    QVERIFY(!databases().contains(DatabaseRestore::scratchName("appdb")));
+    // The account is locked again, and its password is nowhere on the device.
+    QCOMPARE(value("SELECT JSON_VALUE(Priv, '$.account_locked') FROM mysql.global_priv "
+                   "WHERE user = 'servicepanel_data';"),
+             QStringLiteral("1"));
+    QVERIFY(QDir(m_device->path()).entryList({"*.cnf"}, QDir::Files).isEmpty());
+}
+
+// Views, routines, triggers and events restored run with the rights of the data, not root's.
+void tst_databaserestore::definersAreTheLoadingAccount()
+{
+    QVERIFY(sql("CREATE DEFINER=`root`@`localhost` PROCEDURE who() SQL SECURITY DEFINER "
+                "SELECT CURRENT_USER();"
+                "CREATE DEFINER=`root`@`localhost` VIEW big_sales AS "
+                "SELECT id FROM sales WHERE amount > 3;",
+                "appdb"));
+    writeStickDump("appdb", backupDump("appdb"));
+    QVERIFY(backupDump("appdb").contains("DEFINER=`root`@`localhost`"));
+    DatabaseRestore restore(m_runner, m_device->path());
+    addBoth(restore);
+    QVERIFY2(restore.prepare(), qPrintable(restore.problems().join('\n')));
+    QVERIFY2(restore.replace(), qPrintable(restore.problems().join('\n')));
+
+    const QString account = QStringLiteral("servicepanel_data@localhost");
+    QCOMPARE(value("SELECT GROUP_CONCAT(DISTINCT DEFINER) FROM information_schema.ROUTINES "
+                   "WHERE ROUTINE_SCHEMA = 'appdb';"),
+             account);
+    for (const char *table : {"VIEWS", "TRIGGERS", "EVENTS"}) {
+        const QString schema = QString::fromLatin1(table).chopped(1) + "_SCHEMA";
+        QCOMPARE(value(QStringLiteral("SELECT GROUP_CONCAT(DISTINCT DEFINER) FROM "
+                                      "information_schema.%1 WHERE %2 = 'appdb';")
+                           .arg(QLatin1String(table), QLatin1String(table) == QLatin1String("VIEWS")
+                                                          ? QStringLiteral("TABLE_SCHEMA")
+                                                          : schema)),
+                 account);
+    }
+    QCOMPARE(value("CALL appdb.who();"), account);
+    QCOMPARE(value("SELECT COUNT(*) FROM appdb.big_sales;"), QStringLiteral("1"));
+    QVERIFY(sql("CALL add_sale(7.25);", "appdb"));
+    // The account: the data databases, nothing global, locked.
+    const QString grants = value("SHOW GRANTS FOR 'servicepanel_data'@'localhost';");
+    QVERIFY2(grants.contains("GRANT USAGE ON *.* TO `servicepanel_data`@`localhost` "
+                             "IDENTIFIED BY PASSWORD"),
+             qPrintable(grants));
+    QVERIFY2(grants.contains("GRANT ALL PRIVILEGES ON `appdb`.* TO"), qPrintable(grants));
+    QVERIFY2(grants.contains("GRANT ALL PRIVILEGES ON `Misc`.* TO"), qPrintable(grants));
+    QCOMPARE(grants.count("GRANT "), 3);
+    QCOMPARE(value("SELECT JSON_VALUE(Priv, '$.account_locked') FROM mysql.global_priv "
+                   "WHERE user = 'servicepanel_data';"),
+             QStringLiteral("1"));
+    QVERIFY(QDir(m_device->path()).entryList({"*.cnf"}, QDir::Files).isEmpty());
+}
+
 // Misc's load breaks half-way after appdb has already been replaced: both come back.
 void tst_databaserestore::failureWhileReplacingPutsAllBack()
 {
@@ -332,7 +496,7 @@ void tst_databaserestore::failureWhileReplacingPutsAllBack()
     HookedRunner runner(m_runner);
     const QString half = m_device->filePath("half.sql");
     runner.change = [&](const QByteArray &line) {
-        if (!line.startsWith("mysql --default-character-set") || !line.contains(" Misc < ") ||
+        if (!line.contains(" --default-character-set=utf8mb4 ") || !line.contains(" Misc < ") ||
             !line.endsWith("incoming/Misc.sql"))
             return line;
         // A real half load: the first half of the vetted dump, cut in a statement.

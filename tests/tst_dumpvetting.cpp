@@ -60,6 +60,9 @@ private slots:
     void piecesGiveTheSameVerdict_data();
     void piecesGiveTheSameVerdict();
     void mutatedDumps();
+    void overlongStatementsAreRefused_data();
+    void overlongStatementsAreRefused();
+    void longInsertsAreCheckedThroughout();
 };
 
 void tst_dumpvetting::mysqldumpOutputPasses()
@@ -78,6 +81,13 @@ void tst_dumpvetting::mysqldumpOutputPasses()
         "ALTER DATABASE CHARACTER SET latin1 COLLATE latin1_swedish_ci ;;"));
     QByteArray expected = dump;
     expected.replace("ALTER DATABASE `appdb` ", "ALTER DATABASE ");
+    // Views, routines, triggers and events are the loading account's.
+    QVERIFY(expected.count("DEFINER=`root`@`localhost`") >= 4);
+    expected.replace("DEFINER=`root`@`localhost`", "DEFINER=CURRENT_USER");
+    // The rows load in strict mode.
+    QCOMPARE(expected.count("SQL_MODE='NO_AUTO_VALUE_ON_ZERO'"), 1);
+    expected.replace("SQL_MODE='NO_AUTO_VALUE_ON_ZERO'",
+                     "SQL_MODE='NO_AUTO_VALUE_ON_ZERO,STRICT_ALL_TABLES'");
     QCOMPARE(verdict.loadable, expected);
 }
 
@@ -108,6 +118,25 @@ void tst_dumpvetting::accepted_data()
                                           "DO SETVAL(`s`, 1, 0);");
     QTest::newRow("ALTER DATABASE without a name")
         << dumpWith("ALTER DATABASE CHARACTER SET latin1 COLLATE latin1_swedish_ci ;");
+    QTest::newRow("settings of a routine saved and given back")
+        << dumpWith("/*!50003 SET @saved_sql_mode       = @@sql_mode */ ;\n"
+                    "/*!50003 SET @saved_time_zone      = @@time_zone */ ;\n"
+                    "/*!50003 SET time_zone             = 'SYSTEM' */ ;\n"
+                    "/*!50003 SET collation_connection  = utf8mb4_uca1400_ai_ci */ ;\n"
+                    "/*!50003 SET sql_mode              = '' */ ;\n"
+                    "/*!50003 SET sql_mode              = @saved_sql_mode */ ;\n"
+                    "/*!50003 SET time_zone             = @saved_time_zone */ ;");
+    QTest::newRow("switches") << dumpWith(
+        "/*!40014 SET @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS, UNIQUE_CHECKS=0 */;\n"
+        "/*M!100616 SET @OLD_NOTE_VERBOSITY=@@NOTE_VERBOSITY, NOTE_VERBOSITY=0 */;\n"
+        "/*!40014 SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS */;\nset autocommit=0;\nCOMMIT;");
+    QTest::newRow("control bytes and -- inside texts")
+        << dumpWith(QByteArray("INSERT INTO t VALUES ('a\x01--\x01b','--x',\"\x7f\");"));
+    QTest::newRow("-- before a tab, a carriage return and the line end")
+        << dumpWith("--\tcomment\r\n--\nSET NAMES utf8mb4; --\n");
+    QTest::newRow("user variable in a routine")
+        << dumpWith("DELIMITER ;;\nCREATE PROCEDURE p() BEGIN SET @n := 0; SELECT @n := @n + 1 "
+                    "INTO @m; END ;;\nDELIMITER ;");
 }
 
 void tst_dumpvetting::accepted()
@@ -116,7 +145,10 @@ void tst_dumpvetting::accepted()
     const DumpVetter::Verdict verdict =
         DumpVetter::vet(dump, QStringLiteral("appdb"), otherDatabases);
     QVERIFY2(verdict.accepted, qPrintable(verdict.problem));
-    QCOMPARE(verdict.loadable, dump);
+    // The rows load in strict mode, whatever mode mysqldump gave them.
+    QCOMPARE(verdict.loadable, QByteArray(dump).replace("SQL_MODE='NO_AUTO_VALUE_ON_ZERO'",
+                                                        "SQL_MODE='NO_AUTO_VALUE_ON_ZERO,"
+                                                        "STRICT_ALL_TABLES'"));
 }
 
 void tst_dumpvetting::refused_data()
@@ -242,6 +274,56 @@ void tst_dumpvetting::refused_data()
         << dumpWith("SET @OLD_SQL_MODE='ANSI_QUOTES';") << "SET";
     QTest::newRow("SET STATEMENT")
         << dumpWith("SET STATEMENT sql_mode='ANSI' FOR SELECT 1;") << "SET";
+    // The server drops the backslash of an unknown escape: the mode is NO_BACKSLASH_ESCAPES.
+    QTest::newRow("sql mode with an escaped letter")
+        << dumpWith("SET sql_mode='NO_BACKSLASH_ESCAPE\\S';\nINSERT INTO t VALUES ('x\\');\n"
+                    "GRANT ALL PRIVILEGES ON *.* TO evil;\n');")
+        << "line 5: a SET value with a backslash";
+    QTest::newRow("sql mode with an escaped letter, in a routine's settings")
+        << dumpWith("/*!50003 SET sql_mode = 'STRICT_TRANS_TABLES,ANSI_QUOTE\\S' */ ;")
+        << "backslash";
+    QTest::newRow("sql mode from a variable set in a row")
+        << dumpWith("INSERT INTO t VALUES ((@m := 'NO_BACKSLASH_ESCAPES'));\n"
+                    "SET SQL_MODE = @m;")
+        << "line 6: SQL_MODE set to m";
+    QTest::newRow("saved sql mode set in a row")
+        << dumpWith("INSERT INTO t VALUES ((@OLD_SQL_MODE := 'NO_BACKSLASH_ESCAPES'));\n"
+                    "/*!40101 SET SQL_MODE=@OLD_SQL_MODE */;")
+        << "line 5: the saved setting @OLD_SQL_MODE outside its SET";
+    QTest::newRow("saved sql mode set in a trigger")
+        << dumpWith("CREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW "
+                    "SET @saved_sql_mode = 'ANSI_QUOTES';")
+        << "saved setting";
+    QTest::newRow("saved setting from another setting")
+        << dumpWith("/*!40101 SET @OLD_SQL_MODE=@@CHARACTER_SET_CLIENT */;") << "OLD_SQL_MODE";
+    QTest::newRow("setting from another's saved value")
+        << dumpWith("/*!40101 SET SQL_MODE=@OLD_CHARACTER_SET_CLIENT */;") << "SQL_MODE set to";
+    QTest::newRow("a mode that is not one")
+        << dumpWith("SET sql_mode = 'NO_SUCH_MODE';") << "the SQL mode NO_SUCH_MODE";
+    QTest::newRow("sql mode from a word") << dumpWith("SET sql_mode = DEFAULT;") << "SQL_MODE";
+    QTest::newRow("sql mode as concatenated texts")
+        << dumpWith("SET sql_mode = 'NO_BACKSLASH_' 'ESCAPES';") << "SQL mode";
+    QTest::newRow("sql mode with an introducer")
+        << dumpWith("SET sql_mode = _latin1'ANSI';") << "SQL_MODE";
+    QTest::newRow("a collation of another character set")
+        << dumpWith("SET collation_connection = gbk_chinese_ci;") << "COLLATION_CONNECTION";
+    QTest::newRow("a switch set to 2") << dumpWith("SET UNIQUE_CHECKS=2;") << "UNIQUE_CHECKS";
+    QTest::newRow("a time zone with a quote") << dumpWith("SET time_zone = \"'\";") << "TIME_ZONE";
+    // "--" followed by a control byte: a comment for the server, none for the client, which
+    // sends what follows the ";" as statements of their own.
+    QTest::newRow("-- before a control byte")
+        << dumpWith(QByteArray("INSERT INTO t VALUES (1) --\x01; CREATE USER evil;\n"))
+        << "line 5: a -- without a blank after it";
+    QTest::newRow("-- before a semicolon")
+        << dumpWith("INSERT INTO t VALUES (1) --; CREATE USER x;\nGRANT ALL ON *.* TO x;")
+        << "a -- without a blank";
+    QTest::newRow("-- hiding a USE")
+        << dumpWith(QByteArray("SET NAMES utf8mb4; --\x01 ;USE reports;\nDROP TABLE t;"))
+        << "a -- without a blank";
+    QTest::newRow("a control byte between statements")
+        << dumpWith(QByteArray("SET NAMES utf8mb4;\x01\n")) << "the control byte 0x01";
+    QTest::newRow("an escape sequence between statements")
+        << dumpWith(QByteArray("SET NAMES utf8mb4; \x1b[2J\n")) << "0x1b";
 
     // Damaged or not a dump at all.
     QTest::newRow("empty") << QByteArray() << "empty";
@@ -262,6 +344,9 @@ void tst_dumpvetting::refused_data()
                               << "NUL";
     QTest::newRow("no header") << QByteArray("SET NAMES utf8mb4;") + footer << "header";
     QTest::newRow("comment that does not end") << dumpWith("/* SET NAMES utf8mb4;") << "comment";
+    QTest::newRow("a CREATE of too many words")
+        << dumpWith("CREATE TABLE t (" + QByteArray("a int, ").repeated(30000) + "z int);")
+        << "a statement of more than 65536 words";
 }
 
 void tst_dumpvetting::refused()
@@ -324,7 +409,7 @@ void tst_dumpvetting::mutatedDumps()
     const QByteArray alphabet = "\\'\"`;/*!-#\n @.M";
     QRandomGenerator random(20240502);
     int accepted = 0;
-    for (int round = 0; round < 1500; ++round) {
+    for (int round = 0; round < 2000; ++round) {
         QByteArray mutated = dump;
         const int changes = 1 + int(random.bounded(4));
         for (int c = 0; c < changes; ++c) {
@@ -349,6 +434,68 @@ void tst_dumpvetting::mutatedDumps()
     }
     // Most damage lands in data or comments, where it is harmless.
     QVERIFY(accepted > 100);
+}
+
+void tst_dumpvetting::overlongStatementsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<QByteArray>("repeated");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("one line of 200 MB")
+        << QByteArray("INSERT INTO t VALUES ") << QByteArray("(1,'abcdefghijklmnopqrstuvw'),")
+        << QString("line 5: a line longer than");
+    QTest::newRow("a statement over many lines")
+        << QByteArray("INSERT INTO t VALUES ") << QByteArray("(1,'abcdefghijklmnopqrstuv'),\n")
+        << QString("line 5: a statement longer than");
+}
+
+// However long, the dump is read in bounded memory and refused with a line for the box.
+void tst_dumpvetting::overlongStatementsAreRefused()
+{
+    QFETCH(QByteArray, start);
+    QFETCH(QByteArray, repeated);
+    QFETCH(QString, problem);
+    DumpVetter vetter(QStringLiteral("appdb"), otherDatabases);
+    QByteArray loadable;
+    QVERIFY(vetter.feed(header + start, &loadable));
+    QByteArray block;
+    while (block.size() < 64 * 1024)
+        block += repeated;
+    qint64 fed = 0;
+    while (fed < 200 * 1024 * 1024 && vetter.feed(block, &loadable))
+        fed += block.size();
+    QVERIFY(vetter.isRefused());
+    QVERIFY2(vetter.problem().contains(problem), qPrintable(vetter.problem()));
+    QVERIFY(fed < 2 * DumpVetter::maxUnitBytes);
+    QVERIFY(loadable.size() < 1024 * 1024);
+}
+
+// Rows checked a window at a time: what comes late in a long INSERT is seen too.
+void tst_dumpvetting::longInsertsAreCheckedThroughout()
+{
+    QByteArray rows;
+    while (rows.size() < 8 * 1024 * 1024)
+        rows += "(1,'abc',2.5),";
+    const QByteArray good = dumpWith("INSERT INTO t VALUES " + rows + "(2,'x',1);");
+    const DumpVetter::Verdict verdict =
+        DumpVetter::vet(good, QStringLiteral("appdb"), otherDatabases);
+    QVERIFY2(verdict.accepted, qPrintable(verdict.problem));
+    QCOMPARE(verdict.loadable, good);
+    // At the start, where the first window ends, and in the last row.
+    for (int at : {0, 14 * 8190, int(rows.size()) - 14}) {
+        QByteArray bad = rows;
+        bad.insert(at, "(LOAD_FILE('/etc/shadow'),'x',1),");
+        const DumpVetter::Verdict refused =
+            DumpVetter::vet(dumpWith("INSERT INTO t VALUES " + bad + "(2,'x',1);"),
+                            QStringLiteral("appdb"), otherDatabases);
+        QVERIFY2(!refused.accepted, qPrintable(QString::number(at)));
+        QVERIFY2(refused.problem.contains("LOAD_FILE"), qPrintable(refused.problem));
+        bad = rows;
+        bad.insert(at, "(1,Misc.secret(),2),");
+        QVERIFY(!DumpVetter::vet(dumpWith("INSERT INTO t VALUES " + bad + "(2,'x',1);"),
+                                 QStringLiteral("appdb"), otherDatabases)
+                     .accepted);
+    }
 }
 
 QTEST_MAIN(tst_dumpvetting)

@@ -59,9 +59,13 @@ public:
 // then the databases replaced, then "sync" once /opt is swapped.
 static const QString restoreWork = "%1/var/backups/servicepanel";
 static const QString restoreLoad =
-    "mysql --default-character-set=utf8mb4 --local-infile=0 --skip-named-commands "
-    "--skip-force --init-command=\"SET SESSION sql_mode=''\" --sandbox %2 < " +
+    "mysql --defaults-file=" + restoreWork +
+    "/loading.cnf --default-character-set=utf8mb4 --local-infile=0 --skip-named-commands "
+    "--skip-force --init-command=\"SET SESSION "
+    "sql_mode='STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'\" --sandbox %2 < " +
     restoreWork + "/incoming/%3.sql";
+// The loading account is opened before each load and closed after it.
+static const QString accountSetUp = "mysql --skip-force < " + restoreWork + "/account.sql";
 static QStringList restoreTexts()
 {
     QStringList lines{"mysql --no-defaults --help 2>/dev/null | grep -q -e '--sandbox'",
@@ -69,14 +73,17 @@ static QStringList restoreTexts()
     for (const QString database : {"appdb", "Misc"}) {
         const QString scratch = "servicepanel_check_" + database;
         lines << "mysql -e 'drop database if exists " + scratch + "; create database " + scratch +
-                     ";'"
-              << QString(restoreLoad).replace("%2", scratch).replace("%3", database)
-              << "mysql -e 'drop database if exists " + scratch + ";'";
+                     ";'";
+        if (database == QLatin1String("appdb"))
+            lines << "mysql -N -B -e 'SELECT @@socket' > " + restoreWork + "/socket.txt";
+        lines << accountSetUp << QString(restoreLoad).replace("%2", scratch).replace("%3", database)
+              << accountSetUp << "mysql -e 'drop database if exists " + scratch + ";'";
     }
     for (const QString database : {"appdb", "Misc"}) {
         lines << "mysql -e  \"drop database if exists " + database + ";\""
-              << "mysql -e  \"create database " + database + ";\""
-              << QString(restoreLoad).replace("%2", database).replace("%3", database);
+              << "mysql -e  \"create database " + database + ";\"" << accountSetUp
+              << QString(restoreLoad).replace("%2", database).replace("%3", database)
+              << accountSetUp;
     }
     return lines << "sync";
 }
@@ -90,6 +97,7 @@ static const QStringList clearTexts = {
     "mysql -e  \"drop database if exists appdb;\"",
     "mysql -e  \"drop database if exists Misc;\"",
     "rm -rf %1/opt/Brevin  ",
+    "rm -rf %1/var/backups/servicepanel",
     "sync ",
 };
 static const QStringList powerOffTexts = {"poweroff"};
@@ -408,14 +416,18 @@ void tst_maintenancecommands::failedStepsAreNamed_data()
     const QStringList restore = restoreTexts();
     const QString untouched = "/opt and the databases appdb and Misc were left as they were.";
     QTest::newRow("a dump does not load into its scratch database")
-        << "btn_reduction" << QStringList{restore.at(3)}
+        << "btn_reduction"
+        << QStringList{QString(restoreLoad)
+                           .replace("%2", "servicepanel_check_appdb")
+                           .replace("%3", "appdb")}
         << QStringList{"appdb.sql does not load: exit status 1", untouched};
     QTest::newRow("the server cannot be reached")
         << "btn_reduction" << QStringList{restore.at(1)}
         << QStringList{"The database server cannot be reached: exit status 1", untouched};
     // The databases it replaced are put back (here: gone again, as the runner lists none).
     QTest::newRow("the load into the live Misc fails")
-        << "btn_reduction" << QStringList{restore.at(13)}
+        << "btn_reduction"
+        << QStringList{QString(restoreLoad).replace("%2", "Misc").replace("%3", "Misc")}
         << QStringList{"Misc.sql does not load into Misc: exit status 1",
                        "appdb is gone again, as before", "Misc is gone again, as before",
                        "/opt was left as it was."};

@@ -1139,5 +1139,37 @@ Explanation: Check the current printer veriosn number.</source>
         <source>echoes other values than %1 sent</source>
         <translation>回显的数值与 %1 发送的不同</translation>
     </message>
+    <message>
+        <source>a -- without a blank after it</source>
+        <translation>“--”后面没有空白</translation>
+    </message>
+    <message>
+        <source>the control byte 0x%1 outside a text</source>
+        <translation>文本之外有控制字节 0x%1</translation>
+    </message>
+    <message>
+        <source>a statement of more than %1 words</source>
+        <translation>有一条语句超过 %1 个词</translation>
+    </message>
+    <message>
+        <source>the saved setting @%1 outside its SET</source>
+        <translation>保存的设置 @%1 出现在其 SET 之外</translation>
+    </message>
+    <message>
+        <source>%1 set to %2, which mysqldump does not write</source>
+        <translation>%1 被设为 %2，mysqldump 不会写出这样的值</translation>
+    </message>
+    <message>
+        <source>a SET value with a backslash</source>
+        <translation>SET 的值中含有反斜杠</translation>
+    </message>
+    <message>
+        <source>SET of @%1, which mysqldump does not write</source>
+        <translation>设置 @%1，mysqldump 不会写出这样的语句</translation>
+    </message>
+    <message>
+        <source>The database account for the restore cannot be set up: %1</source>
+        <translation>无法设置用于恢复的数据库账户：%1</translation>
+    </message>
 </context>
 </TS>

@@ -1,10 +1,11 @@
 #include "maintenance/database/databaserestore.h"
 
 #include "maintenance/database/dumpend.h"
-#include "maintenance/system/commandrunner.h"
 #include "maintenance/database/dumpvetting.h"
-#include "maintenance/fs/sha256.h"
+#include "maintenance/database/loadingaccount.h"
 #include "maintenance/database/stickfile.h"
+#include "maintenance/fs/sha256.h"
+#include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
 
 #include <QCoreApplication>
@@ -55,11 +56,17 @@ DatabaseRestore::DatabaseRestore(CommandRunner &runner, const QString &workFolde
 DatabaseRestore::~DatabaseRestore()
 {
     removeIncoming();
+    // The saved data is kept only while a roll-back may need it, or when it is the only
+    // copy left (dataAtRisk()).
+    if (!m_dataAtRisk) {
+        for (const Item &item : qAsConst(m_items))
+            QFile::remove(previousDump(item.database));
+    }
 }
 
 QString DatabaseRestore::defaultWorkFolder(const QString &systemRoot)
 {
-    return systemRoot + QLatin1String("/var/backups/servicepanel");
+    return keptDataFolder(systemRoot);
 }
 
 QString DatabaseRestore::scratchName(const QString &database)
@@ -96,14 +103,19 @@ bool DatabaseRestore::run(const QByteArray &commandLine, const QString &what)
     return false;
 }
 
-QByteArray DatabaseRestore::loadCommand(const QString &database, const QString &file) const
+QByteArray DatabaseRestore::loadCommand(const QString &database, const QString &file,
+                                        bool asAccount) const
 {
     // The dump only ever names the database it is loaded into: it goes where we say. Quotes
     // and backslashes are read in a known way from the first line on (no ANSI_QUOTES, no
     // NO_BACKSLASH_ESCAPES from the server's defaults, a character set without surprises).
-    QByteArray line = "mysql --default-character-set=utf8mb4 --local-infile=0 "
-                      "--skip-named-commands --skip-force "
-                      "--init-command=\"SET SESSION sql_mode=''\"";
+    // A stick's dump runs as the loading account, which the server keeps in that database.
+    QByteArray line = "mysql ";
+    if (asAccount)
+        line += m_account->clientOptions() + ' ';
+    line += "--default-character-set=utf8mb4 --local-infile=0 "
+            "--skip-named-commands --skip-force "
+            "--init-command=\"SET SESSION sql_mode='STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'\"";
     if (m_sandbox)
         line += " --sandbox";
     return line + ' ' + database.toLatin1() + " < " + shellArgument(file);
@@ -236,15 +248,13 @@ bool DatabaseRestore::saveLiveData(Item &item)
 bool DatabaseRestore::proveLoads(Item &item)
 {
     const QByteArray scratch = scratchName(item.database).toLatin1();
-    // Its own database named in a statement may be reached from the scratch database.
-    if (item.namesItself)
-        item.touched = true;
     const bool made = run(
         "mysql -e 'drop database if exists " + scratch + "; create database " + scratch + ";'",
         PanelText::tr("The scratch database %1 cannot be made").arg(QString::fromLatin1(scratch)));
     const bool loaded =
-        made && run(loadCommand(QString::fromLatin1(scratch), incomingDump(item.database)),
-                    PanelText::tr("%1 does not load").arg(QFileInfo(item.dumpPath).fileName()));
+        made &&
+        loadAsAccount(QString::fromLatin1(scratch), incomingDump(item.database),
+                      PanelText::tr("%1 does not load").arg(QFileInfo(item.dumpPath).fileName()));
     m_runner.run("mysql -e 'drop database if exists " + scratch + ";'");
     return loaded;
 }
@@ -264,6 +274,10 @@ bool DatabaseRestore::prepare()
     }
     if (!makeFolders() || !readServer())
         return false;
+    QStringList data;
+    for (const Item &item : qAsConst(m_items))
+        data << item.database;
+    m_account = std::make_unique<LoadingAccount>(m_runner, m_work, data);
     // Every dump is checked before anything is saved or loaded.
     for (Item &item : m_items) {
         if (!copyVetted(item)) {
@@ -302,9 +316,24 @@ bool DatabaseRestore::replaceOne(Item &item)
     const QString what = PanelText::tr("%1 cannot be replaced").arg(item.database);
     return run(dropDatabaseCommand(item.database), what) &&
            run(createDatabaseCommand(item.database), what) &&
-           run(loadCommand(item.database, incomingDump(item.database)),
-               PanelText::tr("%1 does not load into %2")
-                   .arg(QFileInfo(item.dumpPath).fileName(), item.database));
+           loadAsAccount(item.database, incomingDump(item.database),
+                         PanelText::tr("%1 does not load into %2")
+                             .arg(QFileInfo(item.dumpPath).fileName(), item.database));
+}
+
+bool DatabaseRestore::loadAsAccount(const QString &database, const QString &file,
+                                    const QString &what)
+{
+    if (!m_account->open({database})) {
+        m_problems << m_account->problem();
+        return false;
+    }
+    const bool loaded = run(loadCommand(database, file, true), what);
+    if (!m_account->close()) {
+        m_problems << m_account->problem();
+        return false;
+    }
+    return loaded;
 }
 
 bool DatabaseRestore::replace()
@@ -334,7 +363,7 @@ bool DatabaseRestore::putBack(Item &item)
     bool ok = run(dropDatabaseCommand(item.database), what);
     if (ok && item.existed) {
         ok = run(createDatabaseCommand(item.database), what) &&
-             run(loadCommand(item.database, previousDump(item.database)), what);
+             run(loadCommand(item.database, previousDump(item.database), false), what);
     }
     if (!ok) {
         m_dataAtRisk = true;
@@ -347,6 +376,17 @@ bool DatabaseRestore::putBack(Item &item)
     m_problems << (item.existed ? PanelText::tr("%1 has its previous data back").arg(item.database)
                                 : PanelText::tr("%1 is gone again, as before").arg(item.database));
     return true;
+}
+
+bool DatabaseRestore::putBackTouched()
+{
+    m_problems.clear();
+    bool ok = true;
+    for (Item &item : m_items) {
+        if (item.touched)
+            ok = putBack(item) && ok;
+    }
+    return ok;
 }
 
 bool DatabaseRestore::rollBack()

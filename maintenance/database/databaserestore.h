@@ -5,7 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class CommandRunner;
+class LoadingAccount;
 
 // Replaces the device's databases with dumps from a stick so that none is ever left empty or
 // half loaded. In order:
@@ -20,8 +23,10 @@ class CommandRunner;
 //   rollBack() after replace() succeeded, when a later step of the restore fails: puts the
 //              saved data back into every database.
 // All commands go through the runner, so each one has its time limit; the mysql client loads
-// with --sandbox when it has it, without LOAD DATA LOCAL, named commands or --force.
-// The saved data stays in the work folder afterwards (previous/<name>.sql).
+// with --sandbox when it has it, without LOAD DATA LOCAL, named commands or --force. A dump
+// from the stick loads as the LoadingAccount, which may reach only the database it loads.
+// The saved data (previous/<name>.sql in the work folder) goes with this object, unless it
+// could not be put back (dataAtRisk()).
 class DatabaseRestore
 {
 public:
@@ -43,6 +48,10 @@ public:
     bool prepare();
     bool replace();
     bool rollBack();
+    // After prepare(), when a later step fails before replace(): puts back any database that
+    // may have changed (none, as the loading account reaches only the scratch databases), so
+    // that "left as they were" holds. problems() then holds only what it did.
+    bool putBackTouched();
 
     // What went wrong, one line each, for the Fail box.
     QStringList problems() const { return m_problems; }
@@ -70,13 +79,15 @@ private:
     bool replaceOne(Item &item);
     bool putBack(Item &item);
     bool run(const QByteArray &commandLine, const QString &what);
-    QByteArray loadCommand(const QString &database, const QString &file) const;
+    QByteArray loadCommand(const QString &database, const QString &file, bool asAccount) const;
+    bool loadAsAccount(const QString &database, const QString &file, const QString &what);
     QString incomingDump(const QString &database) const;
     void removeIncoming();
 
     CommandRunner &m_runner;
     QString m_work;
     QList<Item> m_items;
+    std::unique_ptr<LoadingAccount> m_account;
     QStringList m_serverDatabases;
     QStringList m_problems;
     bool m_sandbox = false;

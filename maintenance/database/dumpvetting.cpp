@@ -1,7 +1,11 @@
 #include "maintenance/database/dumpvetting.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QList>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -87,9 +91,67 @@ const QSet<QByteArray> allowedVariables = {
 const QSet<QByteArray> safeCharsets = {"UTF8",  "UTF8MB3", "UTF8MB4", "LATIN1",
                                        "ASCII", "BINARY",  "DEFAULT"};
 
-// SQL modes under which quotes and backslashes mean something else than we read.
-const QSet<QByteArray> forbiddenModes = {
-    "NO_BACKSLASH_ESCAPES", "ANSI_QUOTES", "ANSI", "DB2", "MAXDB", "MSSQL", "ORACLE", "POSTGRESQL"};
+// SQL modes that leave quotes and backslashes as we read them (not NO_BACKSLASH_ESCAPES,
+// ANSI_QUOTES, nor ANSI, DB2, MAXDB, MSSQL, ORACLE or POSTGRESQL, which include it).
+const QSet<QByteArray> allowedModes = {"REAL_AS_FLOAT",
+                                       "PIPES_AS_CONCAT",
+                                       "IGNORE_SPACE",
+                                       "IGNORE_BAD_TABLE_OPTIONS",
+                                       "ONLY_FULL_GROUP_BY",
+                                       "NO_UNSIGNED_SUBTRACTION",
+                                       "NO_DIR_IN_CREATE",
+                                       "NO_AUTO_VALUE_ON_ZERO",
+                                       "NO_TABLE_OPTIONS",
+                                       "NO_FIELD_OPTIONS",
+                                       "NO_KEY_OPTIONS",
+                                       "MYSQL323",
+                                       "MYSQL40",
+                                       "NO_AUTO_CREATE_USER",
+                                       "HIGH_NOT_PRECEDENCE",
+                                       "NO_ENGINE_SUBSTITUTION",
+                                       "PAD_CHAR_TO_FULL_LENGTH",
+                                       "EMPTY_STRING_IS_NULL",
+                                       "SIMULTANEOUS_ASSIGNMENT",
+                                       "TIME_ROUND_FRACTIONAL",
+                                       "STRICT_TRANS_TABLES",
+                                       "STRICT_ALL_TABLES",
+                                       "NO_ZERO_IN_DATE",
+                                       "NO_ZERO_DATE",
+                                       "ALLOW_INVALID_DATES",
+                                       "ERROR_FOR_DIVISION_BY_ZERO",
+                                       "TRADITIONAL"};
+
+// The user variables in which mysqldump saves a setting, and the setting each one keeps. A
+// setting may be given back only from its own variable, and nothing else may set these.
+const QHash<QByteArray, QByteArray> savedSettings = {
+    {"OLD_CHARACTER_SET_CLIENT", "CHARACTER_SET_CLIENT"},
+    {"OLD_CHARACTER_SET_RESULTS", "CHARACTER_SET_RESULTS"},
+    {"OLD_COLLATION_CONNECTION", "COLLATION_CONNECTION"},
+    {"OLD_TIME_ZONE", "TIME_ZONE"},
+    {"OLD_UNIQUE_CHECKS", "UNIQUE_CHECKS"},
+    {"OLD_FOREIGN_KEY_CHECKS", "FOREIGN_KEY_CHECKS"},
+    {"OLD_SQL_MODE", "SQL_MODE"},
+    {"OLD_SQL_NOTES", "SQL_NOTES"},
+    {"OLD_NOTE_VERBOSITY", "NOTE_VERBOSITY"},
+    {"OLD_AUTOCOMMIT", "AUTOCOMMIT"},
+    {"SAVED_CS_CLIENT", "CHARACTER_SET_CLIENT"},
+    {"SAVED_CS_RESULTS", "CHARACTER_SET_RESULTS"},
+    {"SAVED_COL_CONNECTION", "COLLATION_CONNECTION"},
+    {"SAVED_SQL_MODE", "SQL_MODE"},
+    {"SAVED_TIME_ZONE", "TIME_ZONE"},
+    {"SAVE_TIME_ZONE", "TIME_ZONE"},
+};
+
+// Settings that mysqldump sets to 0 or 1.
+const QSet<QByteArray> switchSettings = {"UNIQUE_CHECKS", "FOREIGN_KEY_CHECKS",
+                                         "SQL_NOTES",     "NOTE_VERBOSITY",
+                                         "AUTOCOMMIT",    "CHECK_CONSTRAINT_CHECKS"};
+
+// Where the client and the server agree that "--" starts a comment.
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 bool isSpace(char c)
 {
@@ -111,6 +173,12 @@ bool isDigit(char c)
 QByteArray upper(const QByteArray &text)
 {
     return text.toUpper();
+}
+
+// A part of a statement without a copy: the statement outlives its words.
+QByteArray rawView(const QByteArray &text, int from, int size)
+{
+    return QByteArray::fromRawData(text.constData() + from, size);
 }
 
 // For a box: printable, short.
@@ -136,6 +204,8 @@ struct DumpVetter::Token
     QByteArray text;  // the name or content without its quotes
     QByteArray upper; // for words, numbers and variables
     int line = 0;
+    int offset = 0; // where it starts and ends in the statement's text
+    int end = 0;
 
     bool is(const char *word) const { return kind == Kind::Word && upper == word; }
     bool isPunct(char c) const { return kind == Kind::Punct && text.size() == 1 && text[0] == c; }
@@ -182,13 +252,14 @@ bool DumpVetter::feed(const QByteArray &piece, QByteArray *loadable)
         refuseAt(m_line + 1, PanelText::tr("a NUL byte, which mysqldump never writes"));
         return false;
     }
+    const int searched = m_pending.size();
     m_pending.append(piece);
     int start = 0;
     for (;;) {
-        const int end = m_pending.indexOf('\n', start);
+        const int end = m_pending.indexOf('\n', start == 0 ? searched : start);
         if (end < 0)
             break;
-        processLine(m_pending.mid(start, end - start), true, loadable);
+        processLine(rawView(m_pending, start, end - start), true, loadable);
         start = end + 1;
         if (isRefused())
             return false;
@@ -224,7 +295,7 @@ bool DumpVetter::finish(QByteArray *loadable)
     if (isRefused())
         return false;
     pass(m_unit, loadable);
-    m_unit.clear();
+    m_unit.truncate(0);
     return true;
 }
 
@@ -245,8 +316,8 @@ void DumpVetter::processLine(const QByteArray &line, bool hasNewline, QByteArray
         }
         m_headerSeen = true;
     }
-    if (!line.trimmed().isEmpty())
-        m_lastLine = line.left(64);
+    if (std::any_of(line.cbegin(), line.cend(), [](char c) { return !isSpace(c); }))
+        m_lastLine = QByteArray(line.constData(), qMin(64, int(line.size()))); // a copy
     if (m_unit.isEmpty())
         m_unitLine = m_line;
 
@@ -271,6 +342,16 @@ void DumpVetter::processLine(const QByteArray &line, bool hasNewline, QByteArray
             continue;
         }
         if (m_quote != 0) {
+            // Most of a dump is text: straight to the next quote or backslash.
+            if (c != m_quote && c != '\\') {
+                const char quote = m_quote;
+                const char *data = line.constData();
+                int j = i + 1;
+                while (j < n && data[j] != quote && data[j] != '\\')
+                    ++j;
+                i = j;
+                continue;
+            }
             if (c == '\\' && m_quote != '`') {
                 // The client and the server would disagree on what the line end means.
                 if (i + 1 >= n) {
@@ -290,20 +371,33 @@ void DumpVetter::processLine(const QByteArray &line, bool hasNewline, QByteArray
                                  .arg(QString::fromLatin1(QByteArray(1, next))));
             return;
         }
-        if (line.mid(i, m_delimiter.size()) == m_delimiter) {
-            m_unit.append(line.mid(segment, i - segment));
-            const QByteArray statement = m_unit;
-            m_unit.append(m_delimiter);
+        if (c == m_delimiter[0] &&
+            (m_delimiter.size() == 1 || (i + 1 < n && line[i + 1] == m_delimiter[1]))) {
+            m_unit.append(line.constData() + segment, i - segment);
             i += m_delimiter.size();
             segment = i;
-            endStatement(statement, loadable);
+            endStatement(loadable);
             if (isRefused())
                 return;
             m_unitLine = m_line;
             continue;
         }
-        if (c == '#' || (c == '-' && next == '-' && (i + 2 >= n || isSpace(line[i + 2]))))
+        if (c == '-' && next == '-') {
+            // "--x" is no comment for the client, "--\x01" none for the client but one for
+            // the server: mysqldump writes "-- " only.
+            if (i + 2 < n && !isBlank(line[i + 2])) {
+                refuseAt(m_line, PanelText::tr("a -- without a blank after it"));
+                return;
+            }
             break;
+        }
+        if (c == '#')
+            break;
+        if (static_cast<unsigned char>(c) < 0x20 && !isBlank(c)) {
+            refuseAt(m_line, PanelText::tr("the control byte 0x%1 outside a text")
+                                 .arg(int(static_cast<unsigned char>(c)), 2, 16, QLatin1Char('0')));
+            return;
+        }
         if (c == '/' && next == '*') {
             const char third = i + 2 < n ? line[i + 2] : '\0';
             const char fourth = i + 3 < n ? line[i + 3] : '\0';
@@ -322,7 +416,7 @@ void DumpVetter::processLine(const QByteArray &line, bool hasNewline, QByteArray
         }
         ++i;
     }
-    m_unit.append(line.mid(segment));
+    m_unit.append(line.constData() + segment, n - segment);
     m_unit.append(end);
     if (m_unit.size() > maxUnitBytes)
         refuseAt(m_contentLine,
@@ -365,25 +459,28 @@ bool DumpVetter::clientCommandAtLineStart(const QByteArray &line, bool hasNewlin
     m_delimiter = delimiter;
     pass(m_unit, loadable);
     pass(line + (hasNewline ? QByteArray("\n") : QByteArray()), loadable);
-    m_unit.clear();
+    m_unit.truncate(0);
     m_unitLine = m_line + 1;
     return true;
 }
 
-void DumpVetter::endStatement(const QByteArray &text, QByteArray *loadable)
+void DumpVetter::endStatement(QByteArray *loadable)
 {
+    // m_unit holds the statement without its delimiter; it keeps its room for the next.
     if (!m_hasContent) {
         pass(m_unit, loadable);
-        m_unit.clear();
+        pass(m_delimiter, loadable);
+        m_unit.truncate(0);
         return;
     }
     QByteArray rewritten;
-    checkStatement(text, &rewritten);
+    checkStatement(m_unit, &rewritten);
     if (isRefused())
         return;
     ++m_statements;
-    pass(rewritten.isNull() ? m_unit : rewritten + m_delimiter, loadable);
-    m_unit.clear();
+    pass(rewritten.isNull() ? m_unit : rewritten, loadable);
+    pass(m_delimiter, loadable);
+    m_unit.truncate(0);
     m_hasContent = false;
 }
 
@@ -392,36 +489,128 @@ void DumpVetter::checkStatement(const QByteArray &text, QByteArray *rewritten)
     QList<Token> tokens;
     bool conditional = false;
     int firstOffset = 0;
-    if (!tokenize(text, tokens, &conditional, &firstOffset) || tokens.isEmpty())
+    bool streamed = false;
+    if (!tokenize(text, tokens, &conditional, &firstOffset, &streamed) || tokens.isEmpty())
         return;
+    if (streamed) {
+        checkEverywhere(tokens, false);
+        return;
+    }
     QByteArray replacement;
     if (!checkTopLevel(tokens, conditional, &replacement))
         return;
     if (!replacement.isNull())
         *rewritten = text.left(firstOffset) + replacement;
+    else if (tokens.first().is("SET"))
+        *rewritten = strictRows(text, tokens);
+    else
+        *rewritten = definersAsLoader(text, tokens);
+}
+
+// mysqldump sets the mode of its rows with the previous one saved
+// ("SET @OLD_SQL_MODE=@@SQL_MODE, SQL_MODE='NO_AUTO_VALUE_ON_ZERO'"), which drops the strict
+// mode: bytes not valid in their character set would be changed to '?' instead of failing.
+QByteArray DumpVetter::strictRows(const QByteArray &text, const QList<Token> &tokens)
+{
+    const int n = tokens.size();
+    bool saves = false;
+    int mode = -1;
+    for (int i = 0; i + 2 < n; ++i) {
+        if (tokens[i].kind == Token::Kind::Var && tokens[i].upper == "OLD_SQL_MODE")
+            saves = true;
+        if (tokens[i].kind == Token::Kind::Word && tokens[i].upper == "SQL_MODE" &&
+            tokens[i + 1].isPunct('=') && tokens[i + 2].kind == Token::Kind::String)
+            mode = i + 2;
+    }
+    if (!saves || mode < 0)
+        return QByteArray();
+    const QByteArray modes = upper(tokens[mode].text);
+    if (modes.split(',').contains("STRICT_ALL_TABLES"))
+        return QByteArray();
+    const QByteArray strict = modes.isEmpty() ? "STRICT_ALL_TABLES" : ",STRICT_ALL_TABLES";
+    return text.left(tokens[mode].end - 1) + strict + text.mid(tokens[mode].end - 1);
+}
+
+// Views, routines, triggers and events are made by the loading account and run with its
+// rights: "DEFINER=`root`@`localhost`" would be refused by the server (and must be).
+QByteArray DumpVetter::definersAsLoader(const QByteArray &text, const QList<Token> &tokens)
+{
+    const int n = tokens.size();
+    QByteArray result;
+    int copied = 0;
+    for (int i = 0; i + 2 < n; ++i) {
+        if (!tokens[i].is("DEFINER") || !tokens[i + 1].isPunct('='))
+            continue;
+        const Token &who = tokens[i + 2];
+        if (who.is("CURRENT_USER") || who.is("CURRENT_ROLE"))
+            continue;
+        if (!(who.kind == Token::Kind::Ident || who.kind == Token::Kind::String ||
+              who.kind == Token::Kind::DString || who.kind == Token::Kind::Word))
+            continue;
+        int last = i + 2;
+        if (last + 1 < n && tokens[last + 1].kind == Token::Kind::Var)
+            last += 1;
+        else if (last + 2 < n && tokens[last + 1].isPunct('@') && tokens[last + 2].isName())
+            last += 2;
+        result += text.mid(copied, tokens[i].offset - copied) + "DEFINER=CURRENT_USER";
+        copied = tokens[last].end;
+        i = last;
+    }
+    if (copied == 0)
+        return QByteArray();
+    return result + text.mid(copied);
 }
 
 // Reads a statement the way the server's parser splits it into words.
 bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *conditional,
-                          int *firstOffset)
+                          int *firstOffset, bool *streamed)
 {
     const int n = text.size();
     int line = m_unitLine;
     bool inConditional = false;
     int i = 0;
+    int ended = 0;
+    bool stopped = false;
     auto add = [&](Token::Kind kind, const QByteArray &value, int start) {
-        if (tokens.isEmpty())
+        if (tokens.isEmpty() && !*streamed)
             *firstOffset = start;
         Token token;
         token.kind = kind;
         token.text = value;
-        if (kind == Token::Kind::Word || kind == Token::Kind::Number || kind == Token::Kind::Var ||
-            kind == Token::Kind::SysVar)
+        if (kind == Token::Kind::Word || kind == Token::Kind::Var || kind == Token::Kind::SysVar)
             token.upper = upper(value);
         token.line = line;
-        tokens << token;
+        token.offset = start;
+        tokens.append(std::move(token));
+        if (tokens.size() == 1 && !*streamed &&
+            (tokens.last().is("INSERT") || tokens.last().is("REPLACE"))) {
+            *streamed = true;
+            tokens.reserve(streamWindow + 1);
+        }
+        if (tokens.size() < streamWindow)
+            return;
+        if (!*streamed) {
+            refuseAt(line, PanelText::tr("a statement of more than %1 words").arg(streamWindow));
+            stopped = true;
+            return;
+        }
+        // Rows are checked as they come, a window at a time, so that memory stays small
+        // however long the INSERT. The last words stay for the checks that look around.
+        if (!checkEverywhere(tokens, false))
+            stopped = true;
+        tokens.erase(tokens.begin(), tokens.end() - streamOverlap);
+        ended = tokens.size() - 1;
+    };
+    auto noteEnd = [&]() {
+        if (tokens.size() != ended) {
+            tokens.last().end = i;
+            ended = tokens.size();
+        }
     };
     while (i < n) {
+        noteEnd();
+        if (stopped)
+            return false;
         const char c = text[i];
         const char next = i + 1 < n ? text[i + 1] : '\0';
         if (c == '\n') {
@@ -473,37 +662,42 @@ bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *co
         }
         const int start = i;
         if (c == '\'' || c == '"' || c == '`') {
-            QByteArray value;
+            const char *data = text.constData();
             int j = i + 1;
             bool closed = false;
+            bool doubled = false;
             while (j < n) {
-                const char d = text[j];
-                if (d == '\n')
-                    ++line;
-                if (d == '\\' && c != '`' && j + 1 < n) {
-                    if (value.size() < 4096)
-                        value.append(text.mid(j, 2));
-                    j += 2;
-                    continue;
-                }
+                const char d = data[j];
                 if (d == c) {
-                    if (j + 1 < n && text[j + 1] == c) {
-                        value.append(d);
+                    if (j + 1 < n && data[j + 1] == c) {
+                        doubled = true;
                         j += 2;
                         continue;
                     }
                     closed = true;
-                    ++j;
                     break;
                 }
-                if (value.size() < 4096)
-                    value.append(d);
+                if (d == '\\' && c != '`' && j + 1 < n) {
+                    if (data[j + 1] == '\n')
+                        ++line;
+                    j += 2;
+                    continue;
+                }
+                if (d == '\n')
+                    ++line;
                 ++j;
             }
             if (!closed) {
                 refuseAt(line, PanelText::tr("a quoted text that does not end"));
                 return false;
             }
+            // The text as it stands (escapes kept), a doubled quote as one.
+            QByteArray value = rawView(text, i + 1, j - i - 1);
+            if (doubled) {
+                const QByteArray twice(2, c);
+                value = value.left(4096).replace(twice, QByteArray(1, c));
+            }
+            ++j;
             add(c == '`' ? Token::Kind::Ident
                          : (c == '"' ? Token::Kind::DString : Token::Kind::String),
                 value, start);
@@ -547,7 +741,7 @@ bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *co
             }
             if (j == i)
                 j = i + 1;
-            add(Token::Kind::Number, text.mid(i, j - i), start);
+            add(Token::Kind::Number, rawView(text, i, j - i), start);
             i = j;
             continue;
         }
@@ -555,13 +749,16 @@ bool DumpVetter::tokenize(const QByteArray &text, QList<Token> &tokens, bool *co
             int j = i;
             while (j < n && isWordByte(text[j]))
                 ++j;
-            add(Token::Kind::Word, text.mid(i, j - i), start);
+            add(Token::Kind::Word, rawView(text, i, j - i), start);
             i = j;
             continue;
         }
-        add(Token::Kind::Punct, QByteArray(1, c), start);
+        add(Token::Kind::Punct, rawView(text, i, 1), start);
         ++i;
     }
+    noteEnd();
+    if (stopped)
+        return false;
     if (inConditional) {
         refuseAt(line, PanelText::tr("an executable comment that does not end"));
         return false;
@@ -581,7 +778,7 @@ void DumpVetter::checkQualifier(const Token &token)
         m_namesOwnDatabase = true;
 }
 
-bool DumpVetter::checkEverywhere(const QList<Token> &tokens)
+bool DumpVetter::checkEverywhere(const QList<Token> &tokens, bool topLevelSet)
 {
     const int n = tokens.size();
     auto word = [&](int index) -> QByteArray {
@@ -593,6 +790,14 @@ bool DumpVetter::checkEverywhere(const QList<Token> &tokens)
         if (token.kind == Token::Kind::SysVar && token.upper.startsWith("GLOBAL")) {
             refuseAt(token.line, PanelText::tr("a global server setting"));
             return false;
+        }
+        if (token.kind == Token::Kind::Var) {
+            // A text kept in one of these would later become a setting (SET SQL_MODE=@x).
+            if (!topLevelSet && savedSettings.contains(token.upper)) {
+                refuseAt(token.line, PanelText::tr("the saved setting @%1 outside its SET")
+                                         .arg(QString::fromUtf8(token.text)));
+                return false;
+            }
         }
         if (token.isName() && i + 2 < n && tokens[i + 1].isPunct('.') &&
             (tokens[i + 2].isName() || tokens[i + 2].isPunct('*')) &&
@@ -712,7 +917,7 @@ bool DumpVetter::checkTopLevel(const QList<Token> &tokens, bool conditional, QBy
     } else {
         ok = notMysqldump();
     }
-    return ok && checkEverywhere(tokens);
+    return ok && checkEverywhere(tokens, verb == "SET");
 }
 
 bool DumpVetter::checkValue(const QByteArray &variable, const QList<Token> &tokens, int *index)
@@ -724,50 +929,66 @@ bool DumpVetter::checkValue(const QByteArray &variable, const QList<Token> &toke
     }
     const Token &value = tokens[i];
     *index = i + 1;
-    const bool charset = variable == "CHARACTER_SET_CLIENT" || variable == "NAMES" ||
-                         variable == "CHARACTER SET" || variable == "COLLATION_CONNECTION" ||
-                         variable == "CHARACTER_SET_RESULTS";
-    switch (value.kind) {
-    case Token::Kind::Var:
-        return true;
-    case Token::Kind::SysVar:
-        if (value.upper.startsWith("GLOBAL")) {
-            refuseAt(value.line, PanelText::tr("a global server setting"));
-            return false;
-        }
-        return true;
-    case Token::Kind::Number:
+    const QString shownVariable = QString::fromUtf8(variable);
+    auto refuseValue = [&]() {
+        refuseAt(value.line, PanelText::tr("%1 set to %2, which mysqldump does not write")
+                                 .arg(shownVariable, shown(value.text)));
+        return false;
+    };
+    if (value.kind == Token::Kind::Var) {
+        // Only what was saved from the same setting.
+        if (savedSettings.value(value.upper) == variable)
+            return true;
+        return refuseValue();
+    }
+    if (value.kind == Token::Kind::Number) {
         // A number sets SQL modes and character sets by their codes, which we cannot read.
-        if (variable == "SQL_MODE" || charset) {
-            refuseAt(value.line,
-                     PanelText::tr("%1 set by a number").arg(QString::fromUtf8(variable)));
+        if (variable == "SQL_MODE" || !switchSettings.contains(variable)) {
+            refuseAt(value.line, PanelText::tr("%1 set by a number").arg(shownVariable));
             return false;
         }
-        return true;
-    case Token::Kind::Word:
-    case Token::Kind::String:
-    case Token::Kind::DString:
-        break;
-    default:
+        return value.text == "0" || value.text == "1" || refuseValue();
+    }
+    if (value.kind != Token::Kind::Word && value.kind != Token::Kind::String &&
+        value.kind != Token::Kind::DString) {
         refuseAt(value.line, PanelText::tr("SET with an expression"));
         return false;
     }
+    // The server reads "\S" as "S": the text must be the same read either way.
+    if (value.text.contains('\\')) {
+        refuseAt(value.line, PanelText::tr("a SET value with a backslash"));
+        return false;
+    }
     const QByteArray text = upper(value.text);
+    static const QRegularExpression collation(
+        QStringLiteral("^(UTF8|UTF8MB3|UTF8MB4|LATIN1|ASCII)_[A-Z0-9_]+$|^BINARY$"));
+    static const QRegularExpression zone(
+        QStringLiteral("^[+-][0-9]{1,2}:[0-9]{2}$|^[A-Z][A-Z0-9_+-]*(/[A-Z0-9_+-]+)*$"));
     if (variable == "SQL_MODE") {
+        if (value.kind == Token::Kind::Word)
+            return refuseValue();
         for (const QByteArray &mode : text.split(',')) {
-            if (forbiddenModes.contains(mode.trimmed())) {
-                refuseAt(value.line, PanelText::tr("the SQL mode %1").arg(QString::fromUtf8(mode)));
+            if (!mode.isEmpty() && !allowedModes.contains(mode)) {
+                refuseAt(value.line, PanelText::tr("the SQL mode %1").arg(shown(mode)));
                 return false;
             }
         }
-    } else if (variable != "COLLATION_CONNECTION" && charset) {
-        if (!safeCharsets.contains(text)) {
-            refuseAt(value.line,
-                     PanelText::tr("the character set %1").arg(QString::fromUtf8(text)));
-            return false;
-        }
+        return true;
     }
-    return true;
+    if (variable == "NAMES" || variable == "CHARACTER SET" || variable == "CHARACTER_SET_CLIENT" ||
+        variable == "CHARACTER_SET_RESULTS") {
+        if (safeCharsets.contains(text))
+            return true;
+        refuseAt(value.line, PanelText::tr("the character set %1").arg(shown(value.text)));
+        return false;
+    }
+    if (variable == "COLLATION_CONNECTION")
+        return collation.match(QString::fromLatin1(text)).hasMatch() || refuseValue();
+    if (variable == "TIME_ZONE")
+        return zone.match(QString::fromLatin1(text)).hasMatch() || refuseValue();
+    if (switchSettings.contains(variable))
+        return text == "ON" || text == "OFF" || refuseValue();
+    return refuseValue();
 }
 
 bool DumpVetter::checkSet(const QList<Token> &tokens)
@@ -802,11 +1023,19 @@ bool DumpVetter::checkSet(const QList<Token> &tokens)
         const Token &target = tokens[i];
         if (target.kind == Token::Kind::Var) {
             ++i;
-            // A user variable only ever keeps a setting of the server's, never a text of ours.
+            // A user variable only ever keeps the setting it is named after.
             if (!assignment(&i) || i >= n || tokens[i].kind != Token::Kind::SysVar)
                 return refuseSet(i);
-            if (!checkValue(QByteArray(), tokens, &i))
+            QByteArray saved = tokens[i].upper;
+            if (saved.startsWith("SESSION."))
+                saved = saved.mid(8);
+            if (!savedSettings.contains(target.upper) ||
+                savedSettings.value(target.upper) != saved) {
+                refuseAt(target.line, PanelText::tr("SET of @%1, which mysqldump does not write")
+                                          .arg(shown(target.text)));
                 return false;
+            }
+            ++i;
         } else if (target.kind == Token::Kind::SysVar || target.kind == Token::Kind::Word) {
             QByteArray name = target.upper;
             if (target.kind == Token::Kind::SysVar) {

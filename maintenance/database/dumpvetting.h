@@ -23,7 +23,10 @@
 //
 // Feed it in pieces of any size; what it accepted comes out as the text to load, which is the
 // dump itself except that ALTER DATABASE names no database, so that the same text loads into a
-// scratch database without touching the live one.
+// scratch database without touching the live one, and that every DEFINER is the loading
+// account (DEFINER=CURRENT_USER): views and stored programs get no more rights than the load,
+// and that the rows load in strict mode (STRICT_ALL_TABLES is added to the SQL mode that
+// mysqldump sets for them): bad bytes fail the load instead of being changed.
 class DumpVetter
 {
 public:
@@ -56,21 +59,27 @@ public:
     static Verdict vet(const QByteArray &dump, const QString &database,
                        const QStringList &foreignDatabases);
 
-    // Lines and statements longer than this are refused: mysqldump writes none, and the
-    // device's memory is small.
-    static constexpr int maxUnitBytes = 256 * 1024 * 1024;
+    // Lines and statements longer than this are refused: the mysql client sends none (its
+    // max_allowed_packet), mysqldump writes none, and the device's memory is small.
+    static constexpr int maxUnitBytes = 16 * 1024 * 1024;
+    // Statements other than INSERT and REPLACE have at most this many words; rows are
+    // checked a window of this many words at a time.
+    static constexpr int streamWindow = 65536;
+    static constexpr int streamOverlap = 16;
 
 private:
     struct Token;
 
     void processLine(const QByteArray &line, bool hasNewline, QByteArray *loadable);
     bool clientCommandAtLineStart(const QByteArray &line, bool hasNewline, QByteArray *loadable);
-    void endStatement(const QByteArray &text, QByteArray *loadable);
+    void endStatement(QByteArray *loadable);
     void checkStatement(const QByteArray &text, QByteArray *rewritten);
+    static QByteArray definersAsLoader(const QByteArray &text, const QList<Token> &tokens);
+    static QByteArray strictRows(const QByteArray &text, const QList<Token> &tokens);
     void checkQualifier(const Token &token);
-    bool tokenize(const QByteArray &text, QList<Token> &tokens, bool *conditional,
-                  int *firstOffset);
-    bool checkEverywhere(const QList<Token> &tokens);
+    bool tokenize(const QByteArray &text, QList<Token> &tokens, bool *conditional, int *firstOffset,
+                  bool *streamed);
+    bool checkEverywhere(const QList<Token> &tokens, bool topLevelSet);
     bool checkTopLevel(const QList<Token> &tokens, bool conditional, QByteArray *rewritten);
     bool checkSet(const QList<Token> &tokens);
     bool checkCreate(const QList<Token> &tokens);

@@ -73,6 +73,14 @@ qint64 DeviceRestore::checkEntries() const
     return announced > 0 ? announced : LegacySet::countEntries(stickFolder(m_root));
 }
 
+// A failure after the dumps were proved, before the databases were replaced.
+void DeviceRestore::leaveDatabases(DatabaseRestore &databases)
+{
+    const bool back = databases.putBackTouched();
+    m_problems << databases.problems();
+    m_problems << (back ? whatWasLeft() : PanelText::tr("/opt was left as it was."));
+}
+
 bool DeviceRestore::stickUnchanged() const
 {
     struct stat now;
@@ -264,7 +272,7 @@ bool DeviceRestore::restore()
     if (!replacer.stage()) {
         replacerFailed(replacer);
         replacer.discard();
-        m_problems << whatWasLeft();
+        leaveDatabases(databases);
         return false;
     }
     std::vector<ManifestEntry> tops(size_t(replacer.partCount()));
@@ -310,7 +318,7 @@ bool DeviceRestore::restore()
     }
     if (!whole) {
         replacer.discard();
-        m_problems << whatWasLeft();
+        leaveDatabases(databases);
         return false;
     }
 

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 class CommandRunner;
+class DatabaseRestore;
 class QTemporaryDir;
 
 // Puts a backup set from the stick back onto the device: the /opt tree and the databases
@@ -77,6 +78,7 @@ public:
 
 private:
     bool stickUnchanged() const;
+    void leaveDatabases(DatabaseRestore &databases);
     void addProblemLines(const ProblemList &problems, const QString &base);
     QString legacyFolder() const;
     bool makeLegacyFolder();

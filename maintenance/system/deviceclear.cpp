@@ -25,6 +25,15 @@ bool DeviceClear::run()
         }
     }
     const CommandResult removed = m_runner.run(removeAppFolderCommand(m_root));
+    // What Restore keeps (the data saved for a roll-back) goes too: "This cannot be undone."
+    const CommandResult keptRemoved = m_runner.run(removeKeptDataCommand(m_root));
+    if (!keptRemoved.succeeded()) {
+        JobProblem left;
+        left.kind = JobProblem::Kind::FolderLeft;
+        left.path = QFile::encodeName(keptDataFolder(m_root));
+        left.result = keptRemoved;
+        m_problems << left;
+    }
     const CommandResult synced = m_runner.run(clearSyncCommand());
     if (!onlyMountPointsLeft(appFolder(m_root))) {
         JobProblem left;

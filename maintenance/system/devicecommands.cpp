@@ -1,5 +1,6 @@
 #include "maintenance/system/devicecommands.h"
 
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -92,6 +93,16 @@ QByteArray createDatabaseCommand(const QString &database)
 QByteArray removeAppFolderCommand(const QString &root)
 {
     return "rm -rf " + shellArgument(appFolder(root)) + "  ";
+}
+
+QString keptDataFolder(const QString &root)
+{
+    return root + QLatin1String("/var/backups/servicepanel");
+}
+
+QByteArray removeKeptDataCommand(const QString &root)
+{
+    return "rm -rf " + shellArgument(keptDataFolder(root));
 }
 
 QByteArray clearSyncCommand()

@@ -36,6 +36,10 @@ QByteArray dropDatabaseCommand(const QString &database);
 QByteArray createDatabaseCommand(const QString &database);
 
 QByteArray removeAppFolderCommand(const QString &root);
+// What Restore keeps on the device (the databases' data saved for a roll-back, the loading
+// account's option file): Clear Data removes it too.
+QString keptDataFolder(const QString &root);
+QByteArray removeKeptDataCommand(const QString &root);
 QByteArray clearSyncCommand();
 QByteArray powerOffCommand();
 
