@@ -1,6 +1,7 @@
 #include "maintenance/fs/treewalker.h"
 
 #include "maintenance/fs/posixfs.h"
+#include "maintenance/fs/uniquefd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,10 +28,10 @@ int TreeWalker::defaultOpenLevels(int filesPerLevel)
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         available = long(limit.rlim_cur);
     long open = 0;
-    if (DIR *fds = ::opendir("/proc/self/fd")) {
-        while (::readdir(fds))
-            ++open;
-        ::closedir(fds);
+    UniqueFd fds(::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QList<QByteArray> names;
+    if (fds.isValid() && posixfs::listNames(fds.get(), &names)) {
+        open = names.size();
     } else {
         open = 64;
     }
