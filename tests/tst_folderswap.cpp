@@ -1,10 +1,8 @@
 #include "maintenance/fs/folderswap.h"
-#include "maintenance/fs/uniquefd.h"
+
+#include "scratchfolder.h"
 
 #include <QtTest>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 // The swap of a finished folder into the place of the one in use, and what each caller's
 // fallback rule leaves behind when the exchange fails.
@@ -24,34 +22,23 @@ private slots:
     void previousComesBackWhenTheSecondRenameFails();
 
 private:
-    QString path(const QString &name) const { return m_dir->filePath(name); }
-    void makeFolder(const QString &name, const QByteArray &mark);
-    QByteArray markOf(const QString &name) const;
+    QString path(const QString &name) const { return m_dir->path(name); }
+    void makeFolder(const QString &name, const QByteArray &mark)
+    {
+        QVERIFY(m_dir->write(name + "/mark", mark));
+    }
+    QByteArray markOf(const QString &name) const { return m_dir->read(name + "/mark"); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    UniqueFd m_fd;
+    std::unique_ptr<ScratchFolder> m_dir;
+    int m_fd = -1;
 };
 
 void tst_folderswap::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ScratchFolder>();
     QVERIFY(m_dir->isValid());
-    m_fd.reset(::open(QFile::encodeName(m_dir->path()).constData(), O_RDONLY | O_DIRECTORY));
-    QVERIFY(m_fd.isValid());
-}
-
-void tst_folderswap::makeFolder(const QString &name, const QByteArray &mark)
-{
-    QVERIFY(QDir().mkpath(path(name)));
-    QFile file(path(name + "/mark"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(mark);
-}
-
-QByteArray tst_folderswap::markOf(const QString &name) const
-{
-    QFile file(path(name + "/mark"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    m_fd = m_dir->open(".");
+    QVERIFY(m_fd >= 0);
 }
 
 void tst_folderswap::exchangesWhereBothExist_data()
@@ -67,7 +54,7 @@ void tst_folderswap::exchangesWhereBothExist()
     makeFolder("set", "old");
     makeFolder("set.new", "new");
     FolderSwap swap(fallback);
-    QVERIFY(swap.swap(m_fd.get(), "set.new", "set", "set.old"));
+    QVERIFY(swap.swap(m_fd, "set.new", "set", "set.old"));
     QCOMPARE(markOf("set"), QByteArray("new"));
     // The exchange leaves the previous folder under the fresh one's name.
     QCOMPARE(swap.leftover(), QByteArray("set.new"));
@@ -79,7 +66,7 @@ void tst_folderswap::renamesWhereNothingStands()
 {
     makeFolder("set.new", "new");
     FolderSwap swap(FolderSwap::Fallback::AfterAnyFailure);
-    QVERIFY(swap.swap(m_fd.get(), "set.new", "set", "set.old"));
+    QVERIFY(swap.swap(m_fd, "set.new", "set", "set.old"));
     QCOMPARE(markOf("set"), QByteArray("new"));
     QVERIFY(swap.leftover().isEmpty());
     QVERIFY(!QFileInfo::exists(path("set.new")));
@@ -106,7 +93,7 @@ void tst_folderswap::failedExchange()
     // (ENOTEMPTY), which tells whether the fallback was tried at all.
     makeFolder("set.old", "aside");
     FolderSwap swap(fallback);
-    QVERIFY(!swap.swap(m_fd.get(), "set.missing", "set", "set.old"));
+    QVERIFY(!swap.swap(m_fd, "set.missing", "set", "set.old"));
     QCOMPARE(swap.error(), triedRenames ? ENOTEMPTY : ENOENT);
     QVERIFY(swap.previousInPlace());
     QCOMPARE(markOf("set"), QByteArray("old"));
@@ -117,7 +104,7 @@ void tst_folderswap::previousComesBackWhenTheSecondRenameFails()
 {
     makeFolder("set", "old");
     FolderSwap swap(FolderSwap::Fallback::AfterAnyFailure);
-    QVERIFY(!swap.swap(m_fd.get(), "set.missing", "set", "set.old"));
+    QVERIFY(!swap.swap(m_fd, "set.missing", "set", "set.old"));
     QCOMPARE(swap.error(), ENOENT);
     QVERIFY(swap.previousInPlace());
     QCOMPARE(markOf("set"), QByteArray("old"));

@@ -1,6 +1,7 @@
 #include "maintenance/database/dumpend.h"
 #include "maintenance/fs/posixfs.h"
-#include "maintenance/fs/uniquefd.h"
+
+#include "scratchfolder.h"
 
 #include <QtTest>
 
@@ -30,46 +31,26 @@ private slots:
     void currentUmask();
 
 private:
-    QString path(const QString &name) const { return m_dir->filePath(name); }
-    void write(const QString &name, const QByteArray &text);
-    int open(const QString &name, int flags = O_RDONLY | O_DIRECTORY);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::vector<UniqueFd> m_fds;
+    std::unique_ptr<ScratchFolder> m_dir;
 };
 
 void tst_fsprimitives::init()
 {
-    m_fds.clear();
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ScratchFolder>();
     QVERIFY(m_dir->isValid());
-}
-
-void tst_fsprimitives::write(const QString &name, const QByteArray &text)
-{
-    QDir().mkpath(QFileInfo(path(name)).path());
-    QFile file(path(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
-
-int tst_fsprimitives::open(const QString &name, int flags)
-{
-    m_fds.emplace_back(::open(QFile::encodeName(path(name)).constData(), flags | O_CLOEXEC));
-    return m_fds.back().get();
 }
 
 void tst_fsprimitives::listNames()
 {
-    write("a", "");
-    write("sub/b", "");
-    QVERIFY(::symlink("nowhere", QFile::encodeName(path("link")).constData()) == 0);
+    QVERIFY(m_dir->write("a", ""));
+    QVERIFY(m_dir->write("sub/b", ""));
+    QVERIFY(::symlink("nowhere", QFile::encodeName(m_dir->path("link")).constData()) == 0);
     // Any bytes but '/' and NUL make a name.
     const QByteArray odd("\xff\x01 x");
-    QVERIFY(::mkdir(QFile::encodeName(m_dir->path()).append('/').append(odd).constData(), 0755) ==
-            0);
+    QVERIFY(::mkdir(QFile::encodeName(m_dir->path(".")).append('/').append(odd).constData(),
+                    0755) == 0);
     QList<QByteArray> names;
-    QVERIFY(posixfs::listNames(open("."), &names));
+    QVERIFY(posixfs::listNames(m_dir->open("."), &names));
     std::sort(names.begin(), names.end());
     QList<QByteArray> expected{"a", "link", "sub", odd};
     std::sort(expected.begin(), expected.end());
@@ -78,9 +59,9 @@ void tst_fsprimitives::listNames()
 
 void tst_fsprimitives::listNamesOfNoFolder()
 {
-    write("file", "text");
+    QVERIFY(m_dir->write("file", "text"));
     QList<QByteArray> names;
-    QVERIFY(!posixfs::listNames(open("file", O_RDONLY), &names));
+    QVERIFY(!posixfs::listNames(m_dir->open("file", O_RDONLY), &names));
     QCOMPARE(errno, ENOTDIR);
     QVERIFY(names.isEmpty());
 }
@@ -101,9 +82,9 @@ void tst_fsprimitives::readTail()
     QFETCH(QByteArray, content);
     QFETCH(int, bytes);
     QFETCH(QByteArray, tail);
-    write("file", content);
+    QVERIFY(m_dir->write("file", content));
     QByteArray got("stale");
-    QVERIFY(posixfs::readTail(open("file", O_RDONLY), bytes, &got));
+    QVERIFY(posixfs::readTail(m_dir->open("file", O_RDONLY), bytes, &got));
     QCOMPARE(got, tail);
 }
 
@@ -124,12 +105,12 @@ void tst_fsprimitives::dumpEnd()
 {
     QFETCH(QByteArray, dump);
     QFETCH(bool, whole);
-    write("appdb.sql", dump);
-    QCOMPARE(dumpEndsWhole(open("appdb.sql", O_RDONLY)), whole);
+    QVERIFY(m_dir->write("appdb.sql", dump));
+    QCOMPARE(dumpEndsWhole(m_dir->open("appdb.sql", O_RDONLY)), whole);
     QByteArray sha256;
     qint64 size = -1;
     errno = 0;
-    QCOMPARE(hashWholeDump(open("appdb.sql", O_RDONLY), &sha256, &size), whole);
+    QCOMPARE(hashWholeDump(m_dir->open("appdb.sql", O_RDONLY), &sha256, &size), whole);
     QCOMPARE(size, qint64(dump.size()));
     QCOMPARE(sha256, QCryptographicHash::hash(dump, QCryptographicHash::Sha256).toHex());
     if (!whole)
@@ -147,7 +128,7 @@ void tst_fsprimitives::linkBeneath_data()
 void tst_fsprimitives::linkBeneath()
 {
     QFETCH(int, depth);
-    const int root = open(".");
+    const int root = m_dir->open(".");
     QByteArray relative;
     int folder = ::dup(root);
     for (int i = 0; i < depth; ++i) {
@@ -165,7 +146,7 @@ void tst_fsprimitives::linkBeneath()
     ::close(folder);
     relative += "file";
     QCOMPARE(relative.size() >= PATH_MAX, depth > 2);
-    const int target = open(".");
+    const int target = m_dir->open(".");
     QCOMPARE(posixfs::linkBeneath(root, relative, target, "linked"), 0);
     struct stat status;
     QVERIFY(::fstatat(target, "linked", &status, AT_SYMLINK_NOFOLLOW) == 0);
@@ -176,15 +157,15 @@ void tst_fsprimitives::linkBeneath()
 
 void tst_fsprimitives::stillSameFile()
 {
-    QVERIFY(QDir().mkpath(path("stick")));
+    QVERIFY(QDir().mkpath(m_dir->path("stick")));
     struct stat seen;
-    const QByteArray stick = QFile::encodeName(path("stick"));
+    const QByteArray stick = QFile::encodeName(m_dir->path("stick"));
     QVERIFY(::stat(stick.constData(), &seen) == 0);
     QVERIFY(posixfs::stillSameFile(stick, seen));
     // Another folder in its place (another stick on the same mount point) is not it.
-    QVERIFY(QDir().rename(path("stick"), path("pulled")));
+    QVERIFY(QDir().rename(m_dir->path("stick"), m_dir->path("pulled")));
     QVERIFY(!posixfs::stillSameFile(stick, seen));
-    QVERIFY(QDir().mkpath(path("stick")));
+    QVERIFY(QDir().mkpath(m_dir->path("stick")));
     QVERIFY(!posixfs::stillSameFile(stick, seen));
 }
 
