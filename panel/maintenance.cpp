@@ -2,48 +2,36 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
-#include "maintenance/system/commandrunner.h"
 #include "dialogs/messagedialog.h"
 #include "dialogs/myprogressdialog.h"
-#include "maintenance/set/backupset.h"
-#include "maintenance/restore/devicerestore.h"
-#include "maintenance/system/mountpoints.h"
-#include "maintenance/system/pathcheck.h"
-#include "maintenance/fs/posixfs.h"
+#include "maintenance/backup/countedcopy.h"
+#include "maintenance/backup/devicebackup.h"
 #include "maintenance/backup/treecopier.h"
 #include "maintenance/fs/uniquefd.h"
-#include "panel/busyguard.h"
+#include "maintenance/restore/devicerestore.h"
+#include "maintenance/system/commandrunner.h"
+#include "maintenance/system/deviceclear.h"
 #include "maintenance/system/devicecommands.h"
+#include "maintenance/system/pathcheck.h"
+#include "panel/busyguard.h"
+#include "panel/maintenancetext.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QMessageBox>
 
-#include <cerrno>
 #include <climits>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <memory>
 
 namespace {
 
-QString shownSize(qint64 bytes)
+// The progress bar counts in int.
+int progressValue(qint64 count)
 {
-    // Qt names small sizes in English words; KB, MB and GB read the same in every language.
-    if (bytes < 1024)
-        return QCoreApplication::translate("sendordertoprinter_test", "%1 bytes").arg(bytes);
-    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-}
-
-QString shownPath(const QString &base, const QByteArray &relative)
-{
-    const QByteArray path =
-        relative.isEmpty() ? QFile::encodeName(base) : QFile::encodeName(base) + '/' + relative;
-    return posixfs::displayPath(path);
+    return int(qMin<qint64>(count, INT_MAX));
 }
 
 } // namespace
@@ -61,39 +49,6 @@ CommandRunner &sendordertoprinter_test::commandRunner()
 CommandResult sendordertoprinter_test::runCommand(const QByteArray &commandLine)
 {
     return commandRunner().run(commandLine);
-}
-
-QString sendordertoprinter_test::failureReason(const CommandResult &result)
-{
-    const QString last = result.lastErrorLine();
-    return last.isEmpty() ? result.reason() : result.reason() + QStringLiteral(": ") + last;
-}
-
-QString sendordertoprinter_test::failureLine(const QByteArray &commandLine,
-                                             const CommandResult &result)
-{
-    const QString line = QString::fromLatin1(commandLine);
-    // A plain exit status adds nothing to the command; a stop at the time limit does.
-    if (result.outcome == CommandResult::Outcome::Exited)
-        return line;
-    return tr("%1: %2").arg(line, result.reason());
-}
-
-bool sendordertoprinter_test::runStep(const QByteArray &commandLine)
-{
-    const CommandResult result = runCommand(commandLine);
-    if (result.succeeded())
-        return true;
-    m_failures << failureLine(commandLine, result);
-    return false;
-}
-
-void sendordertoprinter_test::reportFailures()
-{
-    if (m_failures.isEmpty())
-        return;
-    QMessageBox::warning(nullptr, tr("Fail"), m_failures.join(QLatin1Char('\n')));
-    m_failures.clear();
 }
 
 bool sendordertoprinter_test::getUDisk()
@@ -141,220 +96,74 @@ void sendordertoprinter_test::showProgress(MyProgressDialog &dialog, QWidget *pa
         parent->repaint();
 }
 
-bool sendordertoprinter_test::copyTree(
-    QWidget *parent, const QString &caption, const QString &source,
-    const std::function<TreeCopier *(const TreeCount &)> &prepare, TreeCopyResult *result)
-{
-    MyProgressDialog dialog(caption, parent);
-    showProgress(dialog, parent);
-
-    if (!QFileInfo(source).isDir())
-        return false;
-    // Counted first, copied after: the bar knows its end, and no list of the tree is kept.
-    const TreeCount count = TreeCopier::count(QFile::encodeName(source));
-    const int maximum = int(qMin<qint64>(count.entries, INT_MAX));
-    dialog.setMaxNum(maximum);
-    if (parent)
-        parent->repaint();
-    TreeCopier *copier = prepare(count);
-    if (!copier)
-        return false;
-    copier->setProgress(
-        [&dialog](qint64 done) { dialog.setValue(int(qMin<qint64>(done, INT_MAX))); });
-    *result = copier->copy();
-    runCommand(syncCommand());
-    dialog.setValue(maximum);
-    return true;
-}
-
-QStringList sendordertoprinter_test::notCopiedLines(const TreeCopyResult &result,
-                                                    const QString &source) const
-{
-    QStringList lines;
-    for (const CopyProblem &skipped : result.notCopied.first()) {
-        const QString type = skipped.typeName == "socket"         ? tr("socket")
-                             : skipped.typeName == "block device" ? tr("block device")
-                                                                  : tr("character device");
-        lines << tr("Not copied: %1 (%2)").arg(shownPath(source, skipped.path), type);
-    }
-    const qint64 more = result.notCopied.count() - result.notCopied.first().size();
-    if (more > 0)
-        lines << tr("... and %1 more not copied").arg(more);
-    return lines;
-}
-
-void sendordertoprinter_test::noteCopyProblems(const TreeCopyResult &result, const QString &source)
-{
-    for (const CopyProblem &problem : result.failures.first()) {
-        m_failures << tr("Not copied: %1 (%2)")
-                          .arg(shownPath(source, problem.path), posixfs::errorText(problem.error));
-    }
-    const qint64 more = result.failures.count() - result.failures.first().size();
-    if (more > 0)
-        m_failures << tr("... and %1 more not copied").arg(more);
-    if (result.fatalError != 0)
-        m_failures << tr("Writing stopped at %1: %2")
-                          .arg(shownPath(source, result.fatalPath),
-                               posixfs::errorText(result.fatalError));
-}
-
 bool sendordertoprinter_test::copyDir(QWidget *parent, QString destination, QString source,
                                       QString caption)
 {
+    MyProgressDialog dialog(caption, parent);
+    showProgress(dialog, parent);
     UniqueFd target(
         ::open(QFile::encodeName(destination).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const int targetError = target.isValid() ? 0 : errno;
     std::unique_ptr<TreeCopier> copier;
     TreeCopyResult result;
-    const bool copied = copyTree(
-        parent, caption, source,
+    int maximum = 0;
+    const bool copied = copyCounted(
+        QFile::encodeName(source), commandRunner(),
         [&](const TreeCount &) -> TreeCopier * {
             if (!target.isValid())
                 return nullptr;
-            copier = std::make_unique<TreeCopier>(QFile::encodeName(source), target.get(),
-                                                  TreeCopier::Options());
+            TreeCopier::Options options;
+            options.mode = TreeCopier::Mode::Merge;
+            copier = std::make_unique<TreeCopier>(QFile::encodeName(source), target.get(), options);
             return copier.get();
         },
-        &result);
-    if (!QFileInfo(source).isDir())
-        return false;
-    if (!copied) {
-        m_failures << tr("Not copied: %1 (%2)").arg(destination, posixfs::errorText(targetError));
-        return true;
-    }
-    noteCopyProblems(result, source);
-    m_failures << notCopiedLines(result, source);
-    return true;
-}
-
-QString sendordertoprinter_test::refusalText(const BackupSet &set) const
-{
-    const QString name = posixfs::displayPath(set.refusedName());
-    switch (set.refusal()) {
-    case BackupSet::Refusal::NotAFolder:
-        return tr("%1 on the U disk is not a folder (a link?).\nNothing was written.").arg(name);
-    case BackupSet::Refusal::OtherMount:
-        return tr("%1 on the U disk is another file system.\nNothing was written.").arg(name);
-    case BackupSet::Refusal::NoStick:
-    case BackupSet::Refusal::NotMounted:
-        return tr("Please insert U disk!");
-    case BackupSet::Refusal::CannotWrite:
-    case BackupSet::Refusal::Io:
-    case BackupSet::Refusal::None:
-        break;
-    }
-    return tr("Cannot write to the U disk: %1").arg(posixfs::errorText(set.error()));
+        [&](qint64 entries) {
+            maximum = progressValue(entries);
+            dialog.setMaxNum(maximum);
+            if (parent)
+                parent->repaint();
+        },
+        [&dialog](qint64 done) { dialog.setValue(progressValue(done)); }, &result);
+    if (copied)
+        dialog.setValue(maximum);
+    // Like the copy of the older panels, it tells nobody what did not land.
+    return QFileInfo(source).isDir();
 }
 
 void sendordertoprinter_test::on_btn_back_clicked()
 {
     if (!getUDisk())
         return;
-    const QString root = m_systemRoot;
     BusyGuard busy;
-    const QString source = optFolder(root);
-    m_failures.clear();
-
-    BackupSet set(stickFolder(root));
-    if (!set.check() || !set.recover()) {
+    DeviceBackup backup(commandRunner(), m_systemRoot);
+    if (!backup.checkStick()) {
         busy.finish();
-        QMessageBox::warning(nullptr, tr("Fail"), refusalText(set));
+        QMessageBox::warning(nullptr, tr("Fail"),
+                             MaintenanceText::backup(backup).join(QLatin1Char('\n')));
         return;
     }
-    const bool previous = set.hasPreviousSet();
-    const QString kept = previous ? tr("The previous backup on the U disk was left as it was.")
-                                  : tr("No backup was written to the U disk.");
-
-    std::unique_ptr<TreeCopier> copier;
-    TreeCopyResult result;
-    QString refused;
-    const bool copied = copyTree(
-        this, tr("Backup..."), source,
-        [&](const TreeCount &count) -> TreeCopier * {
-            // The old set stays until the new one is whole: both must fit.
-            const BackupSet::Room room = set.room(count.needed, count.entries);
-            if (!room.fits()) {
-                refused = tr("Not enough space on U disk: the backup needs %1, %2 free.")
-                              .arg(shownSize(room.needed), shownSize(room.available));
-                return nullptr;
-            }
-            if (!set.begin(QFile::encodeName(source))) {
-                refused = refusalText(set);
-                return nullptr;
-            }
-            TreeCopier::Options options;
-            options.mode = TreeCopier::Mode::Fresh;
-            options.caps = set.capabilities();
-            options.manifest = set.manifest();
-            options.manifestPrefix = BackupSet::treeName();
-            copier = std::make_unique<TreeCopier>(QFile::encodeName(source), set.treeFd(), options);
-            return copier.get();
-        },
-        &result);
-    if (!copied) {
-        set.abandon();
-        if (refused.isEmpty())
-            refused = tr("Not copied: %1 (%2)").arg(source, posixfs::errorText(ENOENT));
-        busy.finish();
-        QMessageBox::warning(nullptr, tr("Fail"), refused + QLatin1Char('\n') + kept);
-        return;
+    {
+        auto dialog = std::make_unique<MyProgressDialog>(tr("Backup..."), this);
+        showProgress(*dialog, this);
+        int maximum = 0;
+        backup.counted = [&](qint64 entries) {
+            maximum = progressValue(entries);
+            dialog->setMaxNum(maximum);
+            repaint();
+        };
+        backup.progress = [&dialog](qint64 done) { dialog->setValue(progressValue(done)); };
+        // The dumps follow without the dialog.
+        backup.treeCopied = [&] {
+            dialog->setValue(maximum);
+            dialog.reset();
+        };
+        backup.run();
     }
-
-    noteCopyProblems(result, source);
-    bool whole = result.ok();
-    const QStringList databases = maintainedDatabases();
-    if (whole) {
-        for (const QString &database : databases) {
-            const QByteArray fileName = QFile::encodeName(database + QLatin1String(".sql"));
-            // The dump command writes by path: only onto the stick checked at the start.
-            if (!set.stillMounted()) {
-                m_failures << tr("The U disk was removed during the backup.");
-                whole = false;
-                break;
-            }
-            if (!set.prepareDump(fileName)) {
-                m_failures << refusalText(set);
-                whole = false;
-                break;
-            }
-            // A dump that fails or is cut short never enters the set.
-            if (!runStep(dumpCommand(root, database))) {
-                whole = false;
-            } else if (!set.addDump(fileName)) {
-                m_failures << tr("Dump of %1 is not complete").arg(database);
-                whole = false;
-            }
-        }
-    }
-    const qint64 entries = result.entries + 1 + databases.size();
-    const qint64 files = result.files + databases.size();
-    const qint64 bytes = result.bytes + set.dumpBytes();
-    if (whole && !set.finish(entries, files, bytes)) {
-        m_failures << refusalText(set);
-        whole = false;
-    }
-    if (whole && !set.commit()) {
-        m_failures << (set.error() == ENODEV
-                           ? tr("The U disk was removed during the backup.")
-                           : tr("The new backup could not replace the previous one: %1")
-                                 .arg(posixfs::errorText(set.error())));
-        whole = false;
-    }
-    if (!whole)
-        set.abandon();
-    runStep(syncCommand());
     busy.finish();
-    if (!whole) {
-        m_failures << notCopiedLines(result, source)
-                   << (set.previousSetKept()
-                           ? kept
-                           : tr("The backup on the U disk may not be complete: run Backup again."));
-        reportFailures();
-        return;
-    }
-    QStringList lines{tr("Backup Ok"), tr("%1 files, %2").arg(result.files).arg(shownSize(bytes))};
-    lines << notCopiedLines(result, source);
-    QMessageBox::warning(nullptr, tr(" "), lines.join(QLatin1Char('\n')));
+    const QString box = MaintenanceText::backup(backup).join(QLatin1Char('\n'));
+    if (backup.outcome() == DeviceBackup::Outcome::Done)
+        QMessageBox::warning(nullptr, tr(" "), box);
+    else
+        QMessageBox::warning(nullptr, tr("Fail"), box);
 }
 
 void sendordertoprinter_test::on_btn_reduction_clicked()
@@ -368,12 +177,10 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
         BusyGuard checking;
         MyProgressDialog dialog(tr("Checking..."), this);
         showProgress(dialog, this);
-        const int maximum = int(qMin<qint64>(restore.checkEntries(), INT_MAX));
+        const int maximum = progressValue(restore.checkEntries());
         dialog.setMaxNum(maximum);
         repaint();
-        restore.checkProgress = [&dialog](qint64 done) {
-            dialog.setValue(int(qMin<qint64>(done, INT_MAX)));
-        };
+        restore.checkProgress = [&dialog](qint64 done) { dialog.setValue(progressValue(done)); };
         verdict = restore.check();
         dialog.setValue(maximum);
         dialog.hide();
@@ -391,12 +198,10 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     {
         MyProgressDialog dialog(tr("Restore..."), this);
         showProgress(dialog, this);
-        const int maximum = int(qMin<qint64>(restore.treeEntries(), INT_MAX));
+        const int maximum = progressValue(restore.treeEntries());
         dialog.setMaxNum(maximum);
         repaint();
-        restore.progress = [&dialog](qint64 done) {
-            dialog.setValue(int(qMin<qint64>(done, INT_MAX)));
-        };
+        restore.progress = [&dialog](qint64 done) { dialog.setValue(progressValue(done)); };
         restored = restore.restore();
         dialog.setValue(maximum);
     }
@@ -405,18 +210,11 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
         QMessageBox::warning(nullptr, tr("Fail"), restore.problems().join(QLatin1Char('\n')));
         return;
     }
-    QStringList lines{
-        tr("Restore Ok"),
-        tr("%1 files, %2").arg(restore.restoredFiles()).arg(shownSize(restore.restoredBytes()))};
-    for (const CopyProblem &skipped : restore.notRestored().first()) {
-        const QString type = skipped.typeName == "socket"         ? tr("socket")
-                             : skipped.typeName == "block device" ? tr("block device")
-                                                                  : tr("character device");
-        lines << tr("Not restored: %1 (%2)").arg(shownPath(m_systemRoot, skipped.path), type);
-    }
-    const qint64 more = restore.notRestored().count() - restore.notRestored().first().size();
-    if (more > 0)
-        lines << tr("... and %1 more not restored").arg(more);
+    QStringList lines{tr("Restore Ok"), tr("%1 files, %2")
+                                            .arg(restore.restoredFiles())
+                                            .arg(MaintenanceText::size(restore.restoredBytes()))};
+    lines << MaintenanceText::skippedLines(restore.notRestored(), QFile::encodeName(m_systemRoot),
+                                           MaintenanceText::More::NotRestored);
     lines << restore.notes();
     QMessageBox::warning(nullptr, tr(" "), lines.join(QLatin1Char('\n')));
 }
@@ -429,7 +227,7 @@ bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool 
                              ? created.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"))
                              : tr("an unknown date");
     const QString what =
-        tr("%1 files, %2").arg(restore.treeFiles()).arg(shownSize(restore.bytes()));
+        tr("%1 files, %2").arg(restore.treeFiles()).arg(MaintenanceText::size(restore.bytes()));
     // The device's own path: a test or demo root only stands in for "/".
     const QString text =
         verified ? tr("Replace %1 and the databases appdb and Misc with the backup of %2 (%3)? "
@@ -459,31 +257,16 @@ void sendordertoprinter_test::on_btn_clear_clicked()
 {
     if (!confirmClearData())
         return;
-    const QString root = m_systemRoot;
     BusyGuard busy;
-    QStringList left;
-    for (const QString &database : maintainedDatabases()) {
-        const CommandResult dropped = runCommand(dropDatabaseCommand(database));
-        if (!dropped.succeeded())
-            left << tr("Database %1 not dropped: %2").arg(database, failureReason(dropped));
-    }
-    const CommandResult removed = runCommand(removeAppFolderCommand(root));
-    const CommandResult synced = runCommand(clearSyncCommand());
-    // rm cannot remove a mount point: when only those stay behind, the data is gone.
-    if (!onlyMountPointsLeft(appFolder(root))) {
-        left
-            << (removed.succeeded()
-                    ? tr("Folder %1 still there").arg(appFolder(root))
-                    : tr("Folder %1 still there: %2").arg(appFolder(root), failureReason(removed)));
-    }
-    if (!synced.succeeded())
-        left << tr("Data not written to disk (sync): %1").arg(failureReason(synced));
+    DeviceClear clear(commandRunner(), m_systemRoot);
+    const bool cleared = clear.run();
     busy.finish();
 
-    if (left.isEmpty())
+    if (cleared)
         QMessageBox::warning(nullptr, tr(" "), tr("Clear Data Ok "));
     else
-        QMessageBox::warning(nullptr, tr("Fail"), left.join(QLatin1Char('\n')));
+        QMessageBox::warning(nullptr, tr("Fail"),
+                             MaintenanceText::lines(clear.problems()).join(QLatin1Char('\n')));
 }
 
 void sendordertoprinter_test::on_btn_exit_clicked()
@@ -495,8 +278,9 @@ void sendordertoprinter_test::on_btn_exit_clicked()
     if (!result.succeeded()) {
         // The device stays on: the technician must be able to try again or do something else.
         setDisabled(false);
-        QMessageBox::warning(nullptr, tr("Fail"),
-                             tr("Power off failed: %1").arg(failureReason(result)));
+        QMessageBox::warning(
+            nullptr, tr("Fail"),
+            tr("Power off failed: %1").arg(MaintenanceText::commandReason(result)));
         return;
     }
     QMessageBox::warning(nullptr, tr(" "), tr("Power Off... "));

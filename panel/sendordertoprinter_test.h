@@ -12,15 +12,11 @@ namespace Ui {
 class sendordertoprinter_test;
 }
 
-class BackupSet;
 class CommandRunner;
 class DeviceRestore;
 class MyProgressDialog;
-struct CommandResult;
 class PrinterLink;
-class TreeCopier;
-struct TreeCount;
-struct TreeCopyResult;
+struct CommandResult;
 
 class sendordertoprinter_test : public QWidget
 {
@@ -97,26 +93,10 @@ private:
     // the window-free classes (DatabaseRestore) so that tests can replace it.
     CommandRunner &commandRunner();
     CommandResult runCommand(const QByteArray &commandLine);
-    // The box line for a command that failed: its line, and why when it did not simply exit.
-    static QString failureLine(const QByteArray &commandLine, const CommandResult &result);
-    // Why a command failed, with its last error line: "exit status 1: ERROR 2002 ...".
-    static QString failureReason(const CommandResult &result);
     bool confirmClearData();
     bool confirmRestore(const DeviceRestore &restore, bool verified);
-    bool runStep(const QByteArray &commandLine);
     // Brings the progress dialog on screen over `parent` at 1 %, drawn by repaints.
     static void showProgress(MyProgressDialog &dialog, QWidget *parent);
-    // Shows the progress dialog over `parent`, counts the tree at `source`, asks `prepare` for
-    // the copier (nullptr: nothing is copied) and copies, ending with "sync". False when
-    // nothing was copied.
-    bool copyTree(QWidget *parent, const QString &caption, const QString &source,
-                  const std::function<TreeCopier *(const TreeCount &)> &prepare,
-                  TreeCopyResult *result);
-    // Lines for the box about the entries of a copy from `source` that did not land.
-    void noteCopyProblems(const TreeCopyResult &result, const QString &source);
-    QStringList notCopiedLines(const TreeCopyResult &result, const QString &source) const;
-    QString refusalText(const BackupSet &set) const;
-    void reportFailures();
 
     Ui::sendordertoprinter_test *ui;
     int testMethod = 1;
@@ -126,8 +106,6 @@ private:
     CommandRunner *m_runner = nullptr;
     std::unique_ptr<CommandRunner> m_systemRunner;
     QString m_systemRoot;
-    // Steps of the running backup that did not reach their goal, one line each.
-    QStringList m_failures;
 };
 
 #endif

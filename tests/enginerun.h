@@ -72,8 +72,7 @@ struct EngineRun
             file.close();
             whole = whole && set.addDump(dump.first);
         }
-        whole = whole && set.finish(result.entries + 1 + dumps.size(), result.files + dumps.size(),
-                                    result.bytes + set.dumpBytes());
+        whole = whole && set.finish(result.entries, result.files, result.bytes);
         committed = whole && set.commit();
         error = set.error();
         if (!committed)

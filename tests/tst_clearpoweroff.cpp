@@ -2,6 +2,7 @@
 #include "maintenance/system/devicecommands.h"
 #include "panel/sendordertoprinter_test.h"
 
+#include "commandlists.h"
 #include "modalcloser.h"
 #include "postclick.h"
 #include "recordingrunner.h"

@@ -9,6 +9,125 @@
     </message>
 </context>
 <context>
+    <name>MaintenanceText</name>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 字节</translation>
+    </message>
+    <message>
+        <source>... and %1 more not copied</source>
+        <translation>……另有 %1 项未复制</translation>
+    </message>
+    <message>
+        <source>... and %1 more not restored</source>
+        <translation>……另有 %1 项未恢复</translation>
+    </message>
+    <message>
+        <source>... and %1 more</source>
+        <translation>……另有 %1 项</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>Please insert U disk!</source>
+        <translation>请插入U盘！</translation>
+    </message>
+    <message>
+        <source>%1 on the U disk is not a folder (a link?).
+Nothing was written.</source>
+        <translation>U盘上的 %1 不是文件夹（是链接？）。
+未写入任何内容。</translation>
+    </message>
+    <message>
+        <source>%1 on the U disk is another file system.
+Nothing was written.</source>
+        <translation>U盘上的 %1 属于另一个文件系统。
+未写入任何内容。</translation>
+    </message>
+    <message>
+        <source>Cannot write to the U disk: %1</source>
+        <translation>无法写入U盘：%1</translation>
+    </message>
+    <message>
+        <source>Not enough space on U disk: the backup needs %1, %2 free.</source>
+        <translation>U盘空间不足：备份需要 %1，可用 %2。</translation>
+    </message>
+    <message>
+        <source>The U disk was removed during the backup.</source>
+        <translation>备份过程中U盘被拔出。</translation>
+    </message>
+    <message>
+        <source>The new backup could not replace the previous one: %1</source>
+        <translation>新备份无法替换原有备份：%1</translation>
+    </message>
+    <message>
+        <source>Not copied: %1 (%2)</source>
+        <translation>未复制：%1（%2）</translation>
+    </message>
+    <message>
+        <source>Writing stopped at %1: %2</source>
+        <translation>写入在 %1 处中止：%2</translation>
+    </message>
+    <message>
+        <source>Dump of %1 is not complete</source>
+        <translation>%1 的转储不完整</translation>
+    </message>
+    <message>
+        <source>Database %1 not dropped: %2</source>
+        <translation>数据库 %1 未删除：%2</translation>
+    </message>
+    <message>
+        <source>Folder %1 still there</source>
+        <translation>文件夹 %1 仍然存在</translation>
+    </message>
+    <message>
+        <source>Folder %1 still there: %2</source>
+        <translation>文件夹 %1 仍然存在：%2</translation>
+    </message>
+    <message>
+        <source>Data not written to disk (sync): %1</source>
+        <translation>数据未写入磁盘（sync）：%1</translation>
+    </message>
+    <message>
+        <source>socket</source>
+        <translation>套接字</translation>
+    </message>
+    <message>
+        <source>block device</source>
+        <translation>块设备</translation>
+    </message>
+    <message>
+        <source>character device</source>
+        <translation>字符设备</translation>
+    </message>
+    <message>
+        <source>Not restored: %1 (%2)</source>
+        <translation>未恢复：%1（%2）</translation>
+    </message>
+    <message>
+        <source>The previous backup on the U disk was left as it was.</source>
+        <translation>U盘上原有的备份保持不变。</translation>
+    </message>
+    <message>
+        <source>No backup was written to the U disk.</source>
+        <translation>未向U盘写入备份。</translation>
+    </message>
+    <message>
+        <source>The backup on the U disk may not be complete: run Backup again.</source>
+        <translation>U盘上的备份可能不完整：请重新备份。</translation>
+    </message>
+    <message>
+        <source>Backup Ok</source>
+        <translation>备份完成</translation>
+    </message>
+    <message>
+        <source>%1 files, %2</source>
+        <translation>%1 个文件，%2</translation>
+    </message>
+</context>
+<context>
     <name>MyProgressDialog</name>
     <message>
         <source>Dialog</source>
@@ -189,10 +308,6 @@ BackUp </source>
         <translation>请插入U盘！</translation>
     </message>
     <message>
-        <source>... and %1 more not copied</source>
-        <translation>……另有 %1 项未复制</translation>
-    </message>
-    <message>
         <source>Backup...</source>
         <translation>正在备份…</translation>
     </message>
@@ -203,10 +318,6 @@ BackUp </source>
     <message>
         <source>Restore...</source>
         <translation>正在恢复…</translation>
-    </message>
-    <message>
-        <source>Folder %1 still there</source>
-        <translation>文件夹 %1 仍然存在</translation>
     </message>
     <message>
         <source> </source>
@@ -826,74 +937,6 @@ Explanation: Check the current printer veriosn number.</source>
         <translation>%1 未打开</translation>
     </message>
     <message>
-        <source>socket</source>
-        <translation>套接字</translation>
-    </message>
-    <message>
-        <source>block device</source>
-        <translation>块设备</translation>
-    </message>
-    <message>
-        <source>character device</source>
-        <translation>字符设备</translation>
-    </message>
-    <message>
-        <source>Not copied: %1 (%2)</source>
-        <translation>未复制：%1（%2）</translation>
-    </message>
-    <message>
-        <source>Writing stopped at %1: %2</source>
-        <translation>写入在 %1 处中止：%2</translation>
-    </message>
-    <message>
-        <source>%1 on the U disk is not a folder (a link?).
-Nothing was written.</source>
-        <translation>U盘上的 %1 不是文件夹（是链接？）。
-未写入任何内容。</translation>
-    </message>
-    <message>
-        <source>%1 on the U disk is another file system.
-Nothing was written.</source>
-        <translation>U盘上的 %1 属于另一个文件系统。
-未写入任何内容。</translation>
-    </message>
-    <message>
-        <source>Cannot write to the U disk: %1</source>
-        <translation>无法写入U盘：%1</translation>
-    </message>
-    <message>
-        <source>The previous backup on the U disk was left as it was.</source>
-        <translation>U盘上原有的备份保持不变。</translation>
-    </message>
-    <message>
-        <source>No backup was written to the U disk.</source>
-        <translation>未向U盘写入备份。</translation>
-    </message>
-    <message>
-        <source>Not enough space on U disk: the backup needs %1, %2 free.</source>
-        <translation>U盘空间不足：备份需要 %1，可用 %2。</translation>
-    </message>
-    <message>
-        <source>The U disk was removed during the backup.</source>
-        <translation>备份过程中U盘被拔出。</translation>
-    </message>
-    <message>
-        <source>Dump of %1 is not complete</source>
-        <translation>%1 的转储不完整</translation>
-    </message>
-    <message>
-        <source>The new backup could not replace the previous one: %1</source>
-        <translation>新备份无法替换原有备份：%1</translation>
-    </message>
-    <message>
-        <source>The backup on the U disk may not be complete: run Backup again.</source>
-        <translation>U盘上的备份可能不完整：请重新备份。</translation>
-    </message>
-    <message>
-        <source>Backup Ok</source>
-        <translation>备份完成</translation>
-    </message>
-    <message>
         <source>%1 files, %2</source>
         <translation>%1 个文件，%2</translation>
     </message>
@@ -908,18 +951,6 @@ Nothing was written.</source>
     <message>
         <source>Confirm</source>
         <translation>确认</translation>
-    </message>
-    <message>
-        <source>Database %1 not dropped: %2</source>
-        <translation>数据库 %1 未删除：%2</translation>
-    </message>
-    <message>
-        <source>Folder %1 still there: %2</source>
-        <translation>文件夹 %1 仍然存在：%2</translation>
-    </message>
-    <message>
-        <source>Data not written to disk (sync): %1</source>
-        <translation>数据未写入磁盘（sync）：%1</translation>
     </message>
     <message>
         <source>Power off failed: %1</source>
@@ -952,10 +983,6 @@ Nothing was written.</source>
     <message>
         <source>ignored %1: %2</source>
         <translation>已忽略 %1：%2</translation>
-    </message>
-    <message>
-        <source>%1 bytes</source>
-        <translation>%1 字节</translation>
     </message>
     <message>
         <source>%1 changed on the U disk after it was checked</source>
@@ -1048,10 +1075,6 @@ Nothing was written.</source>
     <message>
         <source>Restore Ok</source>
         <translation>恢复完成</translation>
-    </message>
-    <message>
-        <source>... and %1 more not restored</source>
-        <translation>……另有 %1 项未恢复</translation>
     </message>
     <message>
         <source>an unknown date</source>

@@ -47,8 +47,8 @@ struct TreeCopyResult
 // Sockets and device nodes carry no data and are listed as not copied. Each file is read
 // once; its SHA-256 is taken on the way. Nothing is flushed per file.
 //
-// Fresh mode writes into an empty folder (a backup set being made): names the target
-// cannot hold get safe names (NameMapper), nothing existing is ever replaced, and the
+// Fresh mode (the default) writes into an empty folder (a backup set being made): names the
+// target cannot hold get safe names (NameMapper), nothing existing is ever replaced, and the
 // manifest records every entry. Merge mode copies into a folder that may hold an older copy,
 // replacing its files as the panel's copyDir always has.
 class TreeCopier
@@ -57,7 +57,7 @@ public:
     enum class Mode { Fresh, Merge };
     struct Options
     {
-        Mode mode = Mode::Merge;
+        Mode mode = Mode::Fresh;
         StickCapabilities caps = StickCapabilities::everything();
         ManifestWriter *manifest = nullptr;
         QByteArray manifestPrefix = "opt"; // the top's path in the manifest

@@ -342,14 +342,15 @@ bool BackupSet::addDump(const QByteArray &fileName)
     entry.sha256 = sha256;
     m_manifest.add(entry);
     m_dumpBytes += size;
+    ++m_dumps;
     if (m_manifest.error() != 0)
         return fail(m_manifest.error());
     return true;
 }
 
-bool BackupSet::finish(qint64 entries, qint64 files, qint64 bytes)
+bool BackupSet::finish(qint64 treeEntries, qint64 treeFiles, qint64 treeBytes)
 {
-    if (!m_manifest.finish(entries, files, bytes))
+    if (!m_manifest.finishSet(treeEntries, treeFiles, treeBytes + m_dumpBytes, m_dumps))
         return fail(m_manifest.error());
     if (::syncfs(m_stick.get()) != 0)
         return fail(errno);

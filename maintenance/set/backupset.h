@@ -77,8 +77,9 @@ public:
     // Checks a dump is complete, takes its checksum and lists it in the manifest.
     bool addDump(const QByteArray &fileName);
     qint64 dumpBytes() const { return m_dumpBytes; }
-    // Closes the manifest and syncs the stick.
-    bool finish(qint64 entries, qint64 files, qint64 bytes);
+    // Closes the manifest, with the counts of the tree copied and of the dumps added, and
+    // syncs the stick.
+    bool finish(qint64 treeEntries, qint64 treeFiles, qint64 treeBytes);
     // Swaps the new set in and removes the old one.
     bool commit();
     // Removes the half-made set; the old one is untouched.
@@ -115,6 +116,7 @@ private:
     bool m_begun = false;
     bool m_swapStarted = false;
     qint64 m_dumpBytes = 0;
+    qint64 m_dumps = 0;
 };
 
 #endif

@@ -221,8 +221,7 @@ LegacySet::Verdict LegacySet::check(int workFd)
         entry.size = m_dumpSizes.value(dump);
         manifest.add(entry);
     }
-    const qint64 entries = m_entries + 1 + m_dumpNames.size();
-    if (!manifest.finish(entries, m_files + m_dumpNames.size(), m_bytes)) {
+    if (!manifest.finishSet(m_entries, m_files, m_bytes, m_dumpNames.size())) {
         m_error = manifest.error();
         return Verdict::NotWritten;
     }

@@ -23,6 +23,12 @@ public:
     void add(const ManifestEntry &entry);
     // Writes the closing line and closes both files; false when anything failed to write.
     bool finish(qint64 entries, qint64 files, qint64 bytes);
+    // The same for a whole set: the tree's entries below its top, the top itself and each of
+    // the `dumps` beside it count as entries, the dumps as files too.
+    bool finishSet(qint64 treeEntries, qint64 files, qint64 bytes, qint64 dumps)
+    {
+        return finish(treeEntries + 1 + dumps, files + dumps, bytes);
+    }
     // Closes both files without the closing line: the manifest stays marked incomplete.
     void close();
     int error() const { return m_error; }

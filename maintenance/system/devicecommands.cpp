@@ -106,29 +106,6 @@ QByteArray powerOffCommand()
     return "poweroff";
 }
 
-QList<QByteArray> backupCommands(const QString &root)
-{
-    QList<QByteArray> lines{syncCommand()};
-    for (const QString &database : maintainedDatabases())
-        lines << dumpCommand(root, database);
-    lines << syncCommand();
-    return lines;
-}
-
-QList<QByteArray> clearCommands(const QString &root)
-{
-    QList<QByteArray> lines;
-    for (const QString &database : maintainedDatabases())
-        lines << dropDatabaseCommand(database);
-    lines << removeAppFolderCommand(root) << clearSyncCommand();
-    return lines;
-}
-
-QList<QByteArray> powerOffCommands()
-{
-    return {powerOffCommand()};
-}
-
 bool isMountPoint(const QString &path)
 {
     return isMountedFolder(path);

@@ -39,11 +39,6 @@ QByteArray removeAppFolderCommand(const QString &root);
 QByteArray clearSyncCommand();
 QByteArray powerOffCommand();
 
-// Every command line of an action in the order it runs, the tree copy's "sync" included.
-QList<QByteArray> backupCommands(const QString &root);
-QList<QByteArray> clearCommands(const QString &root);
-QList<QByteArray> powerOffCommands();
-
 // True when something is mounted on the folder `path` (isMountedFolder(): another file system
 // than its parent's, or a mount listed by the kernel, such as a bind mount).
 bool isMountPoint(const QString &path);

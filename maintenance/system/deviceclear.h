@@ -1,0 +1,28 @@
+#ifndef DEVICECLEAR_H
+#define DEVICECLEAR_H
+
+#include "maintenance/jobproblem.h"
+
+#include <QString>
+
+class CommandRunner;
+
+// Deletes the application's data: drops the databases appdb and Misc, removes /opt/Brevin
+// and syncs. Every step runs, whatever an earlier one did; problems() names what is left.
+class DeviceClear
+{
+public:
+    DeviceClear(CommandRunner &runner, const QString &systemRoot);
+
+    // True when the data is gone: rm cannot remove a mount point, so a folder that holds
+    // only mount points (and the folders leading to them) counts as gone.
+    bool run();
+    const JobProblems &problems() const { return m_problems; }
+
+private:
+    CommandRunner &m_runner;
+    QString m_root;
+    JobProblems m_problems;
+};
+
+#endif

@@ -1,0 +1,151 @@
+#include "panel/maintenancetext.h"
+
+#include "maintenance/backup/devicebackup.h"
+#include "maintenance/fs/posixfs.h"
+#include "maintenance/set/copyproblem.h"
+#include "maintenance/system/commandrunner.h"
+
+#include <QFile>
+#include <QLocale>
+
+namespace {
+
+QString shownPath(const QByteArray &base, const QByteArray &relative)
+{
+    return posixfs::displayPath(relative.isEmpty() ? base : base + '/' + relative);
+}
+
+} // namespace
+
+QString MaintenanceText::size(qint64 bytes)
+{
+    // Qt names small sizes in English words; KB, MB and GB read the same in every language.
+    if (bytes < 1024)
+        return tr("%1 bytes").arg(bytes);
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+QString MaintenanceText::more(qint64 count, More what)
+{
+    switch (what) {
+    case More::NotCopied:
+        return tr("... and %1 more not copied").arg(count);
+    case More::NotRestored:
+        return tr("... and %1 more not restored").arg(count);
+    case More::Plain:
+        break;
+    }
+    return tr("... and %1 more").arg(count);
+}
+
+QString MaintenanceText::commandReason(const CommandResult &result)
+{
+    const QString last = result.lastErrorLine();
+    return last.isEmpty() ? result.reason() : result.reason() + QStringLiteral(": ") + last;
+}
+
+QString MaintenanceText::commandLine(const QByteArray &commandLine, const CommandResult &result)
+{
+    const QString line = QString::fromLatin1(commandLine);
+    // A plain exit status adds nothing to the command; a stop at the time limit does.
+    if (result.outcome == CommandResult::Outcome::Exited)
+        return line;
+    return tr("%1: %2").arg(line, result.reason());
+}
+
+QString MaintenanceText::line(const JobProblem &problem)
+{
+    const QString path = posixfs::displayPath(problem.path);
+    const QString error = posixfs::errorText(problem.error);
+    switch (problem.kind) {
+    case JobProblem::Kind::NoStick:
+        return tr("Please insert U disk!");
+    case JobProblem::Kind::SetNotAFolder:
+        return tr("%1 on the U disk is not a folder (a link?).\nNothing was written.").arg(path);
+    case JobProblem::Kind::SetOtherMount:
+        return tr("%1 on the U disk is another file system.\nNothing was written.").arg(path);
+    case JobProblem::Kind::StickNotWritable:
+        return tr("Cannot write to the U disk: %1").arg(error);
+    case JobProblem::Kind::NoRoom:
+        return tr("Not enough space on U disk: the backup needs %1, %2 free.")
+            .arg(size(problem.count), size(problem.available));
+    case JobProblem::Kind::StickRemoved:
+        return tr("The U disk was removed during the backup.");
+    case JobProblem::Kind::SwapFailed:
+        return tr("The new backup could not replace the previous one: %1").arg(error);
+    case JobProblem::Kind::NoSource:
+        return tr("Not copied: %1 (%2)").arg(QFile::decodeName(problem.path), error);
+    case JobProblem::Kind::NotCopied:
+        return tr("Not copied: %1 (%2)").arg(path, error);
+    case JobProblem::Kind::MoreNotCopied:
+        return more(problem.count, More::NotCopied);
+    case JobProblem::Kind::WritingStopped:
+        return tr("Writing stopped at %1: %2").arg(path, error);
+    case JobProblem::Kind::CommandFailed:
+        return commandLine(problem.command, problem.result);
+    case JobProblem::Kind::DumpIncomplete:
+        return tr("Dump of %1 is not complete").arg(problem.name);
+    case JobProblem::Kind::NotDropped:
+        return tr("Database %1 not dropped: %2").arg(problem.name, commandReason(problem.result));
+    case JobProblem::Kind::FolderLeft: {
+        const QString folder = QFile::decodeName(problem.path);
+        return problem.result.succeeded()
+                   ? tr("Folder %1 still there").arg(folder)
+                   : tr("Folder %1 still there: %2").arg(folder, commandReason(problem.result));
+    }
+    case JobProblem::Kind::NotSynced:
+        return tr("Data not written to disk (sync): %1").arg(commandReason(problem.result));
+    }
+    return QString();
+}
+
+QStringList MaintenanceText::lines(const JobProblems &problems)
+{
+    QStringList shown;
+    for (const JobProblem &problem : problems)
+        shown << line(problem);
+    return shown;
+}
+
+QStringList MaintenanceText::skippedLines(const ProblemList &skipped, const QByteArray &base,
+                                          More what)
+{
+    QStringList shown;
+    for (const CopyProblem &entry : skipped.first()) {
+        const QString type = entry.typeName == "socket"         ? tr("socket")
+                             : entry.typeName == "block device" ? tr("block device")
+                                                                : tr("character device");
+        const QString path = shownPath(base, entry.path);
+        shown << (what == More::NotRestored ? tr("Not restored: %1 (%2)").arg(path, type)
+                                            : tr("Not copied: %1 (%2)").arg(path, type));
+    }
+    const qint64 rest = skipped.count() - skipped.first().size();
+    if (rest > 0)
+        shown << more(rest, what);
+    return shown;
+}
+
+QStringList MaintenanceText::backup(const DeviceBackup &backup)
+{
+    const QString kept = backup.hadPreviousSet()
+                             ? tr("The previous backup on the U disk was left as it was.")
+                             : tr("No backup was written to the U disk.");
+    const QStringList skipped = skippedLines(backup.notCopied(), backup.source(), More::NotCopied);
+    switch (backup.outcome()) {
+    case DeviceBackup::Outcome::Refused:
+        return lines(backup.problems());
+    case DeviceBackup::Outcome::NotStarted:
+        return lines(backup.problems()) << kept;
+    case DeviceBackup::Outcome::Failed:
+        return lines(backup.problems())
+               << skipped
+               << (backup.previousSetKept()
+                       ? kept
+                       : tr("The backup on the U disk may not be complete: run Backup again."));
+    case DeviceBackup::Outcome::Done:
+        break;
+    }
+    return QStringList{tr("Backup Ok"),
+                       tr("%1 files, %2").arg(backup.files()).arg(size(backup.bytes()))}
+           << skipped;
+}

@@ -1,0 +1,41 @@
+#ifndef MAINTENANCETEXT_H
+#define MAINTENANCETEXT_H
+
+#include "maintenance/jobproblem.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+class DeviceBackup;
+class ProblemList;
+struct CommandResult;
+
+// The box lines of the backup page: what the engine reports as data, worded for the
+// technician, in one place and one translation context.
+class MaintenanceText
+{
+    Q_DECLARE_TR_FUNCTIONS(MaintenanceText)
+
+public:
+    enum class More { Plain, NotCopied, NotRestored };
+
+    // "812 bytes", "1.5 MB".
+    static QString size(qint64 bytes);
+    // "... and 3 more", "... and 3 more not copied", "... and 3 more not restored".
+    static QString more(qint64 count, More what);
+    // Why a command failed, with its last error line: "exit status 1: ERROR 2002 ...".
+    static QString commandReason(const CommandResult &result);
+    // A command that failed: its line, and why when it did not simply exit.
+    static QString commandLine(const QByteArray &commandLine, const CommandResult &result);
+
+    static QString line(const JobProblem &problem);
+    static QStringList lines(const JobProblems &problems);
+    // The sockets and device nodes of a tree below `base`, which carry nothing to copy.
+    static QStringList skippedLines(const ProblemList &skipped, const QByteArray &base, More what);
+
+    // The lines of the box after a backup, for each of its outcomes.
+    static QStringList backup(const DeviceBackup &backup);
+};
+
+#endif
