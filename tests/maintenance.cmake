@@ -57,3 +57,16 @@ set_tests_properties(backupengine_user PROPERTIES TIMEOUT 900 LABELS system
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000"
     SKIP_REGULAR_EXPRESSION "SKIP   : tst_backupengine::initTestCase")
 # --- end of backup engine ----------------------------------------------------------------
+
+# Unit tests of the engine's shared pieces: the window-free library alone.
+function(engine_unit_test name)
+    add_executable(tst_${name} tst_${name}.cpp)
+    target_link_libraries(tst_${name} PRIVATE servicepanel_maintenance ${QT}::Test)
+    target_include_directories(tst_${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    add_test(NAME ${name} COMMAND tst_${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    panel_emulated_test(${name} tst_${name})
+endfunction()
+engine_unit_test(folderswap)
+engine_unit_test(entrymover)
+engine_unit_test(fsprimitives)

@@ -17,18 +17,6 @@ namespace {
 
 const size_t bufferSize = 256 * 1024;
 
-ManifestEntry entryFor(const QByteArray &path, const struct stat &status)
-{
-    ManifestEntry entry;
-    entry.path = path;
-    entry.mode = status.st_mode & 07777;
-    entry.uid = status.st_uid;
-    entry.gid = status.st_gid;
-    entry.mtime = status.st_mtim.tv_sec;
-    entry.mtimeNsec = status.st_mtim.tv_nsec;
-    return entry;
-}
-
 bool writeZeros(int fd, off_t count)
 {
     static const char zeros[65536] = {};
@@ -52,8 +40,7 @@ TreeCopier::TreeCopier(const QByteArray &source, int targetFd, Options options)
         m_topDev = status.st_dev;
     m_uid = ::geteuid();
     m_gid = ::getegid();
-    m_umask = ::umask(022);
-    ::umask(m_umask);
+    m_umask = posixfs::currentUmask();
 }
 
 TreeCopier::~TreeCopier() = default;
@@ -112,7 +99,7 @@ TreeCopyResult TreeCopier::copy()
     FolderInfo top;
     top.source = walker.topStatus();
     m_folders.push_back(top);
-    ManifestEntry topEntry = entryFor(m_options.manifestPrefix, top.source);
+    ManifestEntry topEntry = ManifestEntry::fromStatus(m_options.manifestPrefix, top.source);
     topEntry.type = ManifestEntry::Type::Folder;
     record(topEntry);
 
@@ -153,7 +140,7 @@ void TreeCopier::copyEntry(TreeWalker &walker, FolderStack &targets)
     const struct stat &status = walker.status();
     const int dirFd = targets.top();
     const QByteArray name = walker.name();
-    ManifestEntry entry = entryFor(m_options.manifestPrefix + '/' + path, status);
+    ManifestEntry entry = ManifestEntry::fromStatus(m_options.manifestPrefix + '/' + path, status);
     QByteArray storedName = name;
     const mode_t type = status.st_mode & S_IFMT;
 
@@ -488,14 +475,7 @@ bool TreeCopier::copyData(int in, int out, const struct stat &status, qint64 *co
 
 int TreeCopier::linkTo(const QByteArray &stored, int dirFd, const char *name)
 {
-    if (stored.size() < PATH_MAX - 1)
-        return ::linkat(m_top.get(), stored.constData(), dirFd, name, 0) == 0 ? 0 : errno;
-    // Too long for one call: take the file by descriptor.
-    UniqueFd file(posixfs::openBeneath(m_top.get(), stored, O_PATH));
-    if (!file.isValid())
-        return errno;
-    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(file.get());
-    return ::linkat(AT_FDCWD, handle.constData(), dirFd, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    return posixfs::linkBeneath(m_top.get(), stored, dirFd, name);
 }
 
 int TreeCopier::createNamed(int dirFd, const QByteArray &name, bool folder,

@@ -3,6 +3,7 @@
 #include "maintenance/database/dumpend.h"
 #include "maintenance/database/dumpvetting.h"
 #include "maintenance/database/loadingaccount.h"
+#include "maintenance/fs/uniquefd.h"
 #include "maintenance/database/stickfile.h"
 #include "maintenance/fs/sha256.h"
 #include "maintenance/system/commandrunner.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <fcntl.h>
 
 namespace {
 
@@ -38,12 +41,8 @@ QString why(const CommandResult &result)
 
 bool endsComplete(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    if (file.size() > 512)
-        file.seek(file.size() - 512);
-    return endsLikeWholeDump(file.readAll());
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    return fd.isValid() && dumpEndsWhole(fd.get());
 }
 
 } // namespace

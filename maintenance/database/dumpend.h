@@ -11,4 +11,13 @@ inline bool endsLikeWholeDump(const QByteArray &tail)
     return end.mid(end.lastIndexOf('\n') + 1).startsWith("-- Dump completed");
 }
 
+// How much of a dump's end is read to find its last line.
+constexpr int dumpTailBytes = 1024;
+
+// True when the open dump `fd` ends like a whole one.
+bool dumpEndsWhole(int fd);
+// Reads the open dump `fd` to its end for its SHA-256 (hex) and size; false with errno set,
+// ENODATA when the dump was cut short.
+bool hashWholeDump(int fd, QByteArray *sha256, qint64 *size);
+
 #endif

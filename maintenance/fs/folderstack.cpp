@@ -6,9 +6,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-FolderStack::FolderStack(int openLevels)
-    : m_openLevels(openLevels > 0 ? openLevels : TreeWalker::defaultOpenLevels(2))
+FolderStack::FolderStack(int openLevels, Closer closer)
+    : m_openLevels(openLevels > 0 ? openLevels : TreeWalker::defaultOpenLevels(2)),
+      m_closer(std::move(closer))
 {
+}
+
+void FolderStack::close(int level, int fd)
+{
+    if (m_closer)
+        m_closer(level, fd);
+    else
+        ::close(fd);
 }
 
 FolderStack::~FolderStack()
@@ -18,9 +27,9 @@ FolderStack::~FolderStack()
 
 void FolderStack::clear()
 {
-    for (Level &level : m_levels) {
-        if (level.fd >= 0)
-            ::close(level.fd);
+    for (size_t i = m_levels.size(); i-- > 0;) {
+        if (m_levels[i].fd >= 0)
+            close(int(i), m_levels[i].fd);
     }
     m_levels.clear();
 }
@@ -41,7 +50,7 @@ void FolderStack::push(int fd)
     for (size_t i = 0; open > m_openLevels && i + 1 < m_levels.size(); ++i) {
         if (m_levels[i].fd < 0)
             continue;
-        ::close(m_levels[i].fd);
+        close(int(i), m_levels[i].fd);
         m_levels[i].fd = -1;
         --open;
     }
@@ -52,6 +61,7 @@ bool FolderStack::pop()
     if (m_levels.empty())
         return true;
     Level child = m_levels.back();
+    const int childLevel = int(m_levels.size()) - 1;
     m_levels.pop_back();
     bool ok = true;
     if (!m_levels.empty() && m_levels.back().fd < 0) {
@@ -69,6 +79,6 @@ bool FolderStack::pop()
         }
     }
     if (child.fd >= 0)
-        ::close(child.fd);
+        close(childLevel, child.fd);
     return ok;
 }

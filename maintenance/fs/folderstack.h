@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <vector>
 
 // The chain of open folders from a top folder down to the one being written, for trees
@@ -11,7 +12,12 @@
 class FolderStack
 {
 public:
-    explicit FolderStack(int openLevels = 0);
+    // Closes a folder's descriptor; `level` is its place in the stack (0 the top folder).
+    using Closer = std::function<void(int level, int fd)>;
+
+    // `closer` (optional) closes the descriptors instead of close(), for an owner that
+    // keeps more of a folder than its descriptor (a listing being read from it).
+    explicit FolderStack(int openLevels = 0, Closer closer = nullptr);
     ~FolderStack();
     FolderStack(const FolderStack &) = delete;
     FolderStack &operator=(const FolderStack &) = delete;
@@ -20,6 +26,8 @@ public:
     void push(int fd);
     // The deepest folder.
     int top() const { return m_levels.empty() ? -1 : m_levels.back().fd; }
+    // The folder at `level`, -1 while it is closed.
+    int at(int level) const { return m_levels[size_t(level)].fd; }
     // Closes the deepest folder and makes its parent the deepest; false (errno set) when the
     // parent could not be opened again as the same folder.
     bool pop();
@@ -34,8 +42,11 @@ private:
         dev_t dev = 0;
         ino_t ino = 0;
     };
+    void close(int level, int fd);
+
     std::vector<Level> m_levels;
     int m_openLevels;
+    Closer m_closer;
 };
 
 #endif

@@ -4,8 +4,12 @@
 
 #include <QList>
 
+#include <algorithm>
+
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -106,6 +110,82 @@ int openSeenRegular(int dirFd, const char *name, const struct stat &seen, struct
 bool sameFile(const struct stat &a, const struct stat &b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool stillSameFile(const QByteArray &path, const struct stat &seen)
+{
+    struct stat now;
+    return ::stat(path.constData(), &now) == 0 && sameFile(now, seen);
+}
+
+bool listNames(int dirFd, QList<QByteArray> *names)
+{
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+        }
+        return false;
+    }
+    bool ok = true;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            ok = errno == 0;
+            break;
+        }
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            *names << name;
+    }
+    const int error = errno;
+    ::closedir(dir);
+    errno = error;
+    return ok;
+}
+
+int linkBeneath(int rootFd, const QByteArray &path, int dirFd, const char *name)
+{
+    if (path.size() < PATH_MAX - 1)
+        return ::linkat(rootFd, path.constData(), dirFd, name, 0) == 0 ? 0 : errno;
+    UniqueFd file(openBeneath(rootFd, path, O_PATH));
+    if (!file.isValid())
+        return errno;
+    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(file.get());
+    return ::linkat(AT_FDCWD, handle.constData(), dirFd, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+bool readTail(int fd, int bytes, QByteArray *tail)
+{
+    struct stat status;
+    if (::fstat(fd, &status) != 0)
+        return false;
+    const off_t length = std::min<off_t>(status.st_size, bytes);
+    tail->resize(int(length));
+    off_t done = 0;
+    while (done < length) {
+        const ssize_t got = preadRetrying(fd, tail->data() + done, size_t(length - done),
+                                          status.st_size - length + done);
+        if (got < 0)
+            return false;
+        if (got == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += got;
+    }
+    return true;
 }
 
 bool readLink(int dirFd, const char *name, QByteArray *target)

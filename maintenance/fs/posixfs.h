@@ -2,6 +2,7 @@
 #define POSIXFS_H
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <sys/stat.h>
@@ -35,6 +36,19 @@ int openRegularForReading(int dirFd, const char *name, struct stat *status,
 int openSeenRegular(int dirFd, const char *name, const struct stat &seen, struct stat *status);
 
 bool sameFile(const struct stat &a, const struct stat &b);
+// True when `path` still leads to the file whose status was `seen`: a stick pulled and
+// another one mounted in its place fails it, though descriptors on the first still answer.
+bool stillSameFile(const QByteArray &path, const struct stat &seen);
+// Every name in the folder `dirFd` but "." and ".."; false with errno set when the listing
+// could not be read to its end (`names` then holds what was read).
+bool listNames(int dirFd, QList<QByteArray> *names);
+// Links the file at `path` below `rootFd` as `name` in `dirFd`: 0 or the errno. A path too
+// long for one call is opened beneath the root and linked by its descriptor.
+int linkBeneath(int rootFd, const QByteArray &path, int dirFd, const char *name);
+// The process's file mode creation mask; it is left as it was.
+mode_t currentUmask();
+// The last `bytes` bytes of an open file (all of a shorter one); false with errno set.
+bool readTail(int fd, int bytes, QByteArray *tail);
 // Reads the whole text of a symbolic link, however long.
 bool readLink(int dirFd, const char *name, QByteArray *target);
 // read() and pread() that go on after a signal: the bytes read, 0 at the end, -1 with errno.

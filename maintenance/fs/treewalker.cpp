@@ -1,6 +1,7 @@
 #include "maintenance/fs/treewalker.h"
 
 #include "maintenance/fs/posixfs.h"
+#include "maintenance/fs/uniquefd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,14 +11,15 @@
 #include <unistd.h>
 
 TreeWalker::TreeWalker(int openLevels)
-    : m_openLevels(openLevels > 0 ? openLevels : defaultOpenLevels(2))
+    : m_openLevels(openLevels > 0 ? openLevels : defaultOpenLevels(2)),
+      m_folders(m_openLevels, [this](int level, int fd) { closeFolder(level, fd); })
 {
 }
 
 TreeWalker::~TreeWalker()
 {
-    for (Level &level : m_levels)
-        closeLevel(level);
+    m_discarding = true;
+    m_folders.clear();
 }
 
 int TreeWalker::defaultOpenLevels(int filesPerLevel)
@@ -27,10 +29,10 @@ int TreeWalker::defaultOpenLevels(int filesPerLevel)
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         available = long(limit.rlim_cur);
     long open = 0;
-    if (DIR *fds = ::opendir("/proc/self/fd")) {
-        while (::readdir(fds))
-            ++open;
-        ::closedir(fds);
+    UniqueFd fds(::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QList<QByteArray> names;
+    if (fds.isValid() && posixfs::listNames(fds.get(), &names)) {
+        open = names.size();
     } else {
         open = 64;
     }
@@ -39,14 +41,26 @@ int TreeWalker::defaultOpenLevels(int filesPerLevel)
     return int(std::clamp<long>(spare / std::max(1, filesPerLevel) / 2, 2, 64));
 }
 
-void TreeWalker::closeLevel(Level &level)
+// The stack closes a folder to save descriptors, or when the walk leaves it.
+void TreeWalker::closeFolder(int index, int fd)
 {
-    if (level.dir)
-        ::closedir(level.dir);
-    else if (level.fd >= 0)
-        ::close(level.fd);
+    Level &level = m_levels[size_t(index)];
+    if (!level.dir) {
+        ::close(fd);
+        return;
+    }
+    // Keep the rest of the listing: the folder is opened again on the way back.
+    if (!m_discarding) {
+        std::vector<QByteArray> rest;
+        QByteArray entryName;
+        while (nextName(level, &entryName))
+            rest.push_back(entryName);
+        level.rest = std::move(rest);
+        level.restPos = 0;
+    }
+    ::closedir(level.dir);
     level.dir = nullptr;
-    level.fd = -1;
+    level.drained = true;
 }
 
 bool TreeWalker::open(const QByteArray &path)
@@ -73,8 +87,8 @@ bool TreeWalker::openAt(int dirFd, const char *name)
         ::close(fd);
         return false;
     }
-    top.fd = fd;
     m_levels.push_back(std::move(top));
+    m_folders.push(fd);
     m_path.clear();
     return true;
 }
@@ -87,7 +101,7 @@ const struct stat &TreeWalker::topStatus() const
 
 int TreeWalker::parentFd() const
 {
-    return m_levels.empty() ? -1 : m_levels.back().fd;
+    return m_folders.top();
 }
 
 bool TreeWalker::nextName(Level &level, QByteArray *name)
@@ -141,7 +155,8 @@ TreeWalker::Step TreeWalker::next()
         m_nameStart = m_path.size();
         m_path += entryName;
         m_statusError = 0;
-        if (::fstatat(level.fd, entryName.constData(), &m_status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(m_folders.top(), entryName.constData(), &m_status, AT_SYMLINK_NOFOLLOW) !=
+            0) {
             m_statusError = errno;
             // Gone since the listing: there is nothing left to copy.
             if (m_statusError == ENOENT)
@@ -163,7 +178,7 @@ bool TreeWalker::descend()
     m_atEntry = false;
     Level child;
     const QByteArray entryName = name();
-    const int fd = posixfs::openFolderAt(m_levels.back().fd, entryName.constData(), &child.status);
+    const int fd = posixfs::openFolderAt(m_folders.top(), entryName.constData(), &child.status);
     if (fd < 0) {
         m_error = errno;
         return false;
@@ -179,60 +194,27 @@ bool TreeWalker::descend()
         ::close(fd);
         return false;
     }
-    child.fd = fd;
     child.pathLength = m_path.size();
     m_levels.push_back(std::move(child));
-    evict();
+    m_folders.push(fd);
     return true;
-}
-
-void TreeWalker::evict()
-{
-    int open = 0;
-    for (const Level &level : m_levels)
-        open += level.fd >= 0 ? 1 : 0;
-    for (size_t i = 0; open > m_openLevels && i + 1 < m_levels.size(); ++i) {
-        Level &level = m_levels[i];
-        if (level.fd < 0)
-            continue;
-        // Keep the rest of the listing: the folder is opened again on the way back.
-        if (level.dir) {
-            std::vector<QByteArray> rest;
-            QByteArray entryName;
-            while (nextName(level, &entryName))
-                rest.push_back(entryName);
-            level.rest = std::move(rest);
-            level.restPos = 0;
-        }
-        closeLevel(level);
-        level.drained = true;
-        --open;
-    }
 }
 
 void TreeWalker::pop()
 {
-    Level child = std::move(m_levels.back());
+    // Reopens the parent through ".." when it was closed, checked to be the same folder.
+    const bool ok = m_folders.pop();
     m_levels.pop_back();
-    if (!m_levels.empty() && m_levels.back().fd < 0) {
-        Level &parent = m_levels.back();
-        struct stat status;
-        const int fd = ::openat(child.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0 && ::fstat(fd, &status) == 0 && posixfs::sameFile(status, parent.status)) {
-            parent.fd = fd;
-        } else {
-            if (fd >= 0)
-                ::close(fd);
-            // The folder was moved away while its contents were walked: stop here rather
-            // than carry on somewhere else.
-            m_brokenOff = true;
-            m_error = ESTALE;
-            for (Level &level : m_levels)
-                closeLevel(level);
-            m_levels.clear();
-        }
+    if (!ok) {
+        // The folder was moved away while its contents were walked: stop here rather
+        // than carry on somewhere else.
+        m_brokenOff = true;
+        m_error = ESTALE;
+        m_discarding = true;
+        m_folders.clear();
+        m_discarding = false;
+        m_levels.clear();
     }
-    closeLevel(child);
     if (!m_levels.empty())
         m_path.truncate(m_levels.back().pathLength);
 }

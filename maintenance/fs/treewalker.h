@@ -1,6 +1,8 @@
 #ifndef TREEWALKER_H
 #define TREEWALKER_H
 
+#include "maintenance/fs/folderstack.h"
+
 #include <QByteArray>
 
 #include <vector>
@@ -54,8 +56,7 @@ public:
 private:
     struct Level
     {
-        DIR *dir = nullptr;
-        int fd = -1; // dir's descriptor while dir is open
+        DIR *dir = nullptr; // reads from the stack's descriptor while that is open
         std::vector<QByteArray> rest;
         size_t restPos = 0;
         bool drained = false;
@@ -66,8 +67,7 @@ private:
 
     bool nextName(Level &level, QByteArray *name);
     void pop();
-    void evict();
-    static void closeLevel(Level &level);
+    void closeFolder(int level, int fd);
 
     std::vector<Level> m_levels;
     QByteArray m_path;
@@ -77,6 +77,8 @@ private:
     int m_error = 0;
     int m_listError = 0;
     int m_openLevels = 0;
+    bool m_discarding = false;
+    FolderStack m_folders;
     bool m_leavePending = false;
     bool m_atEntry = false;
     bool m_brokenOff = false;

@@ -83,9 +83,7 @@ void DeviceRestore::leaveDatabases(DatabaseRestore &databases)
 
 bool DeviceRestore::stickUnchanged() const
 {
-    struct stat now;
-    return m_stickKnown && ::stat(QFile::encodeName(stickFolder(m_root)).constData(), &now) == 0 &&
-           posixfs::sameFile(now, m_stick);
+    return m_stickKnown && posixfs::stillSameFile(QFile::encodeName(stickFolder(m_root)), m_stick);
 }
 
 void DeviceRestore::addProblemLines(const ProblemList &problems, const QString &base)

@@ -230,17 +230,7 @@ bool SetRestorer::restoreFile(const ManifestEntry &entry, int dirFd, const char 
 {
     if (entry.group > 0 && m_groups.contains(entry.group)) {
         const QByteArray first = m_groups.value(entry.group);
-        int error = 0;
-        if (first.size() < PATH_MAX - 1) {
-            error = ::linkat(m_target.get(), first.constData(), dirFd, name, 0) == 0 ? 0 : errno;
-        } else {
-            UniqueFd file(posixfs::openBeneath(m_target.get(), first, O_PATH));
-            const QByteArray handle = "/proc/self/fd/" + QByteArray::number(file.get());
-            error = !file.isValid() ? errno
-                    : ::linkat(AT_FDCWD, handle.constData(), dirFd, name, AT_SYMLINK_FOLLOW) == 0
-                        ? 0
-                        : errno;
-        }
+        const int error = posixfs::linkBeneath(m_target.get(), first, dirFd, name);
         if (error == 0) {
             ++m_files;
             return true;

@@ -1,6 +1,8 @@
 #include "maintenance/restore/treereplacer.h"
 
 #include "maintenance/system/mountpoints.h"
+#include "maintenance/fs/entrymover.h"
+#include "maintenance/fs/folderswap.h"
 #include "maintenance/fs/posixfs.h"
 #include "maintenance/fs/treeremover.h"
 
@@ -15,34 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Every name in a folder but "." and "..".
-bool listNames(int dirFd, QList<QByteArray> *names)
-{
-    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
-        return false;
-    }
-    bool ok = true;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir);
-        if (!entry) {
-            ok = errno == 0;
-            break;
-        }
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            *names << name;
-    }
-    const int error = errno;
-    ::closedir(dir);
-    errno = error;
-    return ok;
-}
 
 bool exists(int dirFd, const char *name, struct stat *status = nullptr)
 {
@@ -263,15 +237,13 @@ bool TreeReplacer::recoverPart(Part &part)
     // Moving back or on, entry by entry, whatever an interrupted swap left.
     const auto moveAll = [&](const char *from) {
         UniqueFd source(posixfs::openFolderAt(folder, from));
-        QList<QByteArray> names;
-        if (!source.isValid() || !listNames(source.get(), &names))
+        if (!source.isValid())
             return fail(errno, path + '/' + from);
-        for (const QByteArray &name : qAsConst(names)) {
-            if (exists(folder, name.constData()))
-                continue;
-            if (::renameat(source.get(), name.constData(), folder, name.constData()) != 0)
-                return fail(errno, path + '/' + name);
-        }
+        EntryMover mover(EntryMover::Existing::Skip);
+        if (!mover.move(source.get(), folder))
+            return fail(mover.error(),
+                        path + '/' +
+                            (mover.errorName().isEmpty() ? QByteArray(from) : mover.errorName()));
         return true;
     };
     if (exists(folder, movingName())) {
@@ -318,28 +290,15 @@ bool TreeReplacer::commitBeside()
 {
     const int parent = m_parent.get();
     const QByteArray fresh = besideName("new");
-    const QByteArray old = besideName("old");
-    const QByteArray shown = m_target.left(m_target.size() - m_name.size());
-    if (!exists(parent, m_name.constData())) {
-        if (::renameat(parent, fresh.constData(), parent, m_name.constData()) != 0)
-            return fail(errno, m_target);
-        return true;
-    }
-    if (::renameat2(parent, fresh.constData(), parent, m_name.constData(), RENAME_EXCHANGE) == 0) {
-        m_leftover = fresh;
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return fail(errno, m_target);
-    // No atomic exchange here: two renames, the second undone by the first's reverse.
-    if (::renameat(parent, m_name.constData(), parent, old.constData()) != 0)
-        return fail(errno, m_target);
-    if (::renameat(parent, fresh.constData(), parent, m_name.constData()) != 0) {
-        fail(errno, m_target);
-        m_previousKept = ::renameat(parent, old.constData(), parent, m_name.constData()) == 0;
+    // Only an exchange the file system does not know falls back to two renames: after any
+    // other error the restore stops with the device's tree where it was.
+    FolderSwap swap(FolderSwap::Fallback::WhereUnsupported);
+    if (!swap.swap(parent, fresh, m_name, besideName("old"))) {
+        fail(swap.error(), m_target);
+        m_previousKept = swap.previousInPlace();
         return false;
     }
-    m_leftover = old;
+    m_leftover = swap.leftover();
     return true;
 }
 
@@ -351,31 +310,28 @@ bool TreeReplacer::swapPart(Part &part)
         return fail(errno, path + '/' + oldName());
     part.swapped = true;
     UniqueFd old(posixfs::openFolderAt(folder, oldName()));
-    QList<QByteArray> names;
-    if (!old.isValid() || !listNames(folder, &names))
+    if (!old.isValid())
         return fail(errno, path);
-    for (const QByteArray &name : qAsConst(names)) {
-        if (name == newName() || name == movingName() || name == oldName() ||
-            isPinnedChild(part, name))
-            continue;
-        if (::renameat(folder, name.constData(), old.get(), name.constData()) != 0)
-            return fail(errno, path + '/' + name);
-        part.movedOut << name;
-    }
+    EntryMover out(EntryMover::Existing::Replace);
+    out.setSkipped([&](const QByteArray &name) {
+        return name == newName() || name == movingName() || name == oldName() ||
+               isPinnedChild(part, name);
+    });
+    const bool movedOut = out.move(folder, old.get());
+    part.movedOut = out.moved();
+    if (!movedOut)
+        return fail(out.error(), out.errorName().isEmpty() ? path : path + '/' + out.errorName());
     // From here a power loss finishes the swap instead of undoing it.
     if (::renameat(folder, newName(), folder, movingName()) != 0)
         return fail(errno, path + '/' + newName());
-    names.clear();
-    if (!listNames(part.staging.get(), &names))
-        return fail(errno, path + '/' + movingName());
-    for (const QByteArray &name : qAsConst(names)) {
-        // Never over an entry that stays: a pinned folder, a work folder.
-        if (exists(folder, name.constData()))
-            return fail(EEXIST, path + '/' + name);
-        if (::renameat(part.staging.get(), name.constData(), folder, name.constData()) != 0)
-            return fail(errno, path + '/' + name);
-        part.movedIn << name;
-    }
+    // Never over an entry that stays: a pinned folder, a work folder.
+    EntryMover in(EntryMover::Existing::Refuse);
+    const bool movedIn = in.move(part.staging.get(), folder);
+    part.movedIn = in.moved();
+    if (!movedIn)
+        return fail(in.error(),
+                    path + '/' +
+                        (in.errorName().isEmpty() ? QByteArray(movingName()) : in.errorName()));
     return true;
 }
 

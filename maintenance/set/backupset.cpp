@@ -8,6 +8,8 @@
 #include "maintenance/fs/folderstack.h"
 #include "maintenance/fs/treewalker.h"
 #include "maintenance/set/manifestreader.h"
+#include "maintenance/fs/entrymover.h"
+#include "maintenance/fs/folderswap.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -39,17 +41,9 @@ bool exists(int dirFd, const char *name, struct stat *status)
 // kernel's cache of names, which a FUSE stick may leave behind.
 bool listed(int dirFd, const char *name)
 {
-    DIR *dir = ::fdopendir(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    bool found = false;
-    while (dir && !found) {
-        const dirent *entry = ::readdir(dir);
-        if (!entry)
-            break;
-        found = std::strcmp(entry->d_name, name) == 0;
-    }
-    if (dir)
-        ::closedir(dir);
-    return found;
+    QList<QByteArray> names;
+    posixfs::listNames(dirFd, &names);
+    return names.contains(name);
 }
 
 } // namespace
@@ -155,9 +149,8 @@ bool BackupSet::check()
 
 bool BackupSet::stillMounted() const
 {
-    struct stat now;
-    return m_stick.isValid() && ::stat(QFile::encodeName(m_stickPath).constData(), &now) == 0 &&
-           posixfs::sameFile(now, m_stickStatus);
+    return m_stick.isValid() &&
+           posixfs::stillSameFile(QFile::encodeName(m_stickPath), m_stickStatus);
 }
 
 void BackupSet::removeBeside(const char *name)
@@ -250,43 +243,13 @@ bool BackupSet::placeMarker(const char *marker)
 
 bool BackupSet::moveContents(int fromFd, int toFd)
 {
-    TreeWalker walker;
-    if (!walker.openAt(fromFd, "."))
-        return fail(walker.error());
-    FolderStack targets;
-    targets.push(::fcntl(toFd, F_DUPFD_CLOEXEC, 0));
-    for (;;) {
-        const TreeWalker::Step step = walker.next();
-        if (step == TreeWalker::Step::End)
-            break;
-        if (step == TreeWalker::Step::Leave) {
-            if (walker.depth() > 1 && !targets.pop())
-                return fail(errno);
-            continue;
-        }
-        const QByteArray name = walker.name();
-        if (walker.depth() == 1 &&
-            (name == ManifestWriter::fileName() || name == ManifestWriter::sumsFileName() ||
-             name == committingMarker || name == movingMarker))
-            continue;
-        if (S_ISDIR(walker.status().st_mode)) {
-            if (::mkdirat(targets.top(), name.constData(), 0755) != 0 && errno != EEXIST)
-                return fail(errno);
-            struct stat status;
-            const int fd = posixfs::openFolderAt(targets.top(), name.constData(), &status);
-            if (fd < 0)
-                return fail(errno);
-            if (status.st_dev != m_stickStatus.st_dev || !walker.descend()) {
-                ::close(fd);
-                return fail(EXDEV);
-            }
-            targets.push(fd);
-            continue;
-        }
-        if (::renameat(walker.parentFd(), name.constData(), targets.top(), name.constData()) != 0)
-            return fail(errno);
-    }
-    return walker.error() == 0 || fail(walker.error());
+    // The stick cannot rename folders: they are made again and their files moved in.
+    EntryMover mover(EntryMover::Existing::Replace, EntryMover::Folders::Rebuild);
+    mover.setSkipped([](const QByteArray &name) {
+        return name == ManifestWriter::fileName() || name == ManifestWriter::sumsFileName() ||
+               name == committingMarker || name == movingMarker;
+    });
+    return mover.move(fromFd, toFd) || fail(mover.error());
 }
 
 bool BackupSet::rollForward()
@@ -297,18 +260,8 @@ bool BackupSet::rollForward()
         UniqueFd set(posixfs::openFolderAt(stick, setName()));
         if (set.isValid()) {
             ::unlinkat(set.get(), ManifestWriter::fileName(), 0);
-            DIR *dir = ::fdopendir(::fcntl(set.get(), F_DUPFD_CLOEXEC, 0));
             QList<QByteArray> names;
-            while (dir && (errno = 0, true)) {
-                const dirent *entry = ::readdir(dir);
-                if (!entry)
-                    break;
-                const QByteArray name(entry->d_name);
-                if (name != "." && name != "..")
-                    names << name;
-            }
-            if (dir)
-                ::closedir(dir);
+            posixfs::listNames(set.get(), &names);
             for (const QByteArray &name : names) {
                 TreeRemover remover;
                 if (!remover.remove(set.get(), name))
@@ -353,17 +306,14 @@ BackupSet::Room BackupSet::room(qint64 treeNeeded, qint64 entries) const
     // The old dumps tell how large the new ones will be.
     qint64 oldDumps = 0;
     UniqueFd set(posixfs::openFolderAt(m_stick.get(), setName()));
-    if (set.isValid()) {
-        if (DIR *dir = ::fdopendir(::fcntl(set.get(), F_DUPFD_CLOEXEC, 0))) {
-            while (const dirent *entry = ::readdir(dir)) {
-                const QByteArray name(entry->d_name);
-                struct stat status;
-                if (name.endsWith(".sql") && exists(set.get(), entry->d_name, &status) &&
-                    S_ISREG(status.st_mode))
-                    oldDumps += status.st_size;
-            }
-            ::closedir(dir);
-        }
+    QList<QByteArray> names;
+    if (set.isValid())
+        posixfs::listNames(set.get(), &names);
+    for (const QByteArray &name : qAsConst(names)) {
+        struct stat status;
+        if (name.endsWith(".sql") && exists(set.get(), name.constData(), &status) &&
+            S_ISREG(status.st_mode))
+            oldDumps += status.st_size;
     }
     room.needed =
         treeNeeded + std::max(minimumDumpRoom, 2 * oldDumps) + entries * manifestBytesPerEntry;
@@ -416,20 +366,11 @@ bool BackupSet::addDump(const QByteArray &fileName)
     if (!fd.isValid())
         return fail(errno);
     QByteArray sha256;
-    QByteArray tail;
     qint64 size = 0;
-    if (!sha256OfFile(fd.get(), &sha256, &size, &tail, 1024))
+    if (!hashWholeDump(fd.get(), &sha256, &size))
         return fail(errno);
-    if (!endsLikeWholeDump(tail))
-        return fail(ENODATA);
-    ManifestEntry entry;
-    entry.path = fileName;
+    ManifestEntry entry = ManifestEntry::fromStatus(fileName, status);
     entry.type = ManifestEntry::Type::File;
-    entry.mode = status.st_mode & 07777;
-    entry.uid = status.st_uid;
-    entry.gid = status.st_gid;
-    entry.mtime = status.st_mtim.tv_sec;
-    entry.mtimeNsec = status.st_mtim.tv_nsec;
     entry.size = size;
     entry.sha256 = sha256;
     m_manifest.add(entry);
@@ -458,8 +399,7 @@ bool BackupSet::commit()
         return fail(ENODEV);
     m_tree.reset();
     m_new.reset();
-    struct stat status;
-    const char *leftover = nullptr;
+    QByteArray leftover;
     if (!m_caps.renamesFolders) {
         if (!placeMarker(committingMarker))
             return false;
@@ -468,23 +408,15 @@ bool BackupSet::commit()
         m_swapStarted = true;
         if (!rollForward())
             return false;
-    } else if (exists(stick, setName(), &status)) {
-        if (::renameat2(stick, newName(), stick, setName(), RENAME_EXCHANGE) == 0) {
-            leftover = newName();
-        } else {
-            if (::renameat(stick, setName(), stick, oldName()) != 0)
-                return fail(errno);
-            if (::renameat(stick, newName(), stick, setName()) != 0) {
-                const int error = errno;
-                m_swapStarted = ::renameat(stick, oldName(), stick, setName()) != 0;
-                return fail(error);
-            }
-            leftover = oldName();
-        }
-        m_swapStarted = true;
-    } else if (::renameat(stick, newName(), stick, setName()) != 0) {
-        return fail(errno);
     } else {
+        // An exchange that fails for any reason is tried again by two renames: both leave the
+        // new set whole, and recover() puts an old set found aside back.
+        FolderSwap swap(FolderSwap::Fallback::AfterAnyFailure);
+        if (!swap.swap(stick, newName(), setName(), oldName())) {
+            m_swapStarted = !swap.previousInPlace();
+            return fail(swap.error());
+        }
+        leftover = swap.leftover();
         m_swapStarted = true;
     }
     m_begun = false;
@@ -495,13 +427,13 @@ bool BackupSet::commit()
     placed.reset();
     if (::syncfs(stick) != 0)
         return fail(errno);
-    if (leftover) {
+    if (!leftover.isEmpty()) {
         // The manifest goes first: an old set without it is never taken back.
-        UniqueFd old(posixfs::openFolderAt(stick, leftover));
+        UniqueFd old(posixfs::openFolderAt(stick, leftover.constData()));
         if (old.isValid())
             ::unlinkat(old.get(), ManifestWriter::fileName(), 0);
         old.reset();
-        removeBeside(leftover);
+        removeBeside(leftover.constData());
     }
     return true;
 }

@@ -23,23 +23,18 @@ namespace {
 // The mode mkdir gives a new folder here.
 mode_t folderMode()
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0777 & ~mask;
+    return 0777 & ~posixfs::currentUmask();
 }
 
 ManifestEntry describe(const QByteArray &path, const struct stat &status)
 {
-    ManifestEntry entry;
-    entry.path = path;
+    ManifestEntry entry = ManifestEntry::fromStatus(path, status);
     // What an older panel's copy gave: a file's permission bits, a new folder's mode (a FAT
     // stick shows its folders as the mount options say, 0700 through fusefat), the panel's
     // own owner.
     entry.mode = S_ISDIR(status.st_mode) ? folderMode() : status.st_mode & 0777;
     entry.uid = ::geteuid();
     entry.gid = ::getegid();
-    entry.mtime = status.st_mtim.tv_sec;
-    entry.mtimeNsec = status.st_mtim.tv_nsec;
     return entry;
 }
 
@@ -74,11 +69,8 @@ bool LegacySet::checkDump(int setFd, const QByteArray &name)
     if (!fd.isValid())
         return false;
     QByteArray sha256;
-    QByteArray tail;
     qint64 size = 0;
-    if (!sha256OfFile(fd.get(), &sha256, &size, &tail))
-        return false;
-    if (!endsLikeWholeDump(tail))
+    if (!hashWholeDump(fd.get(), &sha256, &size))
         return false;
     m_dumps.insert(name, sha256);
     m_dumpSizes.insert(name, size);

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // One line of a backup set's manifest: an entry of the tree or a dump, as it was on the
@@ -28,6 +29,19 @@ struct ManifestEntry
     quint32 deviceMajor = 0;
     quint32 deviceMinor = 0;
     bool optional = false; // the stick does not hold it: the manifest alone describes it
+
+    // The entry's path, permission bits, owner and time as `status` shows them.
+    static ManifestEntry fromStatus(const QByteArray &path, const struct stat &status)
+    {
+        ManifestEntry entry;
+        entry.path = path;
+        entry.mode = status.st_mode & 07777;
+        entry.uid = status.st_uid;
+        entry.gid = status.st_gid;
+        entry.mtime = status.st_mtim.tv_sec;
+        entry.mtimeNsec = status.st_mtim.tv_nsec;
+        return entry;
+    }
 
     QByteArray storedPath() const { return stored.isEmpty() ? path : stored; }
     bool carriesData() const { return type == Type::File; }

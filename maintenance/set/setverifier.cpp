@@ -110,9 +110,8 @@ qint64 SetVerifier::announcedEntries(const QString &stickPath)
                                     : -1);
     if (!manifest.isValid())
         return 0;
-    const off_t tail = std::min<off_t>(status.st_size, 512);
-    QByteArray end(int(tail), '\0');
-    if (::pread(manifest.get(), end.data(), size_t(tail), status.st_size - tail) != tail)
+    QByteArray end;
+    if (!posixfs::readTail(manifest.get(), 512, &end))
         return 0;
     const int line = end.lastIndexOf(ManifestWriter::completeMarker());
     if (line < 0)

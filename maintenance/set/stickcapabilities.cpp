@@ -20,20 +20,7 @@ const char probeFolder[] = ".servicepanel-probe";
 QList<QByteArray> listNames(int dirFd)
 {
     QList<QByteArray> names;
-    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return names;
-    DIR *dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return names;
-    }
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names << name;
-    }
-    ::closedir(dir);
+    posixfs::listNames(dirFd, &names);
     return names;
 }
 

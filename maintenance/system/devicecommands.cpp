@@ -1,5 +1,6 @@
 #include "maintenance/system/devicecommands.h"
 
+#include "maintenance/system/mountpoints.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -117,13 +118,5 @@ QByteArray powerOffCommand()
 
 bool isMountPoint(const QString &path)
 {
-    const QByteArray local = QFile::encodeName(path);
-    const QByteArray parent = QFile::encodeName(QFileInfo(path).absolutePath());
-    struct stat own;
-    struct stat above;
-    if (::stat(local.constData(), &own) != 0 || !S_ISDIR(own.st_mode))
-        return false;
-    if (::stat(parent.constData(), &above) != 0)
-        return false;
-    return own.st_dev != above.st_dev;
+    return isMountedFolder(path);
 }

@@ -43,7 +43,8 @@ QByteArray removeKeptDataCommand(const QString &root);
 QByteArray clearSyncCommand();
 QByteArray powerOffCommand();
 
-// True when `path` is a directory on another file system than its parent directory.
+// True when something is mounted on the folder `path` (isMountedFolder(): another file system
+// than its parent's, or a mount listed by the kernel, such as a bind mount).
 bool isMountPoint(const QString &path);
 
 #endif

@@ -5,8 +5,11 @@
 #include <QFileInfo>
 #include <QList>
 
+#include "maintenance/fs/posixfs.h"
+#include "maintenance/fs/uniquefd.h"
+
 #include <cerrno>
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -21,15 +24,14 @@ bool clearedFolder(const QByteArray &path, int depth)
     // A tree deeper than this was not left by rm -rf.
     if (depth > 64)
         return false;
-    DIR *folder = ::opendir(path.constData());
-    if (!folder)
+    UniqueFd folder(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isValid())
         return false;
+    QList<QByteArray> names;
+    posixfs::listNames(folder.get(), &names);
     bool cleared = true;
     bool holdsFolders = false;
-    while (dirent *entry = ::readdir(folder)) {
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
+    for (const QByteArray &name : qAsConst(names)) {
         const QByteArray child = path + '/' + name;
         struct stat info;
         if (::lstat(child.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
@@ -39,7 +41,6 @@ bool clearedFolder(const QByteArray &path, int depth)
         }
         holdsFolders = true;
     }
-    ::closedir(folder);
     // An empty folder that is no mount point is one that rm failed to remove.
     return cleared && (holdsFolders || isMountedFolder(QFile::decodeName(path)));
 }
