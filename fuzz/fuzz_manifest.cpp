@@ -3,6 +3,7 @@
 #include "fuzzcheck.h"
 #include "maintenance/set/manifestreader.h"
 #include "maintenance/set/manifestwriter.h"
+#include "maintenance/system/deviceidentity.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -147,7 +148,7 @@ void writtenAndReadBack(FuzzedDataProvider &input)
 
     const int folder = scratchFolder();
     ManifestWriter writer;
-    FUZZ_CHECK(writer.create(folder, created, source));
+    FUZZ_CHECK(writer.create(folder, created, source, DeviceIdentity()));
     for (const ManifestEntry &entry : entries)
         writer.add(entry);
     FUZZ_CHECK(writer.finish(entries.size(), 0, 0));
