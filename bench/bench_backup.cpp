@@ -10,7 +10,7 @@
 // progress dialog, the SHA-256 of every file and the manifest, as a backup does them.
 #include "dialogs/myprogressdialog.h"
 #include "maintenance/set/manifestwriter.h"
-#include "maintenance/restore/setrestorer.h"
+#include "maintenance/restore/treerestorer.h"
 #include "maintenance/set/setverifier.h"
 #include "maintenance/set/stickcapabilities.h"
 #include "maintenance/backup/treecopier.h"
@@ -126,7 +126,7 @@ void panelRestore(const QString &stick, const QString &target)
                      verifier.manifestError().constData());
     QDir().mkpath(target);
     UniqueFd targetFd(::open(QFile::encodeName(target).constData(), O_RDONLY | O_DIRECTORY));
-    SetRestorer restorer(stick, targetFd.get());
+    TreeRestorer restorer(stick, targetFd.get());
     if (!restorer.restore())
         std::fprintf(stderr, "restore failed: %lld problems\n", restorer.problems().count());
     std::system("sync");

@@ -1,6 +1,6 @@
 #include "maintenance/set/backupset.h"
 #include "maintenance/set/manifestwriter.h"
-#include "maintenance/restore/setrestorer.h"
+#include "maintenance/restore/treerestorer.h"
 #include "maintenance/set/setverifier.h"
 #include "maintenance/backup/treecopier.h"
 #include "maintenance/fs/treeremover.h"
@@ -171,7 +171,7 @@ void tst_backupengine::roundTrip()
     const QString target = m_root->file("restored");
     QVERIFY(QDir().mkpath(target));
     UniqueFd targetFd(::open(bytes(target).constData(), O_RDONLY | O_DIRECTORY));
-    SetRestorer restorer(stickPath(), targetFd.get());
+    TreeRestorer restorer(stickPath(), targetFd.get());
     const bool restored = restorer.restore();
     QStringList problems;
     for (const CopyProblem &problem : restorer.problems().first())
@@ -510,7 +510,7 @@ void tst_backupengine::sparseBeyondFourGiB()
     const QString target = m_root->file("restored");
     QVERIFY(QDir().mkpath(target));
     UniqueFd targetFd(::open(bytes(target).constData(), O_RDONLY | O_DIRECTORY));
-    SetRestorer restorer(stickPath(), targetFd.get());
+    TreeRestorer restorer(stickPath(), targetFd.get());
     QVERIFY2(restorer.restore(), qPrintable(restorer.manifestError()));
 
     const QByteArray onStick = bytes(stickPath()) + "/BackupData/opt/Brevin/disk.img";

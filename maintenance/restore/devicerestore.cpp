@@ -5,7 +5,7 @@
 #include "maintenance/set/legacyset.h"
 #include "maintenance/set/manifestwriter.h"
 #include "maintenance/fs/posixfs.h"
-#include "maintenance/restore/setrestorer.h"
+#include "maintenance/restore/treerestorer.h"
 #include "maintenance/set/setverifier.h"
 #include "maintenance/fs/treeremover.h"
 #include "maintenance/restore/treereplacer.h"
@@ -279,7 +279,7 @@ bool DeviceRestore::restore()
     bool whole = true;
     for (int i = 0; i < replacer.partCount() && whole; ++i) {
         const TreeReplacer::Part &part = replacer.part(i);
-        SetRestorer restorer(stickFolder(m_root), part.staging.get());
+        TreeRestorer restorer(stickFolder(m_root), part.staging.get());
         restorer.setPart(part.path, part.skipped, !part.pinned);
         if (m_verdict == Verdict::Good) {
             restorer.expectManifest(m_manifestSha256);
@@ -350,7 +350,7 @@ bool DeviceRestore::restore()
         const TreeReplacer::Part &part = replacer.part(i);
         if (!part.pinned || !haveTops[size_t(i)])
             continue;
-        const int error = SetRestorer::applyMetadataTo(part.folder.get(), tops[size_t(i)]);
+        const int error = TreeRestorer::applyMetadataTo(part.folder.get(), tops[size_t(i)]);
         if (error != 0)
             m_notes << PanelText::tr("Not restored: %1 (%2)")
                            .arg(shown(m_root, tops[size_t(i)].path), posixfs::errorText(error));

@@ -16,7 +16,7 @@
 // BackupData and BackupData/opt are real folders of the stick, both dumps are regular files
 // that end with mysqldump's closing line, and every entry of the tree can be read, never
 // through a link and never on another file system. While it walks, it writes a manifest of
-// what it found (with every file's SHA-256) into a folder of the device, so that SetRestorer
+// what it found (with every file's SHA-256) into a folder of the device, so that TreeRestorer
 // restores the tree from that manifest like any other set and puts back exactly the bytes
 // that were checked. As an older panel restored it, a file gets its permission bits only
 // (no setuid, setgid or sticky bit, whatever the stick says), a folder the mode mkdir gives

@@ -1,5 +1,5 @@
-#ifndef SETRESTORER_H
-#define SETRESTORER_H
+#ifndef TREERESTORER_H
+#define TREERESTORER_H
 
 #include "maintenance/set/copyproblem.h"
 #include "maintenance/set/manifestentry.h"
@@ -23,12 +23,12 @@ class FolderCursor;
 // the way; nothing on the stick is followed through a link. Sockets and device nodes are
 // listed as not restored. The target's own modes and times are set last, from the "opt"
 // entry.
-class SetRestorer
+class TreeRestorer
 {
 public:
     // `stickPath` is where the stick is mounted; `targetFd` an empty folder (not taken over).
-    SetRestorer(const QString &stickPath, int targetFd);
-    ~SetRestorer();
+    TreeRestorer(const QString &stickPath, int targetFd);
+    ~TreeRestorer();
 
     // Restores only the part of the tree below `top` (names below opt; empty: all of it) into
     // the target, which then stands for `top`, and leaves out the folders in `skipped` (below

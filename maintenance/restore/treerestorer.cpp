@@ -1,4 +1,4 @@
-#include "maintenance/restore/setrestorer.h"
+#include "maintenance/restore/treerestorer.h"
 
 #include "maintenance/fs/foldercursor.h"
 #include "maintenance/set/manifestreader.h"
@@ -42,14 +42,14 @@ bool isZero(const char *data, size_t size)
 
 } // namespace
 
-SetRestorer::SetRestorer(const QString &stickPath, int targetFd)
+TreeRestorer::TreeRestorer(const QString &stickPath, int targetFd)
     : m_stickPath(stickPath), m_target(::fcntl(targetFd, F_DUPFD_CLOEXEC, 0)), m_buffer(bufferSize)
 {
 }
 
-SetRestorer::~SetRestorer() = default;
+TreeRestorer::~TreeRestorer() = default;
 
-void SetRestorer::setPart(const QList<QByteArray> &top, const QList<QList<QByteArray>> &skipped,
+void TreeRestorer::setPart(const QList<QByteArray> &top, const QList<QList<QByteArray>> &skipped,
                           bool applyTop)
 {
     m_part = top;
@@ -57,12 +57,12 @@ void SetRestorer::setPart(const QList<QByteArray> &top, const QList<QList<QByteA
     m_applyTop = applyTop;
 }
 
-void SetRestorer::setManifestFolder(int dirFd)
+void TreeRestorer::setManifestFolder(int dirFd)
 {
     m_manifestFolder.reset(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
 }
 
-void SetRestorer::problem(CopyProblem::Kind kind, const QByteArray &path, int error)
+void TreeRestorer::problem(CopyProblem::Kind kind, const QByteArray &path, int error)
 {
     CopyProblem found;
     found.kind = kind;
@@ -71,7 +71,7 @@ void SetRestorer::problem(CopyProblem::Kind kind, const QByteArray &path, int er
     m_problems.add(found);
 }
 
-bool SetRestorer::restore()
+bool TreeRestorer::restore()
 {
     m_problems = ProblemList();
     m_notRestored = ProblemList();
@@ -169,7 +169,7 @@ bool SetRestorer::restore()
     return good && m_problems.isEmpty();
 }
 
-void SetRestorer::restoreEntry(const ManifestEntry &entry, const QList<QByteArray> &real,
+void TreeRestorer::restoreEntry(const ManifestEntry &entry, const QList<QByteArray> &real,
                                const QList<QByteArray> &stored)
 {
     const QByteArray name = real.last();
@@ -225,7 +225,7 @@ void SetRestorer::restoreEntry(const ManifestEntry &entry, const QList<QByteArra
     }
 }
 
-bool SetRestorer::restoreFile(const ManifestEntry &entry, int dirFd, const char *name,
+bool TreeRestorer::restoreFile(const ManifestEntry &entry, int dirFd, const char *name,
                               const QList<QByteArray> &real, const QList<QByteArray> &stored)
 {
     if (entry.group > 0 && m_groups.contains(entry.group)) {
@@ -281,7 +281,7 @@ bool SetRestorer::restoreFile(const ManifestEntry &entry, int dirFd, const char 
     return true;
 }
 
-bool SetRestorer::copyData(int in, int out, const ManifestEntry &entry, int *readError,
+bool TreeRestorer::copyData(int in, int out, const ManifestEntry &entry, int *readError,
                            int *writeError, bool *mismatch)
 {
     m_hash.reset();
@@ -333,7 +333,7 @@ bool SetRestorer::copyData(int in, int out, const ManifestEntry &entry, int *rea
     return true;
 }
 
-int SetRestorer::applyMetadataTo(int fd, const ManifestEntry &entry)
+int TreeRestorer::applyMetadataTo(int fd, const ManifestEntry &entry)
 {
     int error = 0;
     if ((::geteuid() == 0 || entry.uid != ::geteuid() || entry.gid != ::getegid()) &&
@@ -348,14 +348,14 @@ int SetRestorer::applyMetadataTo(int fd, const ManifestEntry &entry)
     return error;
 }
 
-void SetRestorer::applyMetadata(int fd, const ManifestEntry &entry, const QByteArray &path)
+void TreeRestorer::applyMetadata(int fd, const ManifestEntry &entry, const QByteArray &path)
 {
     const int error = applyMetadataTo(fd, entry);
     if (error != 0)
         problem(CopyProblem::Kind::NotWritten, path, error);
 }
 
-void SetRestorer::applyMetadataAt(int dirFd, const char *name, const ManifestEntry &entry)
+void TreeRestorer::applyMetadataAt(int dirFd, const char *name, const ManifestEntry &entry)
 {
     if ((::geteuid() == 0 || entry.uid != ::geteuid() || entry.gid != ::getegid()) &&
         ::fchownat(dirFd, name, entry.uid, entry.gid, AT_SYMLINK_NOFOLLOW) != 0)
