@@ -75,9 +75,14 @@ QString current()
 
 CommandResult JournalingRunner::run(const QByteArray &commandLine)
 {
+    return runWith(commandLine, CommandIo());
+}
+
+CommandResult JournalingRunner::runWith(const QByteArray &commandLine, const CommandIo &io)
+{
     QElapsedTimer clock;
     clock.start();
-    const CommandResult result = m_runner.run(commandLine);
+    const CommandResult result = m_runner.runWith(commandLine, io);
     QString how = result.reason();
     const QString last = result.lastErrorLine();
     if (!result.succeeded() && !last.isEmpty())

@@ -26,6 +26,7 @@ class JournalingRunner : public CommandRunner
 public:
     explicit JournalingRunner(CommandRunner &runner) : m_runner(runner) {}
     CommandResult run(const QByteArray &commandLine) override;
+    CommandResult runWith(const QByteArray &commandLine, const CommandIo &io) override;
     CommandRunner &inner() const { return m_runner; }
 
 private:

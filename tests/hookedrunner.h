@@ -17,10 +17,14 @@ public:
     explicit HookedRunner(CommandRunner &real) : m_real(real) {}
     CommandResult run(const QByteArray &commandLine) override
     {
+        return runWith(commandLine, CommandIo());
+    }
+    CommandResult runWith(const QByteArray &commandLine, const CommandIo &io) override
+    {
         lines << commandLine;
         if (before)
             before(commandLine);
-        return m_real.run(change ? change(commandLine) : commandLine);
+        return m_real.runWith(change ? change(commandLine) : commandLine, io);
     }
 
     QList<QByteArray> lines;

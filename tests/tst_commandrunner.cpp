@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <unistd.h>
 
 // The panel's command runner: real shells, real process groups, time limits shortened to
@@ -47,6 +48,12 @@ private slots:
     void shellCannotStart();
     void limitIsNamed_data();
     void limitIsNamed();
+    void inputIsFedAsRead();
+    void stoppedInputRunsNothingHeld();
+    void commandThatStopsReadingDoesNotEndThePanel();
+    void watcherIsCalledWhileRunning();
+    void fakeRunnerReadsTheInput_data();
+    void fakeRunnerReadsTheInput();
 };
 
 void tst_commandrunner::outcomes_data()
@@ -177,6 +184,148 @@ void tst_commandrunner::limitIsNamed()
     QFETCH(int, limit);
     QFETCH(QString, reason);
     QCOMPARE(CommandResult::timedOut(milliseconds(limit)).reason(), reason);
+}
+
+namespace {
+
+// `total` bytes of a repeating pattern, handed out in whatever pieces the runner asks for.
+struct PatternInput
+{
+    qint64 total = 0;
+    qint64 given = 0;
+    qint64 stopAt = -1; // -1 at this offset instead of more bytes
+    qint64 operator()(char *buffer, qint64 size)
+    {
+        if (stopAt >= 0 && given >= stopAt)
+            return -1;
+        qint64 n = qMin(size, total - given);
+        if (stopAt >= 0)
+            n = qMin(n, stopAt - given);
+        for (qint64 i = 0; i < n; ++i)
+            buffer[i] = char('a' + (given + i) % 26);
+        given += n;
+        return n;
+    }
+};
+
+} // namespace
+
+// Many megabytes, more than any pipe holds, reach the command whole and in order.
+void tst_commandrunner::inputIsFedAsRead()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    auto pattern = std::make_shared<PatternInput>();
+    pattern->total = 24 * 1024 * 1024 + 7;
+    CommandIo io;
+    io.input = [pattern](char *buffer, qint64 size) { return (*pattern)(buffer, size); };
+    SystemCommandRunner runner(std::chrono::seconds(60));
+    const CommandResult result = runner.runWith("cat > " + QFile::encodeName(out), io);
+    QVERIFY2(result.succeeded(), qPrintable(result.reason()));
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.size(), pattern->total);
+    const QByteArray head = file.read(52);
+    QCOMPARE(head, QByteArray("abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz"));
+    file.seek(pattern->total - 1);
+    QCOMPARE(file.read(1), QByteArray(1, char('a' + (pattern->total - 1) % 26)));
+}
+
+// A feed that says stop must not become an end of input: a client holding a statement that
+// is not yet whole would run it at the end of its input.
+void tst_commandrunner::stoppedInputRunsNothingHeld()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    const QByteArray line = "read -r held; printf '%s' \"$held\" > " + QFile::encodeName(out);
+    int calls = 0;
+    CommandIo io;
+    io.input = [&calls](char *buffer, qint64) -> qint64 {
+        if (calls++ > 0)
+            return -1;
+        buffer[0] = 'x';
+        return 1;
+    };
+    SystemCommandRunner runner(std::chrono::seconds(30));
+    QElapsedTimer clock;
+    clock.start();
+    const CommandResult result = runner.runWith(line, io);
+    QCOMPARE(result.outcome, Outcome::Stopped);
+    QVERIFY(!result.succeeded());
+    QVERIFY2(clock.elapsed() < 10000, "waited for the time limit");
+    QVERIFY2(!QFile::exists(out), "the command acted on what it held");
+
+    // The same feed ending instead: the held line is acted on, which is what stop prevents.
+    calls = 0;
+    io.input = [&calls](char *buffer, qint64) -> qint64 {
+        if (calls++ > 0)
+            return 0;
+        buffer[0] = 'x';
+        return 1;
+    };
+    QVERIFY(runner.runWith(line, io).succeeded());
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("x"));
+}
+
+// A command that reads a little and ends leaves the rest unread: EPIPE for the runner,
+// never SIGPIPE for the panel.
+void tst_commandrunner::commandThatStopsReadingDoesNotEndThePanel()
+{
+    auto pattern = std::make_shared<PatternInput>();
+    pattern->total = 16 * 1024 * 1024;
+    CommandIo io;
+    io.input = [pattern](char *buffer, qint64 size) { return (*pattern)(buffer, size); };
+    SystemCommandRunner runner(std::chrono::seconds(30));
+    const CommandResult result = runner.runWith("head -c 10 > /dev/null", io);
+    QVERIFY2(result.succeeded(), qPrintable(result.reason()));
+    QVERIFY(pattern->given < pattern->total);
+}
+
+void tst_commandrunner::watcherIsCalledWhileRunning()
+{
+    int calls = 0;
+    CommandIo io;
+    io.whileRunning = [&calls] { ++calls; };
+    SystemCommandRunner runner(std::chrono::seconds(30));
+    QVERIFY(runner.runWith("sleep 0.6", io).succeeded());
+    // About every 100 ms, and once at the end; a loaded machine may wake it less often.
+    QVERIFY2(calls >= 3, qPrintable(QString::number(calls)));
+}
+
+void tst_commandrunner::fakeRunnerReadsTheInput_data()
+{
+    QTest::addColumn<qint64>("stopAt");
+    QTest::addColumn<bool>("runs");
+    QTest::newRow("whole input") << qint64(-1) << true;
+    QTest::newRow("input stopped") << qint64(100000) << false;
+}
+
+// A test's runner runs nothing, but what feeds the input (a checksum, a vetting) still sees
+// every byte, and a stop still stops.
+void tst_commandrunner::fakeRunnerReadsTheInput()
+{
+    QFETCH(qint64, stopAt);
+    QFETCH(bool, runs);
+    struct Fake : CommandRunner
+    {
+        QList<QByteArray> lines;
+        CommandResult run(const QByteArray &line) override
+        {
+            lines << line;
+            return CommandResult();
+        }
+    } fake;
+    auto pattern = std::make_shared<PatternInput>();
+    pattern->total = 1000000;
+    pattern->stopAt = stopAt;
+    CommandIo io;
+    io.input = [pattern](char *buffer, qint64 size) { return (*pattern)(buffer, size); };
+    const CommandResult result = fake.runWith("mysql appdb", io);
+    QCOMPARE(result.succeeded(), runs);
+    QCOMPARE(fake.lines.size(), runs ? 1 : 0);
+    QCOMPARE(pattern->given, runs ? pattern->total : stopAt);
 }
 
 QTEST_MAIN(tst_commandrunner)

@@ -15,6 +15,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char **environ;
 
@@ -37,6 +38,8 @@ using std::chrono::milliseconds;
 const int keptErrorBytes = 4096;
 // How often a child is looked at when the kernel cannot tell us (no pidfd).
 const int pollSliceMs = 20;
+// How often CommandIo::whileRunning is called.
+const int watchSliceMs = 100;
 
 // Texts for the panel's boxes, translated in the panel's context.
 struct PanelText
@@ -144,28 +147,150 @@ bool hasEnded(pid_t pid, bool *lost)
     return info.si_pid == pid;
 }
 
-// Waits until the child ends or the deadline passes, passing its error output on meanwhile.
-bool waitUntil(pid_t pid, int pidfd, ErrorPipe &errors, Clock::time_point deadline, bool *lost)
+// The child's standard input, fed from CommandIo::input through a pipe as it reads.
+class InputPipe
 {
+public:
+    explicit InputPipe(const CommandIo *io) : m_io(io)
+    {
+        if (!io || !io->input)
+            return;
+        if (::pipe2(m_fds, O_CLOEXEC) != 0) {
+            m_fds[0] = m_fds[1] = -1;
+            return;
+        }
+        ::fcntl(m_fds[1], F_SETFL, ::fcntl(m_fds[1], F_GETFL) | O_NONBLOCK);
+        // Fewer wake-ups for a dump of many megabytes; the default size works too.
+        ::fcntl(m_fds[1], F_SETPIPE_SZ, 1024 * 1024);
+    }
+    ~InputPipe()
+    {
+        closeReadEnd();
+        closeWriteEnd();
+    }
+    bool isWanted() const { return m_io && m_io->input; }
+    bool isValid() const { return !isWanted() || m_fds[0] >= 0; }
+    int readEnd() const { return m_fds[0]; }
+    int writeEnd() const { return m_fds[1]; }
+    bool stopWanted() const { return m_stop; }
+    void closeReadEnd()
+    {
+        if (m_fds[0] >= 0)
+            ::close(m_fds[0]);
+        m_fds[0] = -1;
+    }
+    void closeWriteEnd()
+    {
+        if (m_fds[1] >= 0)
+            ::close(m_fds[1]);
+        m_fds[1] = -1;
+    }
+
+    // Writes what the pipe takes now. A command that ends early (or closes its input) gets
+    // no more: EPIPE, not SIGPIPE, which would end the panel.
+    void pump()
+    {
+        if (m_stop)
+            return;
+        sigset_t pipeSignal;
+        sigset_t previous;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+        while (m_fds[1] >= 0) {
+            if (m_offset == m_pending.size()) {
+                m_pending.resize(chunkBytes);
+                const qint64 got = m_io->input(m_pending.data(), chunkBytes);
+                if (got < 0) {
+                    // The pipe stays open: an end of input would let the command run the
+                    // statement it holds.
+                    m_stop = true;
+                    m_pending.clear();
+                    m_offset = 0;
+                    break;
+                }
+                m_pending.resize(int(got));
+                m_offset = 0;
+                if (got == 0) {
+                    closeWriteEnd();
+                    break;
+                }
+            }
+            const ssize_t written = ::write(m_fds[1], m_pending.constData() + m_offset,
+                                            size_t(m_pending.size() - m_offset));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0 && errno == EAGAIN)
+                break;
+            if (written <= 0) {
+                if (errno == EPIPE) {
+                    const timespec now = {0, 0};
+                    ::sigtimedwait(&pipeSignal, nullptr, &now);
+                }
+                closeWriteEnd();
+                break;
+            }
+            m_offset += int(written);
+        }
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+
+private:
+    static constexpr qint64 chunkBytes = 256 * 1024;
+    const CommandIo *m_io = nullptr;
+    int m_fds[2] = {-1, -1};
+    QByteArray m_pending;
+    int m_offset = 0;
+    bool m_stop = false;
+};
+
+// Waits until the child ends or the deadline passes, passing its error output on and
+// feeding its input meanwhile. Returns early, the child still running, when the input
+// says stop.
+bool waitUntil(pid_t pid, int pidfd, ErrorPipe &errors, InputPipe &input, const CommandIo *io,
+               Clock::time_point deadline, bool *lost)
+{
+    const bool watched = io && io->whileRunning;
+    auto nextLook = Clock::now() + milliseconds(watchSliceMs);
     for (;;) {
         if (hasEnded(pid, lost))
             return true;
+        if (io && input.stopWanted())
+            return false;
         const auto now = Clock::now();
         if (now >= deadline)
             return false;
+        if (watched && now >= nextLook) {
+            io->whileRunning();
+            nextLook = now + milliseconds(watchSliceMs);
+        }
         long long slice = std::chrono::duration_cast<milliseconds>(deadline - now).count() + 1;
         if (pidfd < 0)
             slice = std::min<long long>(slice, pollSliceMs);
+        if (watched)
+            slice = std::min<long long>(slice, watchSliceMs);
         slice = std::min<long long>(slice, 60000);
-        pollfd fds[2];
+        pollfd fds[3];
         nfds_t count = 0;
-        if (errors.readEnd() >= 0)
+        int errorsAt = -1;
+        int inputAt = -1;
+        if (errors.readEnd() >= 0) {
+            errorsAt = int(count);
             fds[count++] = {errors.readEnd(), POLLIN, 0};
+        }
+        if (input.writeEnd() >= 0) {
+            inputAt = int(count);
+            fds[count++] = {input.writeEnd(), POLLOUT, 0};
+        }
         if (pidfd >= 0)
             fds[count++] = {pidfd, POLLIN, 0};
         const int ready = ::poll(fds, count, int(slice));
-        if (ready > 0 && errors.readEnd() >= 0 && fds[0].revents != 0)
+        if (ready <= 0)
+            continue;
+        if (errorsAt >= 0 && fds[errorsAt].revents != 0)
             errors.readSome();
+        if (inputAt >= 0 && fds[inputAt].revents != 0)
+            input.pump();
     }
 }
 
@@ -184,6 +309,8 @@ QString CommandResult::reason() const
         return PanelText::tr("stopped after its time limit of %1").arg(durationText(timeLimit));
     case Outcome::Unknown:
         return PanelText::tr("ended without an exit status");
+    case Outcome::Stopped:
+        return PanelText::tr("stopped before it had read all of its input");
     case Outcome::NotStarted:
         break;
     }
@@ -224,6 +351,31 @@ CommandResult CommandResult::timedOut(milliseconds limit)
     return result;
 }
 
+CommandResult CommandResult::stopped()
+{
+    CommandResult result;
+    result.outcome = Outcome::Stopped;
+    return result;
+}
+
+CommandResult CommandRunner::runWith(const QByteArray &commandLine, const CommandIo &io)
+{
+    if (io.input) {
+        std::vector<char> buffer(64 * 1024);
+        for (;;) {
+            const qint64 got = io.input(buffer.data(), qint64(buffer.size()));
+            if (got < 0)
+                return CommandResult::stopped();
+            if (got == 0)
+                break;
+        }
+    }
+    const CommandResult result = run(commandLine);
+    if (io.whileRunning)
+        io.whileRunning();
+    return result;
+}
+
 CommandResult CommandResult::notStarted(const QString &why)
 {
     CommandResult result;
@@ -249,15 +401,24 @@ void SystemCommandRunner::reapLeftovers()
 
 CommandResult SystemCommandRunner::run(const QByteArray &commandLine)
 {
+    return runWith(commandLine, CommandIo());
+}
+
+CommandResult SystemCommandRunner::runWith(const QByteArray &commandLine, const CommandIo &io)
+{
     reapLeftovers();
     ErrorPipe errors;
-    if (!errors.isValid())
+    InputPipe input(&io);
+    if (!errors.isValid() || !input.isValid())
         return CommandResult::notStarted(QString::fromLocal8Bit(std::strerror(errno)));
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // A command that asks for input must not wait for a technician who cannot type.
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (input.isWanted())
+        posix_spawn_file_actions_adddup2(&actions, input.readEnd(), STDIN_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, errors.writeEnd(), STDERR_FILENO);
 
     posix_spawnattr_t attributes;
@@ -283,6 +444,7 @@ CommandResult SystemCommandRunner::run(const QByteArray &commandLine)
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     errors.closeWriteEnd();
+    input.closeReadEnd();
     if (spawned != 0) {
         std::printf("Error!System :%s error!", commandLine.constData());
         std::fflush(stdout);
@@ -291,9 +453,15 @@ CommandResult SystemCommandRunner::run(const QByteArray &commandLine)
 
     const int pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
     bool lost = false;
-    bool ended = waitUntil(pid, pidfd, errors, Clock::now() + m_timeLimit, &lost);
+    bool ended = waitUntil(pid, pidfd, errors, input, &io, Clock::now() + m_timeLimit, &lost);
     bool stopped = false;
-    if (!ended) {
+    const bool cutOff = input.stopWanted();
+    if (cutOff && !ended) {
+        // Nothing of a statement it has not read to its end may run: no TERM, no grace.
+        ::kill(-pid, SIGKILL);
+        input.closeWriteEnd();
+        ended = waitUntil(pid, pidfd, errors, input, nullptr, Clock::now() + m_grace, &lost);
+    } else if (!ended) {
         stopped = true;
         std::fprintf(stderr, "servicepanel: stopped after its time limit of %lld ms: %s\n",
                      static_cast<long long>(m_timeLimit.count()), commandLine.constData());
@@ -301,10 +469,11 @@ CommandResult SystemCommandRunner::run(const QByteArray &commandLine)
         // CONT it needs to act on the TERM.
         ::kill(-pid, SIGTERM);
         ::kill(-pid, SIGCONT);
-        waitUntil(pid, pidfd, errors, Clock::now() + m_grace, &lost);
+        input.closeWriteEnd();
+        waitUntil(pid, pidfd, errors, input, nullptr, Clock::now() + m_grace, &lost);
         // Whoever ignored the TERM; the leader is not reaped yet, so the group is still ours.
         ::kill(-pid, SIGKILL);
-        ended = waitUntil(pid, pidfd, errors, Clock::now() + m_grace, &lost);
+        ended = waitUntil(pid, pidfd, errors, input, nullptr, Clock::now() + m_grace, &lost);
     }
     if (pidfd >= 0)
         ::close(pidfd);
@@ -323,6 +492,10 @@ CommandResult SystemCommandRunner::run(const QByteArray &commandLine)
     }
     if (stopped)
         result = CommandResult::timedOut(m_timeLimit);
+    else if (cutOff)
+        result = CommandResult::stopped();
     result.errorOutput = errors.tail();
+    if (io.whileRunning)
+        io.whileRunning();
     return result;
 }

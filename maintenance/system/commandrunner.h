@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <sys/types.h>
 
 // Runs one command line through the C library's system(); prints
@@ -21,6 +22,7 @@ struct CommandResult
         TimedOut,   // outlived its time limit and was stopped
         NotStarted, // no shell could be started; error holds why
         Unknown,    // it ended, but its exit status could not be read (SIGCHLD ignored)
+        Stopped,    // its input was cut off on purpose and the command stopped with it
     };
 
     Outcome outcome = Outcome::Exited;
@@ -40,6 +42,18 @@ struct CommandResult
     static CommandResult fromWaitStatus(int status);
     static CommandResult timedOut(std::chrono::milliseconds limit);
     static CommandResult notStarted(const QString &why);
+    static CommandResult stopped();
+};
+
+// What a command reads and who looks on while it runs.
+struct CommandIo
+{
+    // Standard input, fed as the command reads it: puts at most `size` bytes into `buffer`
+    // and returns how many; 0 ends the input; -1 stops the command at once, with its whole
+    // group, before it can act on what it has not read to a statement's end.
+    std::function<qint64(char *buffer, qint64 size)> input;
+    // Called about every 100 ms while the command runs, and once when it has ended.
+    std::function<void()> whileRunning;
 };
 
 class CommandRunner
@@ -47,12 +61,15 @@ class CommandRunner
 public:
     virtual ~CommandRunner() = default;
     virtual CommandResult run(const QByteArray &commandLine) = 0;
+    // As run(), with `io`. A runner that runs nothing for real (a test's) reads the input to
+    // its end and then runs the line as it stands; Stopped when the input said stop.
+    virtual CommandResult runWith(const QByteArray &commandLine, const CommandIo &io);
 };
 
 // The device's runner: "/bin/sh -c <line>" in a process group of its own, standard input
-// from /dev/null, standard output and error passed on as system() would (standard error is
-// also kept for the result). A command that outlives the time limit is stopped with its
-// whole group: TERM first, KILL after a grace period.
+// from /dev/null (or fed through a pipe by runWith()), standard output and error passed on as
+// system() would (standard error is also kept for the result). A command that outlives the time
+// limit is stopped with its whole group: TERM first, KILL after a grace period.
 class SystemCommandRunner : public CommandRunner
 {
 public:
@@ -70,6 +87,7 @@ public:
     void setShell(const QByteArray &shell) { m_shell = shell; }
 
     CommandResult run(const QByteArray &commandLine) override;
+    CommandResult runWith(const QByteArray &commandLine, const CommandIo &io) override;
 
 private:
     void reapLeftovers();
