@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace {
 
 QString shownPath(const QByteArray &base, const QByteArray &relative)
@@ -97,6 +99,35 @@ QString MaintenanceText::line(const JobProblem &problem)
         return tr("Data not written to disk (sync): %1").arg(commandReason(problem.result));
     }
     return QString();
+}
+
+QString MaintenanceText::step(const JobProgress &progress)
+{
+    switch (progress.step) {
+    case JobProgress::Step::CheckingBackup:
+        return tr("Checking the backup");
+    case JobProgress::Step::RestoringTree:
+        return tr("Restoring %1").arg(progress.name);
+    case JobProgress::Step::LoadingDatabase:
+        return tr("Loading %1").arg(progress.name);
+    case JobProgress::Step::CopyingTree:
+        return tr("Copying %1").arg(progress.name);
+    case JobProgress::Step::WritingDump:
+        return tr("Writing the dump of %1").arg(progress.name);
+    case JobProgress::Step::Deleting:
+        return progress.name.isEmpty() ? tr("Deleting") : tr("Deleting %1").arg(progress.name);
+    case JobProgress::Step::Syncing:
+        break;
+    }
+    return tr("Writing to disk");
+}
+
+QString MaintenanceText::timeLeft(qint64 seconds)
+{
+    // Minutes once there are more than a few; seconds in steps of five below that.
+    if (seconds >= 90)
+        return tr("About %1 min left").arg((seconds + 30) / 60);
+    return tr("About %1 s left").arg(std::max<qint64>(5, (seconds + 4) / 5 * 5));
 }
 
 QStringList MaintenanceText::lines(const JobProblems &problems)

@@ -2,6 +2,7 @@
 #define MAINTENANCETEXT_H
 
 #include "maintenance/jobproblem.h"
+#include "maintenance/jobprogress.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -33,6 +34,12 @@ public:
     static QStringList lines(const JobProblems &problems);
     // The sockets and device nodes of a tree below `base`, which carry nothing to copy.
     static QStringList skippedLines(const ProblemList &skipped, const QByteArray &base, More what);
+
+    // The line of the progress dialog that says what a job is doing: "Copying /opt",
+    // "Writing the dump of Misc", "Deleting /opt/Brevin".
+    static QString step(const JobProgress &progress);
+    // "About 3 min left", "About 40 s left".
+    static QString timeLeft(qint64 seconds);
 
     // The lines of the box after a backup, for each of its outcomes.
     static QStringList backup(const DeviceBackup &backup);

@@ -126,6 +126,46 @@ Nothing was written.</source>
         <source>%1 files, %2</source>
         <translation>%1 个文件，%2</translation>
     </message>
+    <message>
+        <source>Checking the backup</source>
+        <translation>正在检查备份</translation>
+    </message>
+    <message>
+        <source>Restoring %1</source>
+        <translation>正在恢复 %1</translation>
+    </message>
+    <message>
+        <source>Loading %1</source>
+        <translation>正在导入 %1</translation>
+    </message>
+    <message>
+        <source>Copying %1</source>
+        <translation>正在复制 %1</translation>
+    </message>
+    <message>
+        <source>Writing the dump of %1</source>
+        <translation>正在写入 %1 的转储</translation>
+    </message>
+    <message>
+        <source>Deleting</source>
+        <translation>正在删除</translation>
+    </message>
+    <message>
+        <source>Deleting %1</source>
+        <translation>正在删除 %1</translation>
+    </message>
+    <message>
+        <source>Writing to disk</source>
+        <translation>正在写入磁盘</translation>
+    </message>
+    <message>
+        <source>About %1 min left</source>
+        <translation>大约还需 %1 分钟</translation>
+    </message>
+    <message>
+        <source>About %1 s left</source>
+        <translation>大约还需 %1 秒</translation>
+    </message>
 </context>
 <context>
     <name>MyProgressDialog</name>
@@ -1170,6 +1210,10 @@ Explanation: Check the current printer veriosn number.</source>
     <message>
         <source>The database account for the restore cannot be set up: %1</source>
         <translation>无法设置用于恢复的数据库账户：%1</translation>
+    </message>
+    <message>
+        <source>stopped before it had read all of its input</source>
+        <translation>在读完全部输入之前被停止</translation>
     </message>
 </context>
 </TS>
