@@ -3,6 +3,7 @@
 #include "printerpage.h"
 #include "testutil.h"
 
+#include "panel/printertext.h"
 #include "printer/printercommands.h"
 
 #include <QFileInfo>
@@ -220,7 +221,7 @@ void tst_printermodes::settingsReport()
     QFETCH(QStringList, reply);
     QFETCH(QString, report);
 
-    QCOMPARE(::settingsReport(reply), report);
+    QCOMPARE(PrinterText::settingsReport(printerSettings(reply)), report);
 }
 
 void tst_printermodes::settingsQuery()
