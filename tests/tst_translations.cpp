@@ -3,6 +3,7 @@
 #include "dialogs/myprogressdialog.h"
 #include "maintenance/system/devicecommands.h"
 #include "panel/printertext.h"
+#include "printer/printeranswers.h"
 #include "panel/sendordertoprinter_test.h"
 #include "ui_mainwindow.h"
 #include "ui_messagedialog.h"
@@ -305,6 +306,7 @@ private slots:
     void formTexts();
     void printerTexts_data();
     void printerTexts();
+    void trafficLogNotes();
     void maintenanceTexts_data();
     void maintenanceTexts();
     void screenshots();
@@ -415,9 +417,49 @@ void tst_translations::formTexts()
     auto found = std::find_if(texts.begin(), texts.end(),
                               [&where](const Shown &shown) { return shown.where == where; });
     QVERIFY(found != texts.end());
-    const QString expected = inCatalogue(form, english) ? zh(form, english) : asIs(english);
+    // The panel also shows texts that it words from the printer library's data.
+    const QString context = form == QLatin1String(panelContext) && !inCatalogue(form, english) &&
+                                    inCatalogue(QStringLiteral("PrinterText"), english)
+                                ? QStringLiteral("PrinterText")
+                                : form;
+    const QString expected = inCatalogue(context, english) ? zh(context, english) : asIs(english);
     QCOMPARE(found->text, expected);
     VERIFY_GLYPHS(found->font, found->text);
+}
+
+// What the traffic log says of answers the link threw away.
+void tst_translations::trafficLogNotes()
+{
+    FakePrinterLink printer;
+    printer.setReply({"fb", "1", "0"});
+    AnswerFault before;
+    before.kind = AnswerFault::Kind::CameBefore;
+    const QByteArray frame = QByteArray::fromHex("aafb0000");
+    const QByteArray other = QByteArray::fromHex("f3012c");
+    const QByteArray longAnswer = QByteArray::fromHex("fb0001") + QByteArray(17, '\x01');
+    printer.setIgnored({{QByteArray::fromHex("c20000"), before},
+                        {other, answerFault(frame, other)},
+                        {longAnswer, answerFault(frame, longAnswer)}});
+    PrinterPage page(&printer);
+    page.click("light_sensitive_status");
+
+    const QString ignored = zhPrinter("ignored %1: %2");
+    const QString log = page.child<QTextEdit>("label_test")->toPlainText();
+    const QStringList expected{
+        QStringLiteral("> aa,fb,0,0"),
+        QLatin1String("< ") + ignored.arg("c2 00 00", zhPrinter("came before this command")),
+        QLatin1String("< ") + ignored.arg("f3 01 2c", zhPrinter("not an answer to %1").arg("fb")),
+        QLatin1String("< ") +
+            ignored.arg(zhPrinter("%1 ... (%2 bytes)")
+                            .arg("fb 00 01 01 01 01 01 01 01 01 01 01 01 01 01 01")
+                            .arg(20),
+                        zhPrinter("too long for an answer to %1").arg("fb")),
+        QStringLiteral("< fb,1,0"),
+    };
+    const QStringList lines = log.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.mid(lines.size() - expected.size()), expected);
+    VERIFY_GLYPHS(page.child<QTextEdit>("label_test")->font(), log);
+    saveShot(page.panel(), QStringLiteral("printer-ignored-answers-zh_CN"));
 }
 
 // The answers and descriptions of the printer page, as a technician gets them by pressing
