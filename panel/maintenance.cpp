@@ -95,9 +95,17 @@ bool sendordertoprinter_test::getUDisk()
     return false;
 }
 
+bool sendordertoprinter_test::pathAllowed(const QString &path) const
+{
+    const PathCheck check = checkMaintenancePath(path, m_systemRoot);
+    if (!check.ok)
+        ActionJournal::step(QStringLiteral("refused: ") + MaintenanceText::pathProblem(check));
+    return check.ok;
+}
+
 int sendordertoprinter_test::mkPath(const QString &path)
 {
-    if (!checkMaintenancePath(path, m_systemRoot).ok)
+    if (!pathAllowed(path))
         return PathRefused;
     if (QDir(path).exists())
         return PathDone;
@@ -106,7 +114,7 @@ int sendordertoprinter_test::mkPath(const QString &path)
 
 int sendordertoprinter_test::clrPath(const QString &path)
 {
-    if (!checkMaintenancePath(path, m_systemRoot).ok)
+    if (!pathAllowed(path))
         return PathRefused;
     const QFileInfo folder(path);
     if (!folder.exists() && !folder.isSymLink())

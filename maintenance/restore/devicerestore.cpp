@@ -31,7 +31,7 @@ QList<QByteArray> dumpNames()
 {
     QList<QByteArray> names;
     for (const QString &database : maintainedDatabases())
-        names << QFile::encodeName(database + QLatin1String(".sql"));
+        names << dumpFileName(database);
     return names;
 }
 
@@ -256,7 +256,7 @@ bool DeviceRestore::restore()
     // 2. The dumps, checked against what the check saw, proved to load.
     DatabaseRestore databases(m_runner, DatabaseRestore::defaultWorkFolder(m_root));
     for (const QString &database : maintainedDatabases()) {
-        const QByteArray name = QFile::encodeName(database + QLatin1String(".sql"));
+        const QByteArray name = dumpFileName(database);
         databases.addDatabase(database, dumpFile(m_root, database), m_dumpSha256.value(name));
     }
     if (!databases.prepare()) {
