@@ -1171,5 +1171,9 @@ Explanation: Check the current printer veriosn number.</source>
         <source>The database account for the restore cannot be set up: %1</source>
         <translation>无法设置用于恢复的数据库账户：%1</translation>
     </message>
+    <message>
+        <source>stopped before it had read all of its input</source>
+        <translation>未读完全部输入即被停止</translation>
+    </message>
 </context>
 </TS>
