@@ -87,7 +87,7 @@ DumpVetter::Verdict inPieces(const QByteArray &dump, FuzzedDataProvider &cuts)
     // What was passed before a refusal is not loaded either.
     if (!verdict.accepted)
         verdict.loadable.clear();
-    verdict.problem = vetter.problem();
+    verdict.refusal = vetter.refusal();
     verdict.statements = vetter.statementCount();
     verdict.namesOwnDatabase = vetter.namesOwnDatabase();
     return verdict;
@@ -109,7 +109,9 @@ QByteArray dumpAround(const QByteArray &body)
 
 void checkVerdict(const QByteArray &dump, const DumpVetter::Verdict &verdict)
 {
-    FUZZ_CHECK(verdict.accepted == verdict.problem.isEmpty());
+    FUZZ_CHECK(verdict.accepted == (verdict.refusal.reason == DumpVetter::Refusal::Reason::None));
+    FUZZ_CHECK(verdict.refusal.name.size() <= DumpVetter::nameLimit);
+    FUZZ_CHECK(verdict.refusal.value.size() <= DumpVetter::nameLimit);
     if (!verdict.accepted) {
         FUZZ_CHECK(verdict.loadable.isEmpty());
         return;
@@ -160,9 +162,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzedDataProvider cutter(reinterpret_cast<const uint8_t *>(cuts.data()), cuts.size());
     const DumpVetter::Verdict pieces = inPieces(dump, cutter);
     if (std::getenv("FUZZ_VERBOSE"))
-        std::fprintf(stderr, "whole %d %d [%s]\npieces %d %d [%s]\ndump %s\n", whole.accepted,
-                     whole.statements, qPrintable(whole.problem), pieces.accepted,
-                     pieces.statements, qPrintable(pieces.problem), dump.toHex().constData());
+        std::fprintf(stderr, "whole %d %d [%d line %d]\npieces %d %d [%d line %d]\ndump %s\n",
+                     whole.accepted, whole.statements, int(whole.refusal.reason),
+                     whole.refusal.line, pieces.accepted, pieces.statements,
+                     int(pieces.refusal.reason), pieces.refusal.line, dump.toHex().constData());
     FUZZ_CHECK(pieces.accepted == whole.accepted);
     FUZZ_CHECK(pieces.loadable == whole.loadable);
     // (Where a refused dump stops is not compared: the vetter may look at a whole piece
