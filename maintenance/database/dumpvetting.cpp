@@ -641,7 +641,6 @@ DumpVetter::DumpVetter(const QString &database, const QStringList &foreignDataba
     // The server's own schemas are never part of an application's dump.
     for (const char *name : {"MYSQL", "INFORMATION_SCHEMA", "PERFORMANCE_SCHEMA", "SYS"})
         m_foreign.insert(name);
-    m_tokens.reserve(size_t(streamWindow) + 1);
 }
 
 DumpVetter::~DumpVetter() = default;
