@@ -8,6 +8,8 @@
 //   one line    200 MB in one line: refused once the line passes the limit
 // Usage: bench_dumpvetting [megabytes] [dump.sql]   (a given dump is vetted as appdb's)
 #include "maintenance/database/dumpvetting.h"
+#include "procstatus.h"
+#include "tests/mysqldumptext.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -52,40 +54,6 @@ struct Random
     int below(int n) { return int(next() % quint32(n)); }
 };
 
-// A value as mysqldump quotes it.
-void appendQuoted(QByteArray &out, const QByteArray &value)
-{
-    out += '\'';
-    for (const char c : value) {
-        switch (c) {
-        case '\0':
-            out += "\\0";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\'':
-            out += "\\'";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\x1a':
-            out += "\\Z";
-            break;
-        default:
-            out += c;
-        }
-    }
-    out += '\'';
-}
-
 const char *const notes[] = {
     "K\xc3\xa4se, 500 g 'Gouda'",
     "Br\xc3\xb6tchen\r\nmit \"Butter\"",
@@ -102,14 +70,14 @@ QByteArray row(Random &random, qint64 id)
     out.reserve(400);
     out += '(' + QByteArray::number(id) + ',' + QByteArray::number(random.below(100000)) + '.' +
            QByteArray::number(10 + random.below(90)) + ',';
-    appendQuoted(out, notes[random.below(int(std::size(notes)))]);
+    out += mysqldumpQuoted(notes[random.below(int(std::size(notes)))]);
     out += ",'2026-" + QByteArray::number(1 + random.below(12)) + "-1" +
            QByteArray::number(random.below(10)) +
            " 12:" + QByteArray::number(10 + random.below(50)) + ":00',";
     if (random.below(4) == 0) {
         out += "NULL,";
     } else {
-        appendQuoted(out, "customer " + QByteArray::number(random.below(5000)));
+        out += mysqldumpQuoted("customer " + QByteArray::number(random.below(5000)));
         out += ',';
     }
     // A small picture: binary bytes as mysqldump escapes them, or as hexadecimal.
@@ -118,7 +86,7 @@ QByteArray row(Random &random, qint64 id)
         c = char(random.next());
     if (random.below(2)) {
         out += "_binary ";
-        appendQuoted(out, blob);
+        out += mysqldumpQuoted(blob);
     } else {
         out += "0x" + blob.toHex().toUpper();
     }
@@ -158,19 +126,6 @@ QByteArray makeDump(qint64 megabytes, int lineBytes)
     return dump + endTable + footer;
 }
 
-// Peak memory since the last call (resident kB), and what is resident now.
-qint64 statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 void resetPeak()
 {
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
@@ -193,7 +148,7 @@ Run vet(const std::function<QByteArray()> &next)
 {
     Run run;
     resetPeak();
-    const qint64 before = statusKb("VmRSS:");
+    const qint64 before = statusKiB("VmRSS:");
     DumpVetter vetter(QStringLiteral("appdb"), {QStringLiteral("Misc")});
     QByteArray loadable;
     QElapsedTimer clock;
@@ -208,7 +163,7 @@ Run vet(const std::function<QByteArray()> &next)
     run.accepted = going && vetter.finish(&loadable);
     run.seconds = clock.nsecsElapsed() / 1e9;
     run.cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    run.peakKb = statusKb("VmHWM:") - before;
+    run.peakKb = statusKiB("VmHWM:") - before;
     if (!run.accepted) {
         const DumpVetter::Refusal refusal = vetter.refusal();
         run.refusal = "reason " + QByteArray::number(int(refusal.reason)) + " at line " +

@@ -18,6 +18,7 @@
 #include "maintenance/database/loadingaccount.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
+#include "tests/mysqldumptext.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -312,31 +313,6 @@ void startServer()
     h.runner->setTimeLimit(std::chrono::seconds(8));
 }
 
-// A value from the input, quoted as mysqldump quotes texts.
-QByteArray quoted(const std::string &value)
-{
-    QByteArray out = "'";
-    for (const char c : value) {
-        switch (c) {
-        case '\0':
-            out += "\\0";
-            break;
-        case '\'':
-            out += "\\'";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out + '\'';
-}
-
 template <size_t N> QByteArray pick(FuzzedDataProvider &input, const char *const (&choices)[N])
 {
     return choices[input.ConsumeIntegralInRange<size_t>(0, N - 1)];
@@ -411,7 +387,7 @@ QByteArray value(FuzzedDataProvider &input)
 {
     switch (input.ConsumeIntegralInRange(0, 2)) {
     case 0:
-        return quoted(input.ConsumeRandomLengthString(40));
+        return mysqldumpQuoted(QByteArray::fromStdString(input.ConsumeRandomLengthString(40)));
     case 1:
         return QByteArray::number(input.ConsumeIntegral<int>());
     default:

@@ -4,6 +4,7 @@
 // value mysqldump quotes is data however hostile its bytes.
 #include "fuzzcheck.h"
 #include "maintenance/database/dumpvetting.h"
+#include "tests/mysqldumptext.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -35,40 +36,6 @@ const QByteArray &realDump()
         return file.readAll();
     }();
     return dump;
-}
-
-// A string value as mysqldump writes it.
-QByteArray quoted(const QByteArray &value)
-{
-    QByteArray out = "'";
-    for (const char c : value) {
-        switch (c) {
-        case '\0':
-            out += "\\0";
-            break;
-        case '\'':
-            out += "\\'";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\x1a':
-            out += "\\Z";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out + '\'';
 }
 
 DumpVetter::Verdict inPieces(const QByteArray &dump, FuzzedDataProvider &cuts)
@@ -142,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // A dump with a row whose text comes from the input.
         const std::string text = input.ConsumeRemainingBytesAsString();
         const QByteArray row = "INSERT INTO `log` VALUES (7," +
-                               quoted(QByteArray(text.data(), int(text.size()))) + ");\n";
+                               mysqldumpQuoted(QByteArray(text.data(), int(text.size()))) + ");\n";
         const QByteArray dump = dumpAround(row);
         const DumpVetter::Verdict verdict =
             DumpVetter::vet(dump, QStringLiteral("appdb"), others());

@@ -1,25 +1,13 @@
 #include "maintenance/database/dumpvetting.h"
 
+#include "vetterrefusals.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 #include <QtTest>
 
 // The vetting of dumps from a stick, as plain logic: mysqldump's own output passes, hostile
 // and damaged dumps are refused with the line that shows why and what it names.
-
-Q_DECLARE_METATYPE(DumpVetter::Refusal)
-
-using Reason = DumpVetter::Refusal::Reason;
-
-namespace QTest {
-template <> char *toString(const DumpVetter::Refusal &refusal)
-{
-    return qstrdup(QByteArray("reason " + QByteArray::number(int(refusal.reason)) + " at line " +
-                              QByteArray::number(refusal.line) + " [" + refusal.name + "] [" +
-                              refusal.value + "] " + QByteArray::number(refusal.number))
-                       .constData());
-}
-} // namespace QTest
 
 namespace {
 
@@ -29,18 +17,6 @@ const QByteArray header = "-- MariaDB dump 10.19  Distrib 10.11.19-MariaDB, for 
                           "--\n-- Host: localhost    Database: appdb\n"
                           "/*!40101 SET NAMES utf8mb4 */;\n";
 const QByteArray footer = "\n-- Dump completed on 2024-05-02 10:00:00\n";
-
-DumpVetter::Refusal refusal(Reason reason, int line, const QByteArray &name = QByteArray(),
-                            const QByteArray &value = QByteArray(), int number = 0)
-{
-    DumpVetter::Refusal refusal;
-    refusal.reason = reason;
-    refusal.line = line;
-    refusal.name = name;
-    refusal.value = value;
-    refusal.number = number;
-    return refusal;
-}
 
 // Why a dump was refused, for a failure's message.
 QByteArray why(const DumpVetter::Verdict &verdict)

@@ -2,28 +2,14 @@
 #include "maintenance/database/dumpvetting.h"
 #include "panel/maintenancetext.h"
 
+#include "vetterrefusals.h"
+
 #include <QtTest>
 
 // How the panel words the vetter's refusal of a dump: every reason as its box line, in English
 // and in Chinese.
 
-Q_DECLARE_METATYPE(DumpVetter::Refusal)
-
-using Reason = DumpVetter::Refusal::Reason;
-
 namespace {
-
-DumpVetter::Refusal refusal(Reason reason, int line, const QByteArray &name = QByteArray(),
-                            const QByteArray &value = QByteArray(), int number = 0)
-{
-    DumpVetter::Refusal refusal;
-    refusal.reason = reason;
-    refusal.line = line;
-    refusal.name = name;
-    refusal.value = value;
-    refusal.number = number;
-    return refusal;
-}
 
 const Reason lastReason = Reason::CharacterSet;
 

@@ -432,74 +432,72 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// The first `a` or `b` from `from` on, or `end`: most of a dump is quoted text, read here
-// eight bytes at a time.
-inline const char *findEither(const char *from, const char *end, char a, char b)
+// Eight bytes at a time: a word's bytes that match are flagged by their highest bit.
+constexpr quint64 ones = 0x0101010101010101ULL;
+constexpr quint64 highs = 0x8080808080808080ULL;
+
+inline quint64 bytesEqual(quint64 word, char c)
 {
-    constexpr quint64 ones = 0x0101010101010101ULL;
-    constexpr quint64 highs = 0x8080808080808080ULL;
-    const quint64 matchA = ones * static_cast<unsigned char>(a);
-    const quint64 matchB = ones * static_cast<unsigned char>(b);
+    const quint64 x = word ^ (ones * static_cast<unsigned char>(c));
+    return (x - ones) & ~x & highs;
+}
+
+// Bytes below `limit` (at most 0x80).
+inline quint64 bytesBelow(quint64 word, unsigned char limit)
+{
+    return (word - ones * limit) & ~word & highs;
+}
+
+// The first byte from `from` on that `flagged` flags in its word of eight, or the last bytes
+// before `end` (fewer than eight), which are left to the caller. A flag above a flagged byte
+// may be wrong (a borrow or a carry), the lowest never is.
+template <typename Flags>
+inline const char *firstFlagged(const char *from, const char *end, Flags flagged)
+{
     while (end - from >= 8) {
-        const quint64 bytes = qFromLittleEndian<quint64>(from);
-        const quint64 xa = bytes ^ matchA;
-        const quint64 xb = bytes ^ matchB;
-        // The lowest byte flagged is the first that is zero in xa or xb.
-        const quint64 hits = (((xa - ones) & ~xa) | ((xb - ones) & ~xb)) & highs;
+        const quint64 hits = flagged(qFromLittleEndian<quint64>(from));
         if (hits)
             return from + qCountTrailingZeroBits(hits) / 8;
         from += 8;
     }
+    return from;
+}
+
+// The first `a` or `b` from `from` on, or `end`: most of a dump is quoted text.
+inline const char *findEither(const char *from, const char *end, char a, char b)
+{
+    from = firstFlagged(from, end,
+                        [a, b](quint64 word) { return bytesEqual(word, a) | bytesEqual(word, b); });
     while (from < end && *from != a && *from != b)
         ++from;
     return from;
 }
 
-// The first byte from `from` on that the client must look at outside a quoted text, or
-// the last bytes before `end`, which are left to the caller: bytes below '0' (punctuation,
-// blanks, control bytes), ';', '\\' and '`' stop it, so that most of a row's numbers and
-// hexadecimal blobs go eight bytes at a time.
+// The first byte from `from` on that the client must look at outside a quoted text, or the
+// last bytes before `end`: bytes below '0' (punctuation, blanks, control bytes), ';', '\\' and
+// '`' stop it, so that most of a row's numbers and hexadecimal blobs go eight at a time.
 inline const char *findClientByte(const char *from, const char *end)
 {
-    constexpr quint64 ones = 0x0101010101010101ULL;
-    constexpr quint64 highs = 0x8080808080808080ULL;
-    while (end - from >= 8) {
-        const quint64 bytes = qFromLittleEndian<quint64>(from);
-        const quint64 semicolons = bytes ^ (ones * ';');
-        const quint64 backslashes = bytes ^ (ones * '\\');
-        const quint64 backticks = bytes ^ (ones * '`');
-        const quint64 hits =
-            (((bytes - ones * '0') & ~bytes) | ((semicolons - ones) & ~semicolons) |
-             ((backslashes - ones) & ~backslashes) | ((backticks - ones) & ~backticks)) &
-            highs;
-        if (hits)
-            return from + qCountTrailingZeroBits(hits) / 8;
-        from += 8;
-    }
-    return from;
+    return firstFlagged(from, end, [](quint64 word) {
+        return bytesBelow(word, '0') | bytesEqual(word, ';') | bytesEqual(word, '\\') |
+               bytesEqual(word, '`');
+    });
 }
 
-// Past the letters and digits from `from` on, eight bytes at a time, or to the last bytes
-// before `end`: a long number (a hexadecimal blob) in a few steps. It stops early at any
-// other byte, '_', '$' and bytes of UTF-8 among them, which the caller reads one by one.
+// The first byte from `from` on that is no ASCII letter or digit, or the last bytes before
+// `end`: a long number (a hexadecimal blob) in a few steps.
 inline const char *skipAlphanumerics(const char *from, const char *end)
 {
-    constexpr quint64 ones = 0x0101010101010101ULL;
-    constexpr quint64 highs = 0x8080808080808080ULL;
-    while (end - from >= 8) {
-        const quint64 bytes = qFromLittleEndian<quint64>(from);
+    return firstFlagged(from, end, [](quint64 word) {
         // Capitals as small letters; digits stay. Below 0x80 no byte carries into the next.
-        const quint64 folded = bytes | (ones * 0x20);
-        const quint64 controls = (bytes - ones * 0x20) & ~bytes;
-        const quint64 belowDigits = (folded - ones * '0') & ~folded;
-        const quint64 aboveLetters = folded + ones * (0x80 - ('z' + 1));
+        const quint64 folded = word | (ones * 0x20);
         const quint64 pastDigits = folded + ones * (0x80 - ('9' + 1));
         const quint64 letters = folded + ones * (0x80 - 'a');
-        if ((bytes | controls | belowDigits | aboveLetters | (pastDigits & ~letters)) & highs)
-            return from;
-        from += 8;
-    }
-    return from;
+        const quint64 aboveLetters = folded + ones * (0x80 - ('z' + 1));
+        return (word | bytesBelow(word, 0x20) | bytesBelow(folded, '0') | aboveLetters |
+                (pastDigits & ~letters)) &
+               highs;
+    });
 }
 
 bool isQuote(char c)
