@@ -358,7 +358,8 @@ constexpr ByteSet makeClientBytes()
 constexpr ByteSet wordBytes = makeWordBytes();
 constexpr ByteSet clientBytes = makeClientBytes();
 
-// What a byte may start, as the server reads a statement.
+// What a byte may start, as the server reads a statement; those that may start or end a
+// comment come last.
 enum class ServerByte : std::uint8_t {
     Space,
     Word,
@@ -366,11 +367,11 @@ enum class ServerByte : std::uint8_t {
     Quote,
     At,
     Dot,
+    Other,
     Slash,
     Star,
     Hash,
-    Dash,
-    Other
+    Dash
 };
 
 constexpr std::array<ServerByte, 256> makeServerBytes()
@@ -436,9 +437,15 @@ bool isDigit(char c)
 constexpr quint64 ones = 0x0101010101010101ULL;
 constexpr quint64 highs = 0x8080808080808080ULL;
 
-inline quint64 bytesEqual(quint64 word, char c)
+// Eight copies of a byte, to compare a word with.
+constexpr quint64 eight(char c)
 {
-    const quint64 x = word ^ (ones * static_cast<unsigned char>(c));
+    return ones * static_cast<unsigned char>(c);
+}
+
+inline quint64 bytesEqual(quint64 word, quint64 copies)
+{
+    const quint64 x = word ^ copies;
     return (x - ones) & ~x & highs;
 }
 
@@ -466,8 +473,10 @@ inline const char *firstFlagged(const char *from, const char *end, Flags flagged
 // The first `a` or `b` from `from` on, or `end`: most of a dump is quoted text.
 inline const char *findEither(const char *from, const char *end, char a, char b)
 {
-    from = firstFlagged(from, end,
-                        [a, b](quint64 word) { return bytesEqual(word, a) | bytesEqual(word, b); });
+    const quint64 as = eight(a);
+    const quint64 bs = eight(b);
+    from = firstFlagged(
+        from, end, [as, bs](quint64 word) { return bytesEqual(word, as) | bytesEqual(word, bs); });
     while (from < end && *from != a && *from != b)
         ++from;
     return from;
@@ -479,8 +488,8 @@ inline const char *findEither(const char *from, const char *end, char a, char b)
 inline const char *findClientByte(const char *from, const char *end)
 {
     return firstFlagged(from, end, [](quint64 word) {
-        return bytesBelow(word, '0') | bytesEqual(word, ';') | bytesEqual(word, '\\') |
-               bytesEqual(word, '`');
+        return bytesBelow(word, '0') | bytesEqual(word, eight(';')) |
+               bytesEqual(word, eight('\\')) | bytesEqual(word, eight('`'));
     });
 }
 
@@ -554,13 +563,14 @@ struct KeywordTable
     {
         if (size > longest || size == 0)
             return Keyword::None;
+        const char first = word[0] >= 'a' && word[0] <= 'z' ? char(word[0] - 'a' + 'A') : word[0];
+        if (first < 'A' || first > 'Z' || buckets[size_t(bucket(first, size))].empty())
+            return Keyword::None;
         char up[longest];
         for (int i = 0; i < size; ++i) {
             const char c = word[i];
             up[i] = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
         }
-        if (up[0] < 'A' || up[0] > 'Z')
-            return Keyword::None;
         for (const Entry &entry : buckets[size_t(bucket(up[0], size))]) {
             if (std::memcmp(entry.text, up, size_t(size)) == 0)
                 return entry.keyword;
@@ -1077,44 +1087,46 @@ bool DumpVetter::tokenize(const QByteArray &text, bool *conditional, int *firstO
             continue;
         }
         const char next = i + 1 < n ? data[i + 1] : '\0';
-        if (what == ServerByte::Slash && next == '*') {
-            const char third = i + 2 < n ? data[i + 2] : '\0';
-            const char fourth = i + 3 < n ? data[i + 3] : '\0';
-            if (third == '!' || (third == 'M' && fourth == '!')) {
+        if (what >= ServerByte::Slash) {
+            if (what == ServerByte::Slash && next == '*') {
+                const char third = i + 2 < n ? data[i + 2] : '\0';
+                const char fourth = i + 3 < n ? data[i + 3] : '\0';
+                if (third == '!' || (third == 'M' && fourth == '!')) {
+                    if (inConditional) {
+                        refuse(Reason::ExecutableCommentInside, lineAt(text, i));
+                        return false;
+                    }
+                    inConditional = true;
+                    *conditional = true;
+                    i += third == '!' ? 3 : 4;
+                    while (i < n && isDigit(data[i]))
+                        ++i;
+                    continue;
+                }
                 if (inConditional) {
-                    refuse(Reason::ExecutableCommentInside, lineAt(text, i));
+                    refuse(Reason::CommentInsideExecutable, lineAt(text, i));
                     return false;
                 }
-                inConditional = true;
-                *conditional = true;
-                i += third == '!' ? 3 : 4;
-                while (i < n && isDigit(data[i]))
-                    ++i;
+                const int close = text.indexOf("*/", i + 2);
+                if (close < 0) {
+                    refuse(Reason::CommentNotEnded, lineAt(text, i));
+                    return false;
+                }
+                i = close + 2;
                 continue;
             }
-            if (inConditional) {
-                refuse(Reason::CommentInsideExecutable, lineAt(text, i));
-                return false;
+            if (what == ServerByte::Star && next == '/' && inConditional) {
+                inConditional = false;
+                i += 2;
+                continue;
             }
-            const int close = text.indexOf("*/", i + 2);
-            if (close < 0) {
-                refuse(Reason::CommentNotEnded, lineAt(text, i));
-                return false;
+            if (what == ServerByte::Hash ||
+                (what == ServerByte::Dash && next == '-' && (i + 2 >= n || isSpace(data[i + 2])))) {
+                const auto *newline =
+                    static_cast<const char *>(std::memchr(data + i, '\n', size_t(n - i)));
+                i = newline ? int(newline - data) : n;
+                continue;
             }
-            i = close + 2;
-            continue;
-        }
-        if (what == ServerByte::Star && next == '/' && inConditional) {
-            inConditional = false;
-            i += 2;
-            continue;
-        }
-        if (what == ServerByte::Hash ||
-            (what == ServerByte::Dash && next == '-' && (i + 2 >= n || isSpace(data[i + 2])))) {
-            const auto *newline =
-                static_cast<const char *>(std::memchr(data + i, '\n', size_t(n - i)));
-            i = newline ? int(newline - data) : n;
-            continue;
         }
         // After a name a dot always separates: "Misc.5t" is the table 5t of Misc.
         const bool number =
