@@ -282,7 +282,7 @@ void startServer()
     QByteArray folder = QByteArray(tmp && *tmp ? tmp : "/tmp") + "/fuzz_load.XXXXXX";
     FUZZ_CHECK(::mkdtemp(folder.data()) != nullptr);
     h.folder = QFile::decodeName(folder);
-    for (const char *name : {"home", "files", "client", "work"})
+    for (const char *name : {"home", "files", "client", "work", "tmp"})
         FUZZ_CHECK(QDir().mkpath(path(name)));
     QFile::setPermissions(path("work"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // Every client below reads HOME/.my.cnf: this server, never the machine's own.
@@ -293,10 +293,12 @@ void startServer()
     const QByteArray lib =
         shellArgument(QStringLiteral(PANEL_SOURCE_ROOT "/scripts/lib/mariadb.sh"));
     const QByteArray server = shellArgument(path("server"));
-    const CommandResult started = h.runner->run(
-        ". " + lib + " && mariadb_create " + server + " && mariadb_start " + server +
-        " --secure-file-priv=" + shellArgument(path("files")) + " && mariadb_client_config " +
-        shellArgument(path("home")) + ' ' + server + " > /dev/null");
+    const CommandResult started =
+        h.runner->run(". " + lib + " && mariadb_create " + server + " && mariadb_start " + server +
+                      " --secure-file-priv=" + shellArgument(path("files")) +
+                      // Its temporary files where nobody else cleans up.
+                      " --tmpdir=" + shellArgument(path("tmp")) + " && mariadb_client_config " +
+                      shellArgument(path("home")) + ' ' + server + " > /dev/null");
     if (!started.succeeded())
         std::fprintf(stderr, "fuzz_load: no server: %s\n", started.errorOutput.constData());
     FUZZ_CHECK(started.succeeded());
