@@ -1,7 +1,9 @@
 #include "app/language.h"
+#include "dialogs/outcomebox.h"
 #include "maintenance/database/dumpvetting.h"
 #include "panel/maintenancetext.h"
 
+#include "testutil.h"
 #include "vetterrefusals.h"
 
 #include <QtTest>
@@ -28,6 +30,8 @@ private slots:
     void chinese_data();
     void chinese();
     void everyReasonIsTranslated();
+    void restoreBox_data();
+    void restoreBox();
 };
 
 void tst_vetterrefusal::english_data()
@@ -211,6 +215,38 @@ void tst_vetterrefusal::everyReasonIsTranslated()
         QCOMPARE(text.contains(QLatin1String("VALUE")), english.contains(QLatin1String("VALUE")));
     }
     QCOMPARE(chinese.removeDuplicates(), 0);
+}
+
+void tst_vetterrefusal::restoreBox_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << QStringLiteral("en");
+    QTest::newRow("Chinese") << QStringLiteral("zh_CN");
+}
+
+// The Fail box of a Restore whose dump is refused, as the technician sees it on the device's
+// 800 x 480 screen, with one of the longer lines a refusal makes.
+void tst_vetterrefusal::restoreBox()
+{
+    QFETCH(QString, language);
+    QVERIFY(installLanguage(language));
+    const auto panelText = [](const char *text) {
+        return QCoreApplication::translate("sendordertoprinter_test", text);
+    };
+    const QString text =
+        panelText("%1 refused: %2")
+            .arg(QStringLiteral("appdb.sql"),
+                 MaintenanceText::vetterRefusal(refusal(Reason::SetValue, 1204, "SQL_MODE",
+                                                        "NO_AUTO_VALUE_ON_ZERO,\nANSI_QUOTES"))) +
+        QLatin1Char('\n') +
+        panelText("/opt and the databases appdb and Misc were left as they were.");
+    OutcomeBox box(OutcomeBox::Kind::Failure, panelText("Fail"), panelText("Fail"), text);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    saveShot(&box, QLatin1String("restore-refused-dump-") + language);
+    installLanguage(QStringLiteral("en"));
+    QVERIFY(box.width() <= 800);
+    QVERIFY(box.height() <= 480);
 }
 
 QTEST_MAIN(tst_vetterrefusal)
