@@ -237,6 +237,10 @@ void tst_dumpvetting::refused_data()
                                   << refusal(Reason::ForbiddenSet, 5, "PASSWORD");
     QTest::newRow("SET GLOBAL") << dumpWith("SET GLOBAL event_scheduler = ON;")
                                 << refusal(Reason::ForbiddenSet, 5, "GLOBAL");
+    QTest::newRow("SET GLOBAL further down a trigger's list")
+        << dumpWith("CREATE TRIGGER t BEFORE INSERT ON x FOR EACH ROW SET @x = 1, "
+                    "GLOBAL max_connections = 77, GLOBAL general_log = 1;")
+        << refusal(Reason::ForbiddenSet, 5, "GLOBAL");
     QTest::newRow("global variable") << dumpWith("SET @@global.general_log_file = '/etc/x';")
                                      << refusal(Reason::SetOfUnknown, 5, "global.general_log_file");
     QTest::newRow("another database's table") << dumpWith("INSERT INTO Misc.settings VALUES (1);")

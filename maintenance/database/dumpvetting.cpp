@@ -1295,6 +1295,12 @@ bool DumpVetter::checkEverywhere(const QByteArray &text, const Token *tokens, in
                 return false;
             }
         }
+        // "SET @x = 1, GLOBAL max_connections = 77": a global setting further down the list.
+        if (isOneOf(u, {Keyword::Global, Keyword::Persist, Keyword::PersistOnly}) && i > 0 &&
+            tokens[i - 1].isPunct(',')) {
+            refuse(Reason::ForbiddenSet, lineAt(text, token.end), name(u));
+            return false;
+        }
         if (u == Keyword::Set) {
             const Keyword what = word(i + 1);
             if (isOneOf(what, {Keyword::Global, Keyword::Persist, Keyword::PersistOnly,
