@@ -15,6 +15,7 @@
 #include "maintenance/set/stickcapabilities.h"
 #include "maintenance/backup/treecopier.h"
 #include "maintenance/fs/uniquefd.h"
+#include "procstatus.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,18 +36,6 @@
 #include <unistd.h>
 
 namespace {
-
-long statusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 void makeTree(const QString &root, int files)
 {

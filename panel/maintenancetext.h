@@ -1,6 +1,7 @@
 #ifndef MAINTENANCETEXT_H
 #define MAINTENANCETEXT_H
 
+#include "maintenance/database/dumpvetting.h"
 #include "maintenance/jobproblem.h"
 #include "maintenance/jobprogress.h"
 
@@ -51,6 +52,9 @@ public:
 
     // The lines of the box after a backup, for each of its outcomes.
     static QStringList backup(const DeviceBackup &backup);
+
+    // Why a dump from the stick is refused: "line 12: the mysql client command \!".
+    static QString vetterRefusal(const DumpVetter::Refusal &refusal);
 
 private:
     // "15 min", "5 s", "250 ms".

@@ -1,6 +1,7 @@
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/database/databaserestore.h"
 #include "maintenance/system/devicecommands.h"
+#include "panel/maintenancetext.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include "hookedrunner.h"
@@ -161,6 +162,7 @@ void tst_databaserestore::addBoth(DatabaseRestore &restore)
 
 void tst_databaserestore::initTestCase()
 {
+    DatabaseRestore::setRefusalWording(&MaintenanceText::vetterRefusal);
     if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
         QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
     QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");

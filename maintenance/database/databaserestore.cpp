@@ -27,6 +27,8 @@ struct PanelText
 
 const qint64 blockBytes = 64 * 1024;
 
+DatabaseRestore::RefusalWording refusalWording = nullptr;
+
 bool isPlainName(const QString &name)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_]+$"));
@@ -61,6 +63,11 @@ DatabaseRestore::~DatabaseRestore()
         for (const Item &item : qAsConst(m_items))
             QFile::remove(previousDump(item.database));
     }
+}
+
+void DatabaseRestore::setRefusalWording(RefusalWording wording)
+{
+    refusalWording = wording;
 }
 
 QString DatabaseRestore::defaultWorkFolder(const QString &systemRoot)
@@ -201,7 +208,8 @@ bool DatabaseRestore::copyVetted(Item &item)
         return false;
     }
     if (vetter.isRefused()) {
-        m_problems << PanelText::tr("%1 refused: %2").arg(name, vetter.problem());
+        m_problems << PanelText::tr("%1 refused: %2")
+                          .arg(name, refusalWording ? refusalWording(vetter.refusal()) : QString());
         return false;
     }
     // The stick may have changed since it was checked: only the checked bytes are loaded.

@@ -1,6 +1,8 @@
 #ifndef DATABASERESTORE_H
 #define DATABASERESTORE_H
 
+#include "maintenance/database/dumpvetting.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -55,6 +57,9 @@ public:
 
     // What went wrong, one line each, for the Fail box.
     QStringList problems() const { return m_problems; }
+    // How problems() words a dump the vetter refused: the panel's wording, set by the panel.
+    using RefusalWording = QString (*)(const DumpVetter::Refusal &);
+    static void setRefusalWording(RefusalWording wording);
     // The live data could not be put back: it is only in previousDump() now.
     bool dataAtRisk() const { return m_dataAtRisk; }
     bool sandboxed() const { return m_sandbox; }
