@@ -161,10 +161,23 @@ bool sendordertoprinter_test::copyDir(QWidget *parent, QString destination, QStr
     return QFileInfo(source).isDir();
 }
 
+bool sendordertoprinter_test::takeMaintenanceLock(MaintenanceLock &lock,
+                                                  MaintenanceLock::Action action)
+{
+    if (lock.take(action))
+        return true;
+    PanelBox::failure(MaintenanceText::lockRefused(lock));
+    return false;
+}
+
 void sendordertoprinter_test::on_btn_back_clicked()
 {
     ActionJournal::begin(QStringLiteral("Backup"));
     if (!getUDisk())
+        return;
+    // Before the stick is read: another panel's Backup may be changing it.
+    MaintenanceLock lock(m_systemRoot);
+    if (!takeMaintenanceLock(lock, MaintenanceLock::Action::Backup))
         return;
     DeviceBackup backup(commandRunner(), m_systemRoot);
     bool checked = false;
@@ -211,6 +224,9 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
 {
     ActionJournal::begin(QStringLiteral("Restore"));
     if (!getUDisk())
+        return;
+    MaintenanceLock lock(m_systemRoot);
+    if (!takeMaintenanceLock(lock, MaintenanceLock::Action::Restore))
         return;
     DeviceRestore restore(commandRunner(), m_systemRoot);
     DeviceRestore::Verdict verdict;
@@ -320,6 +336,9 @@ void sendordertoprinter_test::on_btn_clear_clicked()
 {
     ActionJournal::begin(QStringLiteral("Clear Data"));
     if (!confirmClearData())
+        return;
+    MaintenanceLock lock(m_systemRoot);
+    if (!takeMaintenanceLock(lock, MaintenanceLock::Action::ClearData))
         return;
     BusyGuard busy;
     DeviceClear clear(commandRunner(), m_systemRoot);

@@ -1,6 +1,7 @@
 #include "panel/maintenancetext.h"
 
 #include "maintenance/backup/devicebackup.h"
+#include "maintenance/system/maintenancelock.h"
 #include "maintenance/fs/posixfs.h"
 #include "maintenance/set/copyproblem.h"
 #include "maintenance/system/commandrunner.h"
@@ -179,4 +180,29 @@ QStringList MaintenanceText::backup(const DeviceBackup &backup)
     return QStringList{tr("Backup Ok"),
                        tr("%1 files, %2").arg(backup.files()).arg(size(backup.bytes()))}
            << skipped;
+}
+
+QString MaintenanceText::lockRefused(const MaintenanceLock &lock)
+{
+    if (lock.state() == MaintenanceLock::State::Failed)
+        return tr("The lock %1 cannot be made: %2\nNothing was changed.")
+            .arg(MaintenanceLock::lockPath(QString()), posixfs::errorText(lock.error()));
+    if (!lock.holderKnown())
+        return tr("Another Backup, Restore or Clear Data is running on this device. Try again "
+                  "when it has finished.");
+    QString action;
+    switch (lock.holderAction()) {
+    case MaintenanceLock::Action::Backup:
+        action = tr("Backup");
+        break;
+    case MaintenanceLock::Action::Restore:
+        action = tr("Restore");
+        break;
+    case MaintenanceLock::Action::ClearData:
+        action = tr("Clear Data");
+        break;
+    }
+    return tr("%1 is running on this device (process %2). Try again when it has finished.")
+        .arg(action)
+        .arg(lock.holderPid());
 }

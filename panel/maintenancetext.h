@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class DeviceBackup;
+class MaintenanceLock;
 class ProblemList;
 struct CommandResult;
 
@@ -43,6 +44,8 @@ public:
 
     // The lines of the box after a backup, for each of its outcomes.
     static QStringList backup(const DeviceBackup &backup);
+    // The box of an action that found another one running on the device.
+    static QString lockRefused(const MaintenanceLock &lock);
 };
 
 #endif

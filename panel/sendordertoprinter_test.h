@@ -1,6 +1,8 @@
 #ifndef SENDORDERTOPRINTER_TEST_H
 #define SENDORDERTOPRINTER_TEST_H
 
+#include "maintenance/system/maintenancelock.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -101,6 +103,9 @@ private:
     bool confirmRestore(const DeviceRestore &restore, bool verified);
     // Asks before a backup replaces the set of another device.
     bool confirmReplaceSet(const StoredSet &stored);
+    // Takes the lock that keeps maintenance actions apart; says so in a box when another one
+    // holds it.
+    bool takeMaintenanceLock(MaintenanceLock &lock, MaintenanceLock::Action action);
     // Brings the progress dialog on screen over `parent` at 1 %, drawn by repaints.
     static void showProgress(MyProgressDialog &dialog, QWidget *parent);
 

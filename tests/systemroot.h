@@ -18,9 +18,9 @@
 
 #include <unistd.h>
 
-// A temporary folder that stands for the device's "/": opt/, mnt/usb/ and dev/. The stick
-// is a tmpfs mounted on mnt/usb, which is only done inside the private mount namespace
-// that tests/mountns.sh opens (the machine never sees it).
+// A temporary folder that stands for the device's "/": opt/, mnt/usb/, dev/ and run/lock/. The
+// stick is a tmpfs mounted on mnt/usb, which is only done inside the private mount namespace that
+// tests/mountns.sh opens (the machine never sees it).
 class TestSystemRoot
 {
 public:
@@ -30,6 +30,8 @@ public:
         root.mkpath(QStringLiteral("opt"));
         root.mkpath(QStringLiteral("mnt/usb"));
         root.mkpath(QStringLiteral("dev"));
+        // Where the lock of the maintenance actions lies, as on every device.
+        root.mkpath(QStringLiteral("run/lock"));
     }
     ~TestSystemRoot() { unmountStick(); }
 
@@ -111,6 +113,16 @@ private:
     QTemporaryDir m_dir;
     bool m_mounted = false;
 };
+
+// The entries of a snapshot of the root (TreeSnapshot::entries()) less the lock that every
+// maintenance action takes and lets go, writing into it as it does.
+template <typename Entries>
+Entries withoutLock(Entries entries)
+{
+    entries.remove("run/lock");
+    entries.remove("run/lock/servicepanel.lock");
+    return entries;
+}
 
 // A shown panel whose maintenance paths all lie below the temporary root; runner nullptr
 // keeps the real shell.

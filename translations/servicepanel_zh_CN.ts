@@ -166,6 +166,32 @@ Nothing was written.</source>
         <source>About %1 s left</source>
         <translation>大约还需 %1 秒</translation>
     </message>
+    <message>
+        <source>The lock %1 cannot be made: %2
+Nothing was changed.</source>
+        <translation>无法创建锁文件 %1：%2
+未做任何改动。</translation>
+    </message>
+    <message>
+        <source>Another Backup, Restore or Clear Data is running on this device. Try again when it has finished.</source>
+        <translation>本设备上正在进行另一项备份、恢复或清除数据操作。请在它结束后再试。</translation>
+    </message>
+    <message>
+        <source>Backup</source>
+        <translation>备份</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>恢复</translation>
+    </message>
+    <message>
+        <source>Clear Data</source>
+        <translation>清除数据</translation>
+    </message>
+    <message>
+        <source>%1 is running on this device (process %2). Try again when it has finished.</source>
+        <translation>本设备上正在进行%1（进程 %2）。请在它结束后再试。</translation>
+    </message>
 </context>
 <context>
     <name>MyProgressDialog</name>
