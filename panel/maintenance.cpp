@@ -17,6 +17,7 @@
 #include "maintenance/fs/posixfs.h"
 #include "panel/actionjournal.h"
 #include "panel/busyguard.h"
+#include "panel/jobprogressdisplay.h"
 #include "panel/maintenancetext.h"
 #include "panel/panelboxes.h"
 
@@ -116,12 +117,12 @@ int sendordertoprinter_test::clrPath(const QString &path)
     return runCommand(clearPathCommand(path)).succeeded() ? PathDone : PathFailed;
 }
 
-void sendordertoprinter_test::showProgress(MyProgressDialog &dialog, QWidget *parent)
+void sendordertoprinter_test::showProgress(MyProgressDialog &dialog, QWidget *parent, int value)
 {
     // No window type among the flags: the dialog is drawn inside the panel.
     dialog.setWindowFlags(Qt::WindowStaysOnTopHint);
     dialog.setWindowModality(Qt::WindowModal);
-    dialog.setValue(1);
+    dialog.setValue(value);
     dialog.show();
     dialog.setAutoFillBackground(true);
     if (parent)
@@ -196,23 +197,28 @@ void sendordertoprinter_test::on_btn_back_clicked()
         return;
     }
     {
-        auto dialog = std::make_unique<MyProgressDialog>(tr("Backup..."), this);
-        showProgress(*dialog, this);
-        int maximum = 0;
-        backup.counted = [&](qint64 entries) {
-            maximum = progressValue(entries);
-            dialog->setMaxNum(maximum);
+        MyProgressDialog dialog(tr("Backup..."), this);
+        JobProgressDisplay display(dialog);
+        showProgress(dialog, this, 0);
+        backup.progress = display.callback();
+        backup.confirmReplace = [&] {
+            {
+                // Taps made while /opt was counted must not answer it either.
+                BusyGuard counting;
+            }
+            const bool confirmed = confirmDeleteSetFirst(backup.storedSet());
+            // The question's window is gone; the event loop that would draw what it covered
+            // does not run again until the job ends.
             repaint();
-        };
-        backup.progress = [&dialog](qint64 done) { dialog->setValue(progressValue(done)); };
-        // The dumps follow without the dialog.
-        backup.treeCopied = [&] {
-            dialog->setValue(maximum);
-            dialog.reset();
+            return confirmed;
         };
         backup.run();
+        backup.progress = nullptr;
+        backup.confirmReplace = nullptr;
     }
     busy.finish();
+    if (backup.outcome() == DeviceBackup::Outcome::Cancelled)
+        return;
     const QString box = MaintenanceText::backup(backup).join(QLatin1Char('\n'));
     if (backup.outcome() == DeviceBackup::Outcome::Done)
         PanelBox::success(tr("Backup"), box);
@@ -313,6 +319,13 @@ bool sendordertoprinter_test::confirmReplaceSet(const StoredSet &stored)
     return askToGoOn(tr("Backup"), text);
 }
 
+bool sendordertoprinter_test::confirmDeleteSetFirst(const StoredSet &stored)
+{
+    return askToGoOn(tr("Backup"), tr("Replace the backup of %1 on the U disk? It is deleted "
+                                      "before the new one is written.")
+                                       .arg(shownDate(stored.created)));
+}
+
 bool sendordertoprinter_test::askToGoOn(const QString &title, const QString &text)
 {
     // As messagedialog::message() shows it: no parent, a window of its own, modal to the whole
@@ -342,13 +355,21 @@ void sendordertoprinter_test::on_btn_clear_clicked()
         return;
     BusyGuard busy;
     DeviceClear clear(commandRunner(), m_systemRoot);
-    const bool cleared = clear.run();
+    bool cleared = false;
+    {
+        // Drawn over the question, which would otherwise stay on screen until the end.
+        MyProgressDialog dialog(tr("Clear Data..."), this);
+        JobProgressDisplay display(dialog);
+        showProgress(dialog, this, 0);
+        clear.progress = display.callback();
+        cleared = clear.run();
+    }
     busy.finish();
 
     if (cleared)
         PanelBox::success(tr("Clear Data"), tr("Clear Data Ok "));
     else
-        PanelBox::failure(MaintenanceText::lines(clear.problems()).join(QLatin1Char('\n')));
+        PanelBox::failure(MaintenanceText::clearData(clear).join(QLatin1Char('\n')));
 }
 
 void sendordertoprinter_test::on_btn_exit_clicked()

@@ -1,6 +1,8 @@
 #include "panel/maintenancetext.h"
 
 #include "maintenance/backup/devicebackup.h"
+#include "maintenance/system/deviceclear.h"
+#include "maintenance/system/devicecommands.h"
 #include "maintenance/system/maintenancelock.h"
 #include "maintenance/fs/posixfs.h"
 #include "maintenance/set/copyproblem.h"
@@ -49,11 +51,13 @@ QString MaintenanceText::commandReason(const CommandResult &result)
 
 QString MaintenanceText::commandLine(const QByteArray &commandLine, const CommandResult &result)
 {
-    const QString line = QString::fromLatin1(commandLine);
-    // A plain exit status adds nothing to the command; a stop at the time limit does.
-    if (result.outcome == CommandResult::Outcome::Exited)
-        return line;
-    return tr("%1: %2").arg(line, result.reason());
+    QString line = QString::fromLatin1(commandLine);
+    // A plain exit status adds nothing to the command; a stop at the time limit does, and so
+    // does what the command itself said last ("Can't connect to local server ...").
+    if (result.outcome != CommandResult::Outcome::Exited)
+        line = tr("%1: %2").arg(line, result.reason());
+    const QString last = result.lastErrorLine();
+    return last.isEmpty() ? line : tr("%1: %2").arg(line, last);
 }
 
 QString MaintenanceText::line(const JobProblem &problem)
@@ -63,6 +67,16 @@ QString MaintenanceText::line(const JobProblem &problem)
     switch (problem.kind) {
     case JobProblem::Kind::NoStick:
         return tr("Please insert U disk!");
+    case JobProblem::Kind::StickOnDevice: {
+        const QByteArray opt = QFile::encodeName(optFolder(QString()));
+        return tr("%1 is not a U disk: it is the file system of %2 on the device.\nNothing was "
+                  "written.")
+            .arg(stickFolder(QString()),
+                 posixfs::displayPath(problem.path.isEmpty() ? opt : opt + '/' + problem.path));
+    }
+    case JobProblem::Kind::StickInsideOpt:
+        return tr("%1 is not a U disk: it lies inside %2 on the device.\nNothing was written.")
+            .arg(stickFolder(QString()), optFolder(QString()));
     case JobProblem::Kind::SetNotAFolder:
         return tr("%1 on the U disk is not a folder (a link?).\nNothing was written.").arg(path);
     case JobProblem::Kind::SetOtherMount:
@@ -84,6 +98,8 @@ QString MaintenanceText::line(const JobProblem &problem)
         return more(problem.count, More::NotCopied);
     case JobProblem::Kind::WritingStopped:
         return tr("Writing stopped at %1: %2").arg(path, error);
+    case JobProblem::Kind::ServerUnreachable:
+        return tr("The database server cannot be reached: %1").arg(commandReason(problem.result));
     case JobProblem::Kind::CommandFailed:
         return commandLine(problem.command, problem.result);
     case JobProblem::Kind::DumpIncomplete:
@@ -159,19 +175,23 @@ QStringList MaintenanceText::skippedLines(const ProblemList &skipped, const QByt
 
 QStringList MaintenanceText::backup(const DeviceBackup &backup)
 {
-    const QString kept = backup.hadPreviousSet()
-                             ? tr("The previous backup on the U disk was left as it was.")
-                             : tr("No backup was written to the U disk.");
+    const QString kept =
+        backup.previousSetRemoved()
+            ? tr("The previous backup was deleted to make room: the U disk holds no backup now.")
+        : backup.hadPreviousSet() ? tr("The previous backup on the U disk was left as it was.")
+                                  : tr("No backup was written to the U disk.");
     const QStringList skipped = skippedLines(backup.notCopied(), backup.source(), More::NotCopied);
     switch (backup.outcome()) {
     case DeviceBackup::Outcome::Refused:
         return lines(backup.problems());
+    case DeviceBackup::Outcome::Cancelled:
+        return QStringList();
     case DeviceBackup::Outcome::NotStarted:
         return lines(backup.problems()) << kept;
     case DeviceBackup::Outcome::Failed:
         return lines(backup.problems())
                << skipped
-               << (backup.previousSetKept()
+               << (backup.previousSetKept() || backup.previousSetRemoved()
                        ? kept
                        : tr("The backup on the U disk may not be complete: run Backup again."));
     case DeviceBackup::Outcome::Done:
@@ -180,6 +200,20 @@ QStringList MaintenanceText::backup(const DeviceBackup &backup)
     return QStringList{tr("Backup Ok"),
                        tr("%1 files, %2").arg(backup.files()).arg(size(backup.bytes()))}
            << skipped;
+}
+
+QStringList MaintenanceText::clearData(const DeviceClear &clear)
+{
+    QStringList deleted;
+    QStringList left;
+    for (const DeviceClear::Target &target : clear.targets())
+        (target.deleted ? deleted : left) << target.name;
+    QStringList shown = lines(clear.problems());
+    shown << (deleted.isEmpty() ? tr("Nothing was deleted.")
+                                : tr("Deleted: %1.").arg(deleted.join(tr(", "))));
+    if (!left.isEmpty())
+        shown << tr("Not deleted: %1.").arg(left.join(tr(", ")));
+    return shown;
 }
 
 QString MaintenanceText::lockRefused(const MaintenanceLock &lock)

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class DeviceBackup;
+class DeviceClear;
 class MaintenanceLock;
 class ProblemList;
 struct CommandResult;
@@ -28,7 +29,8 @@ public:
     static QString more(qint64 count, More what);
     // Why a command failed, with its last error line: "exit status 1: ERROR 2002 ...".
     static QString commandReason(const CommandResult &result);
-    // A command that failed: its line, and why when it did not simply exit.
+    // A command that failed: its line, why when it did not simply exit, and its last line of
+    // error output.
     static QString commandLine(const QByteArray &commandLine, const CommandResult &result);
 
     static QString line(const JobProblem &problem);
@@ -44,6 +46,8 @@ public:
 
     // The lines of the box after a backup, for each of its outcomes.
     static QStringList backup(const DeviceBackup &backup);
+    // The lines of the Fail box after Clear Data: what failed, what was deleted and what not.
+    static QStringList clearData(const DeviceClear &clear);
     // The box of an action that found another one running on the device.
     static QString lockRefused(const MaintenanceLock &lock);
 };
