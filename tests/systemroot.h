@@ -4,6 +4,7 @@
 #include "panel/sendordertoprinter_test.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -73,6 +74,22 @@ public:
         return QString();
     }
 
+    // The date of the set on the stick, from its manifest, as the panel's questions show it
+    // (local time); "" without one.
+    QString setDate() const
+    {
+        QFile manifest(file(QStringLiteral("mnt/usb/BackupData/manifest.mtree")));
+        if (!manifest.open(QIODevice::ReadOnly))
+            return QString();
+        for (const QByteArray &line : manifest.readAll().split('\n')) {
+            if (line.startsWith("# created "))
+                return QDateTime::fromString(QString::fromLatin1(line.mid(10)), Qt::ISODate)
+                    .toLocalTime()
+                    .toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+        }
+        return QString();
+    }
+
     bool mountStick()
     {
         if (m_mounted)
@@ -116,8 +133,7 @@ private:
 
 // The entries of a snapshot of the root (TreeSnapshot::entries()) less the lock that every
 // maintenance action takes and lets go, writing into it as it does.
-template <typename Entries>
-Entries withoutLock(Entries entries)
+template <typename Entries> Entries withoutLock(Entries entries)
 {
     entries.remove("run/lock");
     entries.remove("run/lock/servicepanel.lock");

@@ -255,16 +255,7 @@ void tst_restore::vouchFor(const QString &relative)
 
 QString tst_restore::expectedDate() const
 {
-    QFile manifest(m_root->file("mnt/usb/BackupData/manifest.mtree"));
-    if (!manifest.open(QIODevice::ReadOnly))
-        return QString();
-    for (const QByteArray &line : manifest.readAll().split('\n')) {
-        if (line.startsWith("# created "))
-            return QDateTime::fromString(QString::fromLatin1(line.mid(10)), Qt::ISODate)
-                .toLocalTime()
-                .toString("yyyy-MM-dd hh:mm");
-    }
-    return QString();
+    return m_root->setDate();
 }
 
 void tst_restore::initTestCase()

@@ -10,7 +10,6 @@
 #include "systemroot.h"
 #include "treesnapshot.h"
 
-#include <QDateTime>
 #include <QtTest>
 
 #include <memory>
@@ -64,7 +63,6 @@ private:
     // since, so that the next set fits only once that one is gone.
     void stickOnlyForOneSet();
     QString backupBox(ModalCloser &closer);
-    QString setDate() const;
 
     std::unique_ptr<TestSystemRoot> m_root;
     std::unique_ptr<sendordertoprinter_test> m_panel;
@@ -76,15 +74,13 @@ void tst_stickroom::initTestCase()
     const QString problem = TestSystemRoot::namespaceProblem();
     if (!problem.isEmpty())
         QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
-        QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
+    if (!throwawayServerProblem().isEmpty())
+        QSKIP(qPrintable(throwawayServerProblem()));
     QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
-    QVERIFY(sql("DROP DATABASE IF EXISTS appdb; DROP DATABASE IF EXISTS Misc;"
-                "CREATE DATABASE appdb; CREATE DATABASE Misc;"));
-    QVERIFY(sql("CREATE TABLE plu (id INT PRIMARY KEY, name VARCHAR(40));"
-                "INSERT INTO plu VALUES (1, 'Äpfel'), (2, '苹果');",
-                "appdb"));
-    QVERIFY(sql("CREATE TABLE settings (k VARCHAR(20) PRIMARY KEY, v VARCHAR(40));", "Misc"));
+    QVERIFY(sql("CREATE OR REPLACE DATABASE appdb; CREATE OR REPLACE DATABASE Misc;"
+                "CREATE TABLE appdb.plu (id INT PRIMARY KEY, name VARCHAR(40));"
+                "INSERT INTO appdb.plu VALUES (1, 'Äpfel');"
+                "CREATE TABLE Misc.settings (k VARCHAR(20) PRIMARY KEY);"));
 }
 
 void tst_stickroom::init()
@@ -123,20 +119,6 @@ QString tst_stickroom::backupBox(ModalCloser &closer)
     if (closer.boxes.size() != 1)
         return QStringLiteral("%1 boxes").arg(closer.boxes.size());
     return closer.boxes.first().text;
-}
-
-QString tst_stickroom::setDate() const
-{
-    QFile manifest(m_root->file("mnt/usb/BackupData/manifest.mtree"));
-    if (!manifest.open(QIODevice::ReadOnly))
-        return QString();
-    for (const QByteArray &line : manifest.readAll().split('\n')) {
-        if (line.startsWith("# created "))
-            return QDateTime::fromString(QString::fromLatin1(line.mid(10)), Qt::ISODate)
-                .toLocalTime()
-                .toString("yyyy-MM-dd hh:mm");
-    }
-    return QString();
 }
 
 void tst_stickroom::stickThatIsTheDevice_data()
@@ -265,7 +247,7 @@ void tst_stickroom::replaceAsked()
     QFETCH(bool, confirm);
     QFETCH(QString, language);
     stickOnlyForOneSet();
-    const QString date = setDate();
+    const QString date = m_root->setDate();
     const TreeSnapshot before(bytes(m_root->file("mnt/usb")));
     QVERIFY(installLanguage(language));
     struct English

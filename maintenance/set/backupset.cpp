@@ -249,9 +249,9 @@ bool BackupSet::hasMarker(const char *marker) const
     return set.isValid() && exists(set.get(), marker, &status) && S_ISREG(status.st_mode);
 }
 
-bool BackupSet::placeMarker(const char *marker)
+bool BackupSet::placeMarker(const char *folder, const char *marker)
 {
-    UniqueFd set(posixfs::openFolderAt(m_stick.get(), newName()));
+    UniqueFd set(posixfs::openFolderAt(m_stick.get(), folder));
     const int fd = set.isValid() ? ::openat(set.get(), marker,
                                             O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
                                  : -1;
@@ -292,7 +292,7 @@ bool BackupSet::rollForward()
         } else if (errno != ENOENT) {
             return fail(errno);
         }
-        if (!placeMarker(movingMarker))
+        if (!placeMarker(newName(), movingMarker))
             return false;
     }
     if (::mkdirat(stick, setName(), 0755) != 0 && errno != EEXIST)
@@ -420,18 +420,8 @@ bool BackupSet::removePrevious()
 {
     if (!m_previousSet)
         return true;
-    UniqueFd set(posixfs::openFolderAt(m_stick.get(), setName()));
-    const int fd = set.isValid() ? ::openat(set.get(), removingMarkerName,
-                                            O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
-                                 : -1;
-    if (fd < 0)
-        return fail(errno);
-    ::close(fd);
     // The mark is on the stick before anything of the set goes.
-    if (::syncfs(m_stick.get()) != 0)
-        return fail(errno);
-    set.reset();
-    return removeSetFolder();
+    return placeMarker(setName(), removingMarkerName) && removeSetFolder();
 }
 
 qint64 BackupSet::previousDumpSize(const QByteArray &fileName) const
@@ -545,7 +535,7 @@ bool BackupSet::commit()
     m_new.reset();
     QByteArray leftover;
     if (!m_caps.renamesFolders) {
-        if (!placeMarker(committingMarker))
+        if (!placeMarker(newName(), committingMarker))
             return false;
         // From here the new set is finished, next time if not now; it is never abandoned.
         m_begun = false;

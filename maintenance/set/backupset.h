@@ -119,7 +119,8 @@ private:
     bool fail(int error);
     void removeBeside(const char *name);
     bool hasMarker(const char *marker) const;
-    bool placeMarker(const char *marker);
+    // Makes the empty file `marker` in the stick's folder `folder` and syncs the stick.
+    bool placeMarker(const char *folder, const char *marker);
     // The swap for a stick whose folders cannot be renamed: the old set goes, then every
     // entry of the new one is moved in by renaming files, the manifest last. Marked on the
     // stick before it starts, so that a pulled stick finishes it next time.
