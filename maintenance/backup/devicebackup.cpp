@@ -222,8 +222,8 @@ bool DeviceBackup::run()
 {
     BackupSet &set = *m_set;
     const QByteArray source = this->source();
+    // No step is named until one begins: asking the server may take long when it hangs.
     m_previousSet = set.replacesASet();
-    report(JobProgress::Step::CopyingTree, optFolder(QString()));
     if (!QFileInfo(QFile::decodeName(source)).isDir()) {
         m_problems << problem(JobProblem::Kind::NoSource, source, ENOENT);
         m_outcome = Outcome::NotStarted;
