@@ -28,6 +28,14 @@ JobProblem problem(JobProblem::Kind kind, const QByteArray &path = QByteArray(),
     return p;
 }
 
+JobProblem noRoom(const BackupSet::Room &room)
+{
+    JobProblem tooSmall = problem(JobProblem::Kind::NoRoom);
+    tooSmall.count = room.needed;
+    tooSmall.available = room.available;
+    return tooSmall;
+}
+
 QByteArray dumpFileName(const QString &database)
 {
     return QFile::encodeName(database + QLatin1String(".sql"));
@@ -238,10 +246,7 @@ bool DeviceBackup::run()
     bool replacing = false;
     if (!room.fits()) {
         if (!room.fitsAlone() || !confirmReplace) {
-            JobProblem noRoom = problem(JobProblem::Kind::NoRoom);
-            noRoom.count = room.needed;
-            noRoom.available = room.available;
-            m_problems << noRoom;
+            m_problems << noRoom(room);
             m_outcome = Outcome::NotStarted;
             return false;
         }
@@ -286,11 +291,12 @@ bool DeviceBackup::run()
     if (replacing && m_previousSet) {
         report(JobProgress::Step::Deleting,
                stickFolder(QString()) + QLatin1Char('/') + QLatin1String(BackupSet::setName()));
-        m_previousRemoved = true;
-        if (!set.removePrevious()) {
+        const bool removed = set.removePrevious();
+        m_previousRemoved = set.previousRemovalBegun();
+        if (!removed) {
             m_problems << setProblem();
             set.abandon();
-            m_outcome = Outcome::Failed;
+            m_outcome = m_previousRemoved ? Outcome::Failed : Outcome::NotStarted;
             return false;
         }
         m_previousSet = false;
@@ -299,10 +305,7 @@ bool DeviceBackup::run()
     if (!set.capabilities().holes) {
         const BackupSet::Room whole = set.room(count.needed, count.entries);
         if (!whole.fits()) {
-            JobProblem noRoom = problem(JobProblem::Kind::NoRoom);
-            noRoom.count = whole.needed;
-            noRoom.available = whole.available;
-            m_problems << noRoom;
+            m_problems << noRoom(whole);
             set.abandon();
             m_outcome = Outcome::NotStarted;
             return false;

@@ -421,7 +421,10 @@ bool BackupSet::removePrevious()
     if (!m_previousSet)
         return true;
     // The mark is on the stick before anything of the set goes.
-    return placeMarker(setName(), removingMarkerName) && removeSetFolder();
+    if (!placeMarker(setName(), removingMarkerName))
+        return false;
+    m_removalBegun = true;
+    return removeSetFolder();
 }
 
 qint64 BackupSet::previousDumpSize(const QByteArray &fileName) const

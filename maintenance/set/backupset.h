@@ -79,6 +79,8 @@ public:
     // so that what is left never looks like a set. A removal cut short is finished by the next
     // recover().
     bool removePrevious();
+    // From the mark on, the previous set is gone, now or with the next recover().
+    bool previousRemovalBegun() const { return m_removalBegun; }
     // The size of a dump of the previous set (0 without one), after recover().
     qint64 previousDumpSize(const QByteArray &fileName) const;
 
@@ -145,6 +147,7 @@ private:
     bool m_previousSet = false;
     bool m_begun = false;
     bool m_swapStarted = false;
+    bool m_removalBegun = false;
     qint64 m_dumpBytes = 0;
     qint64 m_dumps = 0;
 };
