@@ -9,7 +9,7 @@
 // Default: 300,000 rows in appdb.sales, 100 in Misc.settings.
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/database/databaserestore.h"
-#include "tests/mysqlclient.h"
+#include "bench/benchdata.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,32 +22,6 @@
 #include <vector>
 
 namespace {
-
-bool makeData(int rows)
-{
-    if (!sql("DROP DATABASE IF EXISTS appdb; DROP DATABASE IF EXISTS Misc;"
-             "CREATE DATABASE appdb; CREATE DATABASE Misc;"))
-        return false;
-    QByteArray statements =
-        "CREATE TABLE sales (id INT PRIMARY KEY, amount DECIMAL(10,2), note VARCHAR(80), "
-        "sold DATETIME) DEFAULT CHARSET=utf8mb4;\n";
-    for (int id = 1; id <= rows;) {
-        statements += "INSERT INTO sales VALUES ";
-        for (int n = 0; n < 1000 && id <= rows; ++n, ++id)
-            statements += (n ? "," : "") + QByteArray("(") + QByteArray::number(id) + "," +
-                          QByteArray::number(id % 10000) + ".25,'K\xc3\xa4se Nr. " +
-                          QByteArray::number(id * 7919 % 100000) + "','2026-12-10 12:00:00')";
-        statements += ";\n";
-    }
-    statements += "CREATE TRIGGER sales_checked BEFORE INSERT ON sales FOR EACH ROW "
-                  "SET NEW.note = TRIM(NEW.note);\n";
-    if (!sql(QString::fromUtf8(statements), "appdb"))
-        return false;
-    QByteArray misc = "CREATE TABLE settings (k VARCHAR(50) PRIMARY KEY, v VARCHAR(200));\n";
-    for (int i = 0; i < 100; ++i)
-        misc += "INSERT INTO settings VALUES ('k" + QByteArray::number(i) + "', 'v');\n";
-    return sql(QString::fromUtf8(misc), "Misc");
-}
 
 bool dumpTo(const QString &database, const QString &path)
 {
@@ -69,14 +43,13 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 300000;
-    QByteArray datadir;
-    if (!sql("SELECT @@datadir;", QString(), &datadir) || datadir.startsWith("/var/lib/mysql")) {
+    if (!BenchData::throwawayServer()) {
         std::fprintf(stderr, "needs a throwaway server through HOME/.my.cnf\n");
         return 2;
     }
     QTemporaryDir stick;
     QTemporaryDir device;
-    if (!makeData(rows))
+    if (!BenchData::makeDatabases(rows))
         return 1;
     const QString appdb = stick.filePath(QStringLiteral("appdb.sql"));
     const QString misc = stick.filePath(QStringLiteral("Misc.sql"));

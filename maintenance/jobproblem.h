@@ -14,6 +14,9 @@ struct JobProblem
     enum class Kind {
         // The stick and the set on it.
         NoStick,          // nothing usable is mounted at the stick folder
+        StickOnDevice,    // path: the stick folder shows the file system of /opt ("") or of a
+                          // mount below it (relative to /opt)
+        StickInsideOpt,   // the stick folder lies inside /opt
         SetNotAFolder,    // path: a link or no folder; nothing was written
         SetOtherMount,    // path: another file system; nothing was written
         StickNotWritable, // error: the stick takes nothing, or another failure
@@ -26,11 +29,12 @@ struct JobProblem
         MoreNotCopied,  // count more entries not copied
         WritingStopped, // path (whole), error: the target took nothing more
         // Commands.
-        CommandFailed,  // command, result
-        DumpIncomplete, // name: the database
-        NotDropped,     // name: the database, result
-        FolderLeft,     // path; result when the removal failed
-        NotSynced,      // result of "sync"
+        ServerUnreachable, // result: the database server did not answer; nothing was written
+        CommandFailed,     // command, result
+        DumpIncomplete,    // name: the database
+        NotDropped,        // name: the database, result
+        FolderLeft,        // path; result when the removal failed
+        NotSynced,         // result of "sync"
     };
 
     Kind kind = Kind::NoStick;

@@ -35,18 +35,20 @@ JobProgressCallback JobProgressDisplay::callback()
 void JobProgressDisplay::update(const JobProgress &progress)
 {
     const qint64 at = now();
-    const QString step = MaintenanceText::step(progress);
-    const bool newStep = step != m_step;
-    if (!newStep && m_drawnAt >= 0 && at - m_drawnAt < drawEveryMs)
+    const bool newStep =
+        m_drawnAt < 0 || progress.step != m_shownStep || progress.name != m_shownName;
+    if (!newStep && at - m_drawnAt < drawEveryMs)
         return;
     m_drawnAt = at;
+    m_shownStep = progress.step;
+    m_shownName = progress.name;
+    const QString step = MaintenanceText::step(progress);
     if (progress.total > 0) {
         const qint64 done = std::min(std::max<qint64>(progress.done, 0), progress.total);
         // The total may grow (a dump larger than foreseen): the bar then waits, it never
         // goes back.
         m_value = std::max(m_value, int(done * barMaximum / progress.total));
     }
-    m_step = step;
     m_dialog.setStep(step);
     m_dialog.setValue(m_value);
     const QString left = timeLeft(progress, at);

@@ -37,7 +37,8 @@ private:
     MyProgressDialog &m_dialog;
     Clock m_clock;
     QElapsedTimer m_timer;
-    QString m_step;
+    JobProgress::Step m_shownStep = JobProgress::Step::CheckingBackup;
+    QString m_shownName;
     int m_value = 0;
     qint64 m_drawnAt = -1;
     // Where the estimate of the time left starts: the first update that knew the total.

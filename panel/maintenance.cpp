@@ -17,6 +17,7 @@
 #include "maintenance/fs/posixfs.h"
 #include "panel/actionjournal.h"
 #include "panel/busyguard.h"
+#include "panel/jobprogressdisplay.h"
 #include "panel/maintenancetext.h"
 #include "panel/panelboxes.h"
 
@@ -124,12 +125,12 @@ int sendordertoprinter_test::clrPath(const QString &path)
     return runCommand(clearPathCommand(path)).succeeded() ? PathDone : PathFailed;
 }
 
-void sendordertoprinter_test::showProgress(MyProgressDialog &dialog, QWidget *parent)
+void sendordertoprinter_test::showProgress(MyProgressDialog &dialog, QWidget *parent, int value)
 {
     // No window type among the flags: the dialog is drawn inside the panel.
     dialog.setWindowFlags(Qt::WindowStaysOnTopHint);
     dialog.setWindowModality(Qt::WindowModal);
-    dialog.setValue(1);
+    dialog.setValue(value);
     dialog.show();
     dialog.setAutoFillBackground(true);
     if (parent)
@@ -169,10 +170,23 @@ bool sendordertoprinter_test::copyDir(QWidget *parent, QString destination, QStr
     return QFileInfo(source).isDir();
 }
 
+bool sendordertoprinter_test::takeMaintenanceLock(MaintenanceLock &lock,
+                                                  MaintenanceLock::Action action)
+{
+    if (lock.take(action))
+        return true;
+    PanelBox::failure(MaintenanceText::lockRefused(lock));
+    return false;
+}
+
 void sendordertoprinter_test::on_btn_back_clicked()
 {
     ActionJournal::begin(QStringLiteral("Backup"));
     if (!getUDisk())
+        return;
+    // Before the stick is read: another panel's Backup may be changing it.
+    MaintenanceLock lock(m_systemRoot);
+    if (!takeMaintenanceLock(lock, MaintenanceLock::Action::Backup))
         return;
     DeviceBackup backup(commandRunner(), m_systemRoot);
     bool checked = false;
@@ -191,23 +205,28 @@ void sendordertoprinter_test::on_btn_back_clicked()
         return;
     }
     {
-        auto dialog = std::make_unique<MyProgressDialog>(tr("Backup..."), this);
-        showProgress(*dialog, this);
-        int maximum = 0;
-        backup.counted = [&](qint64 entries) {
-            maximum = progressValue(entries);
-            dialog->setMaxNum(maximum);
+        MyProgressDialog dialog(tr("Backup..."), this);
+        JobProgressDisplay display(dialog);
+        showProgress(dialog, this, 0);
+        backup.progress = display.callback();
+        backup.confirmReplace = [&] {
+            {
+                // Taps made while /opt was counted must not answer it either.
+                BusyGuard counting;
+            }
+            const bool confirmed = confirmDeleteSetFirst(backup.storedSet());
+            // The question's window is gone; the event loop that would draw what it covered
+            // does not run again until the job ends.
             repaint();
-        };
-        backup.progress = [&dialog](qint64 done) { dialog->setValue(progressValue(done)); };
-        // The dumps follow without the dialog.
-        backup.treeCopied = [&] {
-            dialog->setValue(maximum);
-            dialog.reset();
+            return confirmed;
         };
         backup.run();
+        backup.progress = nullptr;
+        backup.confirmReplace = nullptr;
     }
     busy.finish();
+    if (backup.outcome() == DeviceBackup::Outcome::Cancelled)
+        return;
     const QString box = MaintenanceText::backup(backup).join(QLatin1Char('\n'));
     if (backup.outcome() == DeviceBackup::Outcome::Done)
         PanelBox::success(tr("Backup"), box);
@@ -219,6 +238,9 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
 {
     ActionJournal::begin(QStringLiteral("Restore"));
     if (!getUDisk())
+        return;
+    MaintenanceLock lock(m_systemRoot);
+    if (!takeMaintenanceLock(lock, MaintenanceLock::Action::Restore))
         return;
     DeviceRestore restore(commandRunner(), m_systemRoot);
     DeviceRestore::Verdict verdict;
@@ -305,6 +327,13 @@ bool sendordertoprinter_test::confirmReplaceSet(const StoredSet &stored)
     return askToGoOn(tr("Backup"), text);
 }
 
+bool sendordertoprinter_test::confirmDeleteSetFirst(const StoredSet &stored)
+{
+    return askToGoOn(tr("Backup"), tr("Replace the backup of %1 on the U disk? It is deleted "
+                                      "before the new one is written.")
+                                       .arg(shownDate(stored.created)));
+}
+
 bool sendordertoprinter_test::askToGoOn(const QString &title, const QString &text)
 {
     // As messagedialog::message() shows it: no parent, a window of its own, modal to the whole
@@ -329,15 +358,26 @@ void sendordertoprinter_test::on_btn_clear_clicked()
     ActionJournal::begin(QStringLiteral("Clear Data"));
     if (!confirmClearData())
         return;
+    MaintenanceLock lock(m_systemRoot);
+    if (!takeMaintenanceLock(lock, MaintenanceLock::Action::ClearData))
+        return;
     BusyGuard busy;
     DeviceClear clear(commandRunner(), m_systemRoot);
-    const bool cleared = clear.run();
+    bool cleared = false;
+    {
+        // Drawn over the question, which would otherwise stay on screen until the end.
+        MyProgressDialog dialog(tr("Clear Data..."), this);
+        JobProgressDisplay display(dialog);
+        showProgress(dialog, this, 0);
+        clear.progress = display.callback();
+        cleared = clear.run();
+    }
     busy.finish();
 
     if (cleared)
         PanelBox::success(tr("Clear Data"), tr("Clear Data Ok "));
     else
-        PanelBox::failure(MaintenanceText::lines(clear.problems()).join(QLatin1Char('\n')));
+        PanelBox::failure(MaintenanceText::clearData(clear).join(QLatin1Char('\n')));
 }
 
 void sendordertoprinter_test::on_btn_exit_clicked()

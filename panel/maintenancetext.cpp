@@ -2,6 +2,9 @@
 
 #include "maintenance/backup/devicebackup.h"
 #include "maintenance/database/databaserestore.h"
+#include "maintenance/system/deviceclear.h"
+#include "maintenance/system/devicecommands.h"
+#include "maintenance/system/maintenancelock.h"
 #include "maintenance/fs/posixfs.h"
 #include "maintenance/set/copyproblem.h"
 #include "maintenance/system/commandrunner.h"
@@ -102,11 +105,13 @@ QString MaintenanceText::commandReason(const CommandResult &result)
 
 QString MaintenanceText::commandLine(const QByteArray &commandLine, const CommandResult &result)
 {
-    const QString line = QString::fromLatin1(commandLine);
-    // A plain exit status adds nothing to the command; a stop at the time limit does.
-    if (result.outcome == CommandResult::Outcome::Exited)
-        return line;
-    return tr("%1: %2").arg(line, commandOutcome(result));
+    QString line = QString::fromLatin1(commandLine);
+    // A plain exit status adds nothing to the command; a stop at the time limit does, and so
+    // does what the command itself said last ("Can't connect to local server ...").
+    if (result.outcome != CommandResult::Outcome::Exited)
+        line = tr("%1: %2").arg(line, commandOutcome(result));
+    const QString last = result.lastErrorLine();
+    return last.isEmpty() ? line : tr("%1: %2").arg(line, last);
 }
 
 QString MaintenanceText::pathProblem(const PathCheck &check)
@@ -141,6 +146,16 @@ QString MaintenanceText::line(const JobProblem &problem)
     switch (problem.kind) {
     case JobProblem::Kind::NoStick:
         return tr("Please insert U disk!");
+    case JobProblem::Kind::StickOnDevice: {
+        const QByteArray opt = QFile::encodeName(optFolder(QString()));
+        return tr("%1 is not a U disk: it is the file system of %2 on the device.\nNothing was "
+                  "written.")
+            .arg(stickFolder(QString()),
+                 posixfs::displayPath(problem.path.isEmpty() ? opt : opt + '/' + problem.path));
+    }
+    case JobProblem::Kind::StickInsideOpt:
+        return tr("%1 is not a U disk: it lies inside %2 on the device.\nNothing was written.")
+            .arg(stickFolder(QString()), optFolder(QString()));
     case JobProblem::Kind::SetNotAFolder:
         return tr("%1 on the U disk is not a folder (a link?).\nNothing was written.").arg(path);
     case JobProblem::Kind::SetOtherMount:
@@ -162,6 +177,8 @@ QString MaintenanceText::line(const JobProblem &problem)
         return more(problem.count, More::NotCopied);
     case JobProblem::Kind::WritingStopped:
         return tr("Writing stopped at %1: %2").arg(path, error);
+    case JobProblem::Kind::ServerUnreachable:
+        return tr("The database server cannot be reached: %1").arg(commandReason(problem.result));
     case JobProblem::Kind::CommandFailed:
         return commandLine(problem.command, problem.result);
     case JobProblem::Kind::DumpIncomplete:
@@ -237,19 +254,23 @@ QStringList MaintenanceText::skippedLines(const ProblemList &skipped, const QByt
 
 QStringList MaintenanceText::backup(const DeviceBackup &backup)
 {
-    const QString kept = backup.hadPreviousSet()
-                             ? tr("The previous backup on the U disk was left as it was.")
-                             : tr("No backup was written to the U disk.");
+    const QString kept =
+        backup.previousSetRemoved()
+            ? tr("The previous backup was deleted to make room: the U disk holds no backup now.")
+        : backup.hadPreviousSet() ? tr("The previous backup on the U disk was left as it was.")
+                                  : tr("No backup was written to the U disk.");
     const QStringList skipped = skippedLines(backup.notCopied(), backup.source(), More::NotCopied);
     switch (backup.outcome()) {
     case DeviceBackup::Outcome::Refused:
         return lines(backup.problems());
+    case DeviceBackup::Outcome::Cancelled:
+        return QStringList();
     case DeviceBackup::Outcome::NotStarted:
         return lines(backup.problems()) << kept;
     case DeviceBackup::Outcome::Failed:
         return lines(backup.problems())
                << skipped
-               << (backup.previousSetKept()
+               << (backup.previousSetKept() || backup.previousSetRemoved()
                        ? kept
                        : tr("The backup on the U disk may not be complete: run Backup again."));
     case DeviceBackup::Outcome::Done:
@@ -408,4 +429,43 @@ QString MaintenanceText::vetterRefusal(const DumpVetter::Refusal &refusal)
     if (refusal.line <= 0)
         return why;
     return tr("line %1: %2").arg(refusal.line).arg(why);
+}
+
+QStringList MaintenanceText::clearData(const DeviceClear &clear)
+{
+    QStringList deleted;
+    QStringList left;
+    for (const DeviceClear::Target &target : clear.targets())
+        (target.deleted ? deleted : left) << target.name;
+    QStringList shown = lines(clear.problems());
+    shown << (deleted.isEmpty() ? tr("Nothing was deleted.")
+                                : tr("Deleted: %1.").arg(deleted.join(tr(", "))));
+    if (!left.isEmpty())
+        shown << tr("Not deleted: %1.").arg(left.join(tr(", ")));
+    return shown;
+}
+
+QString MaintenanceText::lockRefused(const MaintenanceLock &lock)
+{
+    if (lock.state() == MaintenanceLock::State::Failed)
+        return tr("The lock %1 cannot be made: %2\nNothing was changed.")
+            .arg(MaintenanceLock::lockPath(QString()), posixfs::errorText(lock.error()));
+    if (!lock.holderKnown())
+        return tr("Another Backup, Restore or Clear Data is running on this device. Try again "
+                  "when it has finished.");
+    QString action;
+    switch (lock.holderAction()) {
+    case MaintenanceLock::Action::Backup:
+        action = tr("Backup");
+        break;
+    case MaintenanceLock::Action::Restore:
+        action = tr("Restore");
+        break;
+    case MaintenanceLock::Action::ClearData:
+        action = tr("Clear Data");
+        break;
+    }
+    return tr("%1 is running on this device (process %2). Try again when it has finished.")
+        .arg(action)
+        .arg(lock.holderPid());
 }

@@ -12,6 +12,8 @@
 #include <chrono>
 
 class DeviceBackup;
+class DeviceClear;
+class MaintenanceLock;
 class ProblemList;
 struct CommandResult;
 struct PathCheck;
@@ -33,7 +35,8 @@ public:
     static QString commandOutcome(const CommandResult &result);
     // Why a command failed, with its last error line: "exit status 1: ERROR 2002 ...".
     static QString commandReason(const CommandResult &result);
-    // A command that failed: its line, and why when it did not simply exit.
+    // A command that failed: its line, why when it did not simply exit, and its last line of
+    // error output.
     static QString commandLine(const QByteArray &commandLine, const CommandResult &result);
 
     // Why a folder is refused to a maintenance action: "/ is the root folder".
@@ -52,6 +55,10 @@ public:
 
     // The lines of the box after a backup, for each of its outcomes.
     static QStringList backup(const DeviceBackup &backup);
+    // The lines of the Fail box after Clear Data: what failed, what was deleted and what not.
+    static QStringList clearData(const DeviceClear &clear);
+    // The box of an action that found another one running on the device.
+    static QString lockRefused(const MaintenanceLock &lock);
 
     // Why a dump from the stick is refused: "line 12: the mysql client command \!".
     static QString vetterRefusal(const DumpVetter::Refusal &refusal);

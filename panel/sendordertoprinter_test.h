@@ -1,6 +1,8 @@
 #ifndef SENDORDERTOPRINTER_TEST_H
 #define SENDORDERTOPRINTER_TEST_H
 
+#include "maintenance/system/maintenancelock.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -103,8 +105,14 @@ private:
     bool confirmRestore(const DeviceRestore &restore, bool verified);
     // Asks before a backup replaces the set of another device.
     bool confirmReplaceSet(const StoredSet &stored);
-    // Brings the progress dialog on screen over `parent` at 1 %, drawn by repaints.
-    static void showProgress(MyProgressDialog &dialog, QWidget *parent);
+    // Asks before a backup deletes the set on the stick to make room for the new one.
+    bool confirmDeleteSetFirst(const StoredSet &stored);
+    // Takes the lock that keeps maintenance actions apart; says so in a box when another one
+    // holds it.
+    bool takeMaintenanceLock(MaintenanceLock &lock, MaintenanceLock::Action action);
+    // Brings the progress dialog on screen over `parent` at `value` (1 % of the bar's first
+    // range), drawn by repaints. A job's dialog starts at 0: its display sets the range.
+    static void showProgress(MyProgressDialog &dialog, QWidget *parent, int value = 1);
 
     Ui::sendordertoprinter_test *ui;
     int testMethod = 1;

@@ -12,7 +12,7 @@
 
 inline QList<QByteArray> backupCommands(const QString &root)
 {
-    QList<QByteArray> lines{syncCommand()};
+    QList<QByteArray> lines{databaseSizesCommand(root), syncCommand()};
     for (const QString &database : maintainedDatabases())
         lines << dumpCommand(root, database);
     lines << syncCommand();

@@ -46,7 +46,7 @@ struct EngineRun
         if (!checked)
             return false;
         const TreeCount count = TreeCopier::count(source);
-        fits = set.room(count.needed, count.entries).fits();
+        fits = set.room(count.stored, count.entries).fits();
         if (!fits || !set.begin(source, device)) {
             error = set.error();
             set.abandon();

@@ -9,6 +9,15 @@
 // The plain mysql and mysqldump clients against the throwaway MariaDB server of the
 // mariadb fixture, which they find through HOME/.my.cnf.
 
+// Why no throwaway server is here to use, or "" when the mariadb fixture started one.
+inline QString throwawayServerProblem()
+{
+    if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
+        return QStringLiteral(
+            "no throwaway MariaDB server: run through ctest (the mariadb fixture)");
+    return QString();
+}
+
 // Runs `statements` in `database` (none when empty); `output` gets the rows, tab-separated
 // and without a header line.
 inline bool sql(const QString &statements, const QString &database = QString(),

@@ -115,6 +115,11 @@ public:
         }
     }
 
+    pid_t pid() const
+    {
+        return m_pid;
+    }
+
     bool isRunning()
     {
         reap(WNOHANG);

@@ -33,3 +33,22 @@ set_tests_properties(setdevice PROPERTIES
     FIXTURES_REQUIRED mariadb
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
 set_property(TEST setdevice APPEND PROPERTY RESOURCE_LOCK mariadb-server)
+
+# One maintenance action at a time: two panels, each its own process, on one system root.
+add_executable(panelaction panelaction.cpp)
+target_link_libraries(panelaction PRIVATE servicepanel_core servicepanel_res ${QT}::Test)
+target_include_directories(panelaction PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+panel_namespace_test(maintenancelock)
+target_compile_definitions(tst_maintenancelock PRIVATE PANELACTION_EXE="$<TARGET_FILE:panelaction>")
+add_dependencies(tst_maintenancelock panelaction)
+
+# Backup as the technician watches it: progress by bytes, a failed dump that ends it.
+panel_namespace_test(backupprogress)
+
+# What the stick is and what it holds: not the device's own /opt, room by blocks, a set that
+# makes room for the new one.
+panel_namespace_test(stickroom)
+set_tests_properties(stickroom PROPERTIES
+    FIXTURES_REQUIRED mariadb
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
+set_property(TEST stickroom APPEND PROPERTY RESOURCE_LOCK mariadb-server)

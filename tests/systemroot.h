@@ -4,6 +4,7 @@
 #include "panel/sendordertoprinter_test.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,9 +19,9 @@
 
 #include <unistd.h>
 
-// A temporary folder that stands for the device's "/": opt/, mnt/usb/ and dev/. The stick
-// is a tmpfs mounted on mnt/usb, which is only done inside the private mount namespace
-// that tests/mountns.sh opens (the machine never sees it).
+// A temporary folder that stands for the device's "/": opt/, mnt/usb/, dev/ and run/lock/. The
+// stick is a tmpfs mounted on mnt/usb, which is only done inside the private mount namespace that
+// tests/mountns.sh opens (the machine never sees it).
 class TestSystemRoot
 {
 public:
@@ -30,6 +31,8 @@ public:
         root.mkpath(QStringLiteral("opt"));
         root.mkpath(QStringLiteral("mnt/usb"));
         root.mkpath(QStringLiteral("dev"));
+        // Where the lock of the maintenance actions lies, as on every device.
+        root.mkpath(QStringLiteral("run/lock"));
     }
     ~TestSystemRoot() { unmountStick(); }
 
@@ -68,6 +71,22 @@ public:
         char own[64] = {};
         if (::readlink("/proc/self/ns/mnt", own, sizeof own - 1) < 0 || outer == own)
             return QStringLiteral("still in the machine's mount namespace");
+        return QString();
+    }
+
+    // The date of the set on the stick, from its manifest, as the panel's questions show it
+    // (local time); "" without one.
+    QString setDate() const
+    {
+        QFile manifest(file(QStringLiteral("mnt/usb/BackupData/manifest.mtree")));
+        if (!manifest.open(QIODevice::ReadOnly))
+            return QString();
+        for (const QByteArray &line : manifest.readAll().split('\n')) {
+            if (line.startsWith("# created "))
+                return QDateTime::fromString(QString::fromLatin1(line.mid(10)), Qt::ISODate)
+                    .toLocalTime()
+                    .toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+        }
         return QString();
     }
 
@@ -111,6 +130,15 @@ private:
     QTemporaryDir m_dir;
     bool m_mounted = false;
 };
+
+// The entries of a snapshot of the root (TreeSnapshot::entries()) less the lock that every
+// maintenance action takes and lets go, writing into it as it does.
+template <typename Entries> Entries withoutLock(Entries entries)
+{
+    entries.remove("run/lock");
+    entries.remove("run/lock/servicepanel.lock");
+    return entries;
+}
 
 // A shown panel whose maintenance paths all lie below the temporary root; runner nullptr
 // keeps the real shell.

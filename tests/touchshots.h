@@ -2,8 +2,10 @@
 #define TOUCHSHOTS_H
 
 #include "dialogs/messagedialog.h"
+#include "dialogs/myprogressdialog.h"
 #include "dialogs/numerickeypad.h"
 #include "dialogs/outcomebox.h"
+#include "panel/jobprogressdisplay.h"
 #include "panel/sendordertoprinter_test.h"
 
 #include "testutil.h"
@@ -17,7 +19,8 @@
 #include <QTest>
 
 // Pictures of what opens over the panel, as the device shows it: the keypad over the printer
-// page, a failure and a success box and the Clear Data question over the backup page.
+// page, a failure and a success box, the Clear Data question and a Backup's progress over the
+// backup page.
 // `suffix` ends each name ("" or "-zh_CN"). The panel must be shown, 800 x 480.
 namespace TouchShots {
 
@@ -88,6 +91,25 @@ inline void saveAll(sendordertoprinter_test *panel, const QString &suffix)
         question.show();
         waitExposed(&question);
         saveOver(panel, &question, QLatin1String("question") + suffix);
+    }
+    {
+        // Drawn inside the panel, as the slots show it; 20 s into a Backup, at its last dump.
+        MyProgressDialog dialog(panelTr("Backup..."), panel);
+        dialog.setWindowFlags(Qt::WindowStaysOnTopHint);
+        qint64 now = 0;
+        JobProgressDisplay display(dialog, [&now] { return now; });
+        dialog.show();
+        JobProgress progress;
+        progress.step = JobProgress::Step::WritingDump;
+        progress.name = QStringLiteral("Misc");
+        progress.total = qint64(100) << 20;
+        display.update(progress);
+        now = 20000;
+        progress.done = qint64(70) << 20;
+        display.update(progress);
+        QApplication::processEvents();
+        panel->grab().save(qEnvironmentVariable("PANEL_SHOT_DIR", QDir::tempPath()) +
+                           QLatin1String("/progress") + suffix + QLatin1String(".png"));
     }
 }
 

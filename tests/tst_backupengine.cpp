@@ -473,8 +473,8 @@ void tst_backupengine::sparseBeyondFourGiB()
                                                  {(off_t(4) << 30) + 7, "past 4 GiB"},
                                                  {size - 8, "the end!"}};
     QTemporaryDir work;
-    // The room the panel asks for is the file's whole size, as a stick without holes would
-    // need: a tmpfs's size is only its limit.
+    // The room asked for is the blocks the file uses; a tmpfs's size is only its limit, and
+    // this one would also take the file whole.
     m_stick = std::make_unique<TestStick>(TestStick::Kind::Tmpfs, stickPath(), work.path(), 6144);
     QVERIFY(m_stick->mount());
     QVERIFY(QDir().mkpath(m_root->file("opt/Brevin")));

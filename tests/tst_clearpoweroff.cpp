@@ -1,3 +1,5 @@
+#include "dialogs/messagedialog.h"
+#include "dialogs/myprogressdialog.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
 #include "panel/sendordertoprinter_test.h"
@@ -6,7 +8,9 @@
 #include "journallines.h"
 #include "modalcloser.h"
 #include "postclick.h"
+#include "progresswatch.h"
 #include "recordingrunner.h"
+#include "stubtools.h"
 #include "systemroot.h"
 #include "testutil.h"
 
@@ -31,12 +35,19 @@ class FilesOnlyRunner : public CommandRunner
 public:
     CommandResult run(const QByteArray &commandLine) override
     {
+        return runWith(commandLine, CommandIo());
+    }
+    CommandResult runWith(const QByteArray &commandLine, const CommandIo &io) override
+    {
         lines << commandLine;
+        if (onRun)
+            onRun(commandLine);
         if (commandLine.startsWith("mysql"))
             return CommandResult::fromWaitStatus(0);
-        return m_real.run(commandLine);
+        return m_real.runWith(commandLine, io);
     }
     QList<QByteArray> lines;
+    std::function<void(const QByteArray &)> onRun;
 
 private:
     SystemCommandRunner m_real{std::chrono::seconds(60)};
@@ -59,6 +70,7 @@ private slots:
 
     void clearAsksFirst_data();
     void clearAsksFirst();
+    void clearShowsItsProgress();
     void clearWithMountPoints_data();
     void clearWithMountPoints();
     void powerOff_data();
@@ -204,6 +216,57 @@ void tst_clearpoweroff::clearAsksFirst()
                  qPrintable(step));
     }
     QCOMPARE(record.last(), QStringLiteral("servicepanel: Clear Data: done: Clear Data Ok "));
+}
+
+// Clear Data shows what it deletes while it works, over its question (which would otherwise
+// stay on screen), and the bar follows the bytes rm frees.
+void tst_clearpoweroff::clearShowsItsProgress()
+{
+    // The application's folder a file system of its own, so that what rm frees shows.
+    if (!mountTmpfs("opt/Brevin"))
+        QSKIP("needs a private mount namespace: run through tests/mountns.sh");
+    QVERIFY(QDir().mkpath(m_root->file("opt/Brevin/data")));
+    for (int i = 0; i < 40; ++i) {
+        QFile file(m_root->file(QStringLiteral("opt/Brevin/data/part-%1.bin").arg(i)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(256 * 1024, 'd'));
+    }
+    // An rm that takes its time, one file after the other.
+    StubTools stubs;
+    stubs.add("rm", "find \"$2\" -type f | while read -r f; do /bin/rm -f \"$f\"; sleep 0.02; "
+                    "done\nexec /bin/rm \"$@\"");
+    FilesOnlyRunner runner;
+    m_panel->setCommandRunner(&runner);
+    QStringList onScreen;
+    runner.onRun = [&](const QByteArray &) {
+        bool question = false;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            question = question || (qobject_cast<messagedialog *>(window) && window->isVisible());
+        auto *dialog = m_panel->findChild<MyProgressDialog *>();
+        onScreen << QStringLiteral("%1 %2 %3")
+                        .arg(question ? "question" : "no question")
+                        .arg(dialog && dialog->isVisible() ? "dialog" : "no dialog")
+                        .arg(dialog ? dialog->step() : QString());
+    };
+    ProgressWatch watch;
+
+    ModalCloser closer;
+    clickMaintenance(m_panel.get(), "btn_clear");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().text, QStringLiteral("Clear Data Ok "));
+    QCOMPARE(onScreen,
+             (QStringList{"no question dialog Deleting appdb", "no question dialog Deleting Misc",
+                          "no question dialog Deleting /opt/Brevin",
+                          "no question dialog Deleting /opt/Brevin",
+                          "no question dialog Writing to disk"}));
+    QCOMPARE(watch.steps(), (QStringList{"", "Deleting appdb", "Deleting Misc",
+                                         "Deleting /opt/Brevin", "Writing to disk"}));
+    QVERIFY(watch.onlyForward());
+    const QList<int> deleting = watch.values(QStringLiteral("Deleting /opt/Brevin"));
+    QVERIFY2(deleting.size() >= 4, qPrintable(QString::number(deleting.size())));
+    QVERIFY(deleting.first() < 200 && deleting.last() > 700);
+    QCOMPARE(watch.seen.last().value, 1000);
+    QVERIFY(QDir(m_root->file("opt/Brevin")).isEmpty());
 }
 
 void tst_clearpoweroff::clearWithMountPoints_data()
@@ -354,7 +417,13 @@ void tst_clearpoweroff::queuedTapsAreDropped()
     QPushButton *target = button(tapped.constData());
     QVERIFY(target);
     bool posted = running.isEmpty();
-    m_runner.onRun = [&](const QByteArray &) {
+    m_runner.onRun = [&](const QByteArray &line) {
+        // A backup goes on only after a whole dump.
+        if (line.startsWith("mysqldump")) {
+            QFile dump(QFile::decodeName(line.mid(line.indexOf(" > ") + 3)));
+            if (dump.open(QIODevice::WriteOnly))
+                dump.write("CREATE TABLE t (id int);\n-- Dump completed on 2024-05-02\n");
+        }
         if (posted)
             return;
         posted = true;

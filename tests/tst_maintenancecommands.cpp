@@ -24,11 +24,15 @@ using Lines = QList<QByteArray>;
 
 // The command lines of the backup page, %1 standing for the system root. Under the
 // device's own root ("") they are the texts the device has always run, blanks included,
-// with these changes: the backup makes its folders itself (checked, never through a link)
-// and dumps into the new set beside the old one, with routines, events and triggers; a
-// drop says "if exists", so that a database already gone is told apart from a server that
-// cannot be reached.
+// with these changes: the backup makes its folders itself (checked, never through a link),
+// asks the server for the size of the databases before it copies anything, and dumps into
+// the new set beside the old one, with routines, events and triggers; a drop says "if
+// exists", so that a database already gone is told apart from a server that cannot be
+// reached.
 static const QStringList backupTexts = {
+    "mysql -N -B -e \"SELECT TABLE_SCHEMA, SUM(DATA_LENGTH) FROM information_schema.TABLES WHERE "
+    "TABLE_SCHEMA IN ('appdb', 'Misc') GROUP BY TABLE_SCHEMA\" > "
+    "%1/mnt/usb/BackupData.new/database-sizes.txt",
     "sync",
     "mysqldump --routines --events --triggers appdb > %1/mnt/usb/BackupData.new/appdb.sql",
     "mysqldump --routines --events --triggers Misc > %1/mnt/usb/BackupData.new/Misc.sql",
@@ -161,6 +165,7 @@ void tst_maintenancecommands::init()
     QVERIFY(m_root->isValid());
     m_runner.lines.clear();
     m_runner.statuses.clear();
+    m_runner.timeouts.clear();
     m_runner.onRun = nullptr;
     m_runner.dumpInto = m_root->file("mnt/usb/BackupData.new");
     m_panel = makeRootedPanel(*m_root, &m_runner);
@@ -407,12 +412,17 @@ void tst_maintenancecommands::failedStepsAreNamed_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QStringList>("failing");
     QTest::addColumn<QStringList>("expected");
-    const QString dumpMisc = backupTexts.at(2);
+    const QString dumpAppdb = backupTexts.at(2);
+    const QString dumpMisc = backupTexts.at(3);
     const QString kept = "The previous backup on the U disk was left as it was.";
     QTest::newRow("a dump fails") << "btn_back" << QStringList{dumpMisc}
                                   << QStringList{dumpMisc, kept};
-    QTest::newRow("both dumps fail") << "btn_back" << QStringList{backupTexts.at(1), dumpMisc}
-                                     << QStringList{backupTexts.at(1), dumpMisc, kept};
+    // The Misc dump is not even started.
+    QTest::newRow("the first dump fails")
+        << "btn_back" << QStringList{dumpAppdb, dumpMisc} << QStringList{dumpAppdb, kept};
+    QTest::newRow("the server does not answer")
+        << "btn_back" << QStringList{backupTexts.at(0)}
+        << QStringList{"The database server cannot be reached: exit status 1", kept};
     const QStringList restore = restoreTexts();
     const QString untouched = "/opt and the databases appdb and Misc were left as they were.";
     QTest::newRow("a dump does not load into its scratch database")
@@ -470,6 +480,11 @@ void tst_maintenancecommands::failedStepsAreNamed()
     if (expected.last().contains(" left as "))
         QVERIFY(!QFileInfo::exists(m_root->file("opt/Brevin/kept.txt")));
     if (button == QLatin1String("btn_back")) {
+        // A failed step stops the backup: no dump is started after it.
+        const int failedAt = m_runner.lines.indexOf(rootedText(failing.first(), root).toLatin1());
+        QVERIFY(failedAt >= 0);
+        for (const QByteArray &later : m_runner.lines.mid(failedAt + 1))
+            QVERIFY2(!later.startsWith("mysqldump"), later.constData());
         // The failed dump never entered a set: the previous one is as it was.
         QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
         QVERIFY(misc.open(QIODevice::ReadOnly));
@@ -520,40 +535,62 @@ void tst_maintenancecommands::copyFailuresAreNamed()
     if (conflicts > 10)
         QCOMPARE(shown.at(10), QStringLiteral("... and %1 more not copied").arg(conflicts - 10));
     QCOMPARE(shown.last(), QStringLiteral("The previous backup on the U disk was left as it was."));
-    QCOMPARE(m_runner.lines, (Lines{"sync", "sync"}));
+    QCOMPARE(m_runner.lines, (Lines{databaseSizesCommand(m_root->path()), "sync", "sync"}));
     QVERIFY(!QFileInfo::exists(m_root->file("mnt/usb/BackupData.new")));
 }
 
 void tst_maintenancecommands::clearSaysWhatIsLeft_data()
 {
-    QTest::addColumn<int>("dropStatus");
+    QTest::addColumn<QStringList>("failing");
+    QTest::addColumn<QStringList>("timingOut");
     QTest::addColumn<bool>("folderStays");
+    QTest::addColumn<int>("linesRun"); // of clearTexts, then "sync "
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("text");
-    QTest::newRow("all gone") << 0 << false << " "
+    const QString dropAppdb = clearTexts.at(0);
+    const QString dropMisc = clearTexts.at(1);
+    QTest::newRow("all gone") << QStringList() << QStringList() << false << 5 << " "
                               << "Clear Data Ok ";
+    // Nothing after a failed step: the folder stays with the databases.
     QTest::newRow("server unreachable")
-        << 256 << false << "Fail"
-        << "Database appdb not dropped: exit status 1\nDatabase Misc not dropped: exit status 1";
-    QTest::newRow("folder still there") << 0 << true << "Fail"
-                                        << "Folder %1/opt/Brevin still there";
+        << QStringList{dropAppdb, dropMisc} << QStringList() << false << 1 << "Fail"
+        << "Database appdb not dropped: exit status 1\nNothing was deleted.\n"
+           "Not deleted: appdb, Misc, /opt/Brevin.";
+    QTest::newRow("the drop of Misc fails")
+        << QStringList{dropMisc} << QStringList() << false << 2 << "Fail"
+        << "Database Misc not dropped: exit status 1\nDeleted: appdb.\n"
+           "Not deleted: Misc, /opt/Brevin.";
+    QTest::newRow("a drop runs out of time")
+        << QStringList() << QStringList{dropAppdb} << false << 1 << "Fail"
+        << "Database appdb not dropped: stopped after its time limit of 15 min\n"
+           "Nothing was deleted.\nNot deleted: appdb, Misc, /opt/Brevin.";
+    QTest::newRow("folder still there")
+        << QStringList() << QStringList() << true << 3 << "Fail"
+        << "Folder %1/opt/Brevin still there\nDeleted: appdb, Misc.\nNot deleted: /opt/Brevin.";
 }
 
 void tst_maintenancecommands::clearSaysWhatIsLeft()
 {
-    QFETCH(int, dropStatus);
+    QFETCH(QStringList, failing);
+    QFETCH(QStringList, timingOut);
     QFETCH(bool, folderStays);
+    QFETCH(int, linesRun);
     QFETCH(QString, title);
     QFETCH(QString, text);
     // The recording runner removes nothing, so a folder made here stays.
     if (folderStays)
         QVERIFY(QDir().mkpath(m_root->file("opt/Brevin")));
-    for (const char *database : {"appdb", "Misc"})
-        m_runner.statuses.insert(dropDatabaseCommand(QString::fromLatin1(database)), dropStatus);
+    for (const QString &line : failing)
+        m_runner.statuses.insert(line.toLatin1(), 256);
+    for (const QString &line : timingOut)
+        m_runner.timeouts << line.toLatin1();
 
     ModalCloser closer;
     clickMaintenance(m_panel.get(), "btn_clear");
-    QCOMPARE(m_runner.lines, linesFor(clearTexts, m_root->path()));
+    Lines expected = linesFor(clearTexts, m_root->path()).mid(0, linesRun);
+    if (linesRun < clearTexts.size())
+        expected << clearTexts.last().toLatin1();
+    QCOMPARE(m_runner.lines, expected);
     QCOMPARE(closer.boxes.size(), 1);
     QCOMPARE(closer.boxes.first().title, title);
     QCOMPARE(closer.boxes.first().text, rootedText(text, m_root->path()));

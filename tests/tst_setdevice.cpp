@@ -116,13 +116,7 @@ void tst_setdevice::stripIdentity()
 
 QString tst_setdevice::setDate() const
 {
-    for (const QByteArray &line : manifest().split('\n')) {
-        if (line.startsWith("# created "))
-            return QDateTime::fromString(QString::fromLatin1(line.mid(10)), Qt::ISODate)
-                .toLocalTime()
-                .toString("yyyy-MM-dd hh:mm");
-    }
-    return QString();
+    return m_root->setDate();
 }
 
 QMap<QByteArray, QByteArray> tst_setdevice::stick() const
@@ -135,8 +129,8 @@ void tst_setdevice::initTestCase()
     const QString problem = TestSystemRoot::namespaceProblem();
     if (!problem.isEmpty())
         QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
-        QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
+    if (!throwawayServerProblem().isEmpty())
+        QSKIP(qPrintable(throwawayServerProblem()));
     QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
     QVERIFY(sql("DROP DATABASE IF EXISTS appdb; DROP DATABASE IF EXISTS Misc;"
                 "CREATE DATABASE appdb; CREATE DATABASE Misc;"));

@@ -628,9 +628,9 @@ void tst_translations::maintenanceTexts_data()
         << "clear, server down" << false << QString() << QStringList{fail}
         << QStringList{exactly(
                zhBox("Database %1 not dropped: %2").arg("appdb", zh("exit status %1").arg(1)) +
-               QLatin1Char('\n') +
-               zhBox("Database %1 not dropped: %2").arg("Misc", zh("exit status %1").arg(1)) +
-               QLatin1Char('\n') + zhBox("Folder %1 still there").arg("SYSROOT/opt/Brevin"))}
+               QLatin1Char('\n') + zhBox("Nothing was deleted.") + QLatin1Char('\n') +
+               zhBox("Not deleted: %1.")
+                   .arg(QStringList{"appdb", "Misc", "/opt/Brevin"}.join(zhBox(", "))))}
         << clearQuestion;
     QTest::newRow("power off") << "power off" << false << QString() << QStringList{blank}
                                << QStringList{exactly(zh("Power Off... "))} << QString();
@@ -656,7 +656,6 @@ void tst_translations::maintenanceTexts_data()
     QTest::newRow("backup, dumps missing")
         << "backup, no dumps" << true << zh("Backup...") << QStringList{fail}
         << QStringList{exactly(zhBox("Dump of %1 is not complete").arg("appdb") +
-                               QLatin1Char('\n') + zhBox("Dump of %1 is not complete").arg("Misc") +
                                QLatin1Char('\n') + zhBox("No backup was written to the U disk."))}
         << QString();
 }

@@ -418,6 +418,68 @@ Nothing was written.</source>
         <source>SET of @%1, which mysqldump does not write</source>
         <translation>设置 @%1，mysqldump 不会写出这样的语句</translation>
     </message>
+    <message>
+        <source>%1 is not a U disk: it is the file system of %2 on the device.
+Nothing was written.</source>
+        <translation>%1 不是U盘：它是设备上 %2 所在的文件系统。
+未写入任何内容。</translation>
+    </message>
+    <message>
+        <source>%1 is not a U disk: it lies inside %2 on the device.
+Nothing was written.</source>
+        <translation>%1 不是U盘：它位于设备的 %2 之内。
+未写入任何内容。</translation>
+    </message>
+    <message>
+        <source>The database server cannot be reached: %1</source>
+        <translation>无法连接数据库服务器：%1</translation>
+    </message>
+    <message>
+        <source>The previous backup was deleted to make room: the U disk holds no backup now.</source>
+        <translation>为腾出空间，原有的备份已被删除：U盘上现在没有备份。</translation>
+    </message>
+    <message>
+        <source>Nothing was deleted.</source>
+        <translation>未删除任何内容。</translation>
+    </message>
+    <message>
+        <source>Deleted: %1.</source>
+        <translation>已删除：%1。</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>Not deleted: %1.</source>
+        <translation>未删除：%1。</translation>
+    </message>
+    <message>
+        <source>The lock %1 cannot be made: %2
+Nothing was changed.</source>
+        <translation>无法创建锁文件 %1：%2
+未做任何改动。</translation>
+    </message>
+    <message>
+        <source>Another Backup, Restore or Clear Data is running on this device. Try again when it has finished.</source>
+        <translation>本设备上正在进行另一项备份、恢复或清除数据操作。请在它结束后再试。</translation>
+    </message>
+    <message>
+        <source>%1 is running on this device (process %2). Try again when it has finished.</source>
+        <translation>本设备上正在进行%1（进程 %2）。请在它结束后再试。</translation>
+    </message>
+    <message>
+        <source>Backup</source>
+        <translation>备份</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>恢复</translation>
+    </message>
+    <message>
+        <source>Clear Data</source>
+        <translation>清除数据</translation>
+    </message>
 </context>
 <context>
     <name>MyProgressDialog</name>
@@ -1289,6 +1351,14 @@ Explanation: Check the current printer veriosn number.</source>
     <message>
         <source>stopped before it had read all of its input</source>
         <translation>在读完全部输入之前已被停止</translation>
+    </message>
+    <message>
+        <source>Replace the backup of %1 on the U disk? It is deleted before the new one is written.</source>
+        <translation>替换U盘上 %1 的备份？它会在写入新备份之前被删除。</translation>
+    </message>
+    <message>
+        <source>Clear Data...</source>
+        <translation>正在清除数据…</translation>
     </message>
 </context>
 </TS>

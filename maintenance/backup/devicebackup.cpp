@@ -1,13 +1,15 @@
 #include "maintenance/backup/devicebackup.h"
 
-#include "maintenance/backup/countedcopy.h"
 #include "maintenance/backup/treecopier.h"
 #include "maintenance/set/backupset.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
+#include "maintenance/system/stickapart.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -24,6 +26,22 @@ JobProblem problem(JobProblem::Kind kind, const QByteArray &path = QByteArray(),
     p.path = path;
     p.error = error;
     return p;
+}
+
+JobProblem noRoom(const BackupSet::Room &room)
+{
+    JobProblem tooSmall = problem(JobProblem::Kind::NoRoom);
+    tooSmall.count = room.needed;
+    tooSmall.available = room.available;
+    return tooSmall;
+}
+
+qint64 sum(const QList<qint64> &values)
+{
+    qint64 total = 0;
+    for (qint64 value : values)
+        total += value;
+    return total;
 }
 
 } // namespace
@@ -59,9 +77,9 @@ JobProblem DeviceBackup::setProblem() const
     return problem(JobProblem::Kind::StickNotWritable, QByteArray(), m_set->error());
 }
 
-bool DeviceBackup::runStep(const QByteArray &commandLine)
+bool DeviceBackup::runStep(const QByteArray &commandLine, const CommandIo &io)
 {
-    const CommandResult result = m_runner.run(commandLine);
+    const CommandResult result = m_runner.runWith(commandLine, io);
     if (result.succeeded())
         return true;
     JobProblem failed = problem(JobProblem::Kind::CommandFailed);
@@ -71,10 +89,33 @@ bool DeviceBackup::runStep(const QByteArray &commandLine)
     return false;
 }
 
+void DeviceBackup::report(JobProgress::Step step, const QString &name)
+{
+    if (!progress)
+        return;
+    JobProgress now;
+    now.step = step;
+    now.name = name;
+    now.done = m_treeDone + sum(m_dumpWritten);
+    now.total = m_treeWork;
+    for (int i = 0; i < m_dumpForeseen.size(); ++i)
+        now.total += std::max(m_dumpForeseen.at(i), m_dumpWritten.value(i));
+    progress(now);
+}
+
 bool DeviceBackup::checkStick()
 {
     m_problems.clear();
     m_outcome = Outcome::Refused;
+    // A bind mount of /opt (or of a mount below it) is mounted at the stick folder all right,
+    // and would take a copy of /opt into /opt.
+    const StickApart apart = checkStickApart(m_root);
+    if (!apart.isApart()) {
+        m_problems << (apart.verdict == StickApart::Verdict::InsideOpt
+                           ? problem(JobProblem::Kind::StickInsideOpt)
+                           : problem(JobProblem::Kind::StickOnDevice, apart.mountPoint));
+        return false;
+    }
     if (!m_set->check()) {
         m_problems << setProblem();
         return false;
@@ -85,98 +126,193 @@ bool DeviceBackup::checkStick()
     return true;
 }
 
+void DeviceBackup::foreseeDumps(const QByteArray &sizes)
+{
+    QHash<QString, qint64> dataLength;
+    for (const QByteArray &line : sizes.split('\n')) {
+        const QList<QByteArray> fields = line.trimmed().split('\t');
+        if (fields.size() == 2)
+            dataLength.insert(QString::fromUtf8(fields.at(0)), fields.at(1).toLongLong());
+    }
+    const bool ownSet = !m_stored.isOfOtherDevice(m_device);
+    m_dumpForeseen.clear();
+    m_dumpWritten.clear();
+    for (const QString &database : maintainedDatabases()) {
+        // This device's last dump is the best guess; the data length on the server is a
+        // rough one (pages, not text) for a first backup.
+        const qint64 previous = ownSet ? m_set->previousDumpSize(dumpFileName(database)) : 0;
+        m_dumpForeseen << (previous > 0 ? previous
+                                        : std::max<qint64>(0, dataLength.value(database)));
+        m_dumpWritten << 0;
+    }
+}
+
+bool DeviceBackup::copyTree(TreeCopyResult *result)
+{
+    BackupSet &set = *m_set;
+    const QByteArray source = this->source();
+    const QString shownTree = optFolder(QString());
+    TreeCopier::Options options;
+    options.caps = set.capabilities();
+    options.manifest = set.manifest();
+    options.manifestPrefix = BackupSet::treeName();
+    options.workProgress = [&](qint64 work) {
+        m_treeDone = std::min(work, m_treeWork);
+        report(JobProgress::Step::CopyingTree, shownTree);
+    };
+    TreeCopier copier(source, set.treeFd(), options);
+    *result = copier.copy();
+    m_treeDone = m_treeWork;
+    report(JobProgress::Step::Syncing);
+    // As it always was: the sync at the end says whether the stick took it all.
+    m_runner.run(syncCommand());
+
+    for (const CopyProblem &failure : result->failures.first())
+        m_problems << problem(JobProblem::Kind::NotCopied, joined(source, failure.path),
+                              failure.error);
+    const qint64 more = result->failures.count() - result->failures.first().size();
+    if (more > 0) {
+        JobProblem rest = problem(JobProblem::Kind::MoreNotCopied);
+        rest.count = more;
+        m_problems << rest;
+    }
+    if (result->fatalError != 0)
+        m_problems << problem(JobProblem::Kind::WritingStopped, joined(source, result->fatalPath),
+                              result->fatalError);
+    m_notCopied = result->notCopied;
+    return result->ok();
+}
+
+bool DeviceBackup::writeDumps()
+{
+    BackupSet &set = *m_set;
+    const QStringList databases = maintainedDatabases();
+    for (int i = 0; i < databases.size(); ++i) {
+        const QString &database = databases.at(i);
+        const QByteArray fileName = dumpFileName(database);
+        // The dump command writes by path: only onto the stick checked at the start.
+        if (!set.stillMounted()) {
+            m_problems << problem(JobProblem::Kind::StickRemoved);
+            return false;
+        }
+        if (!set.prepareDump(fileName)) {
+            m_problems << setProblem();
+            return false;
+        }
+        report(JobProgress::Step::WritingDump, database);
+        CommandIo io;
+        io.whileRunning = [&, i] {
+            m_dumpWritten[i] = std::max<qint64>(0, set.dumpSize(fileName));
+            report(JobProgress::Step::WritingDump, database);
+        };
+        // A dump that fails or is cut short never enters the set, and the next one is not
+        // started: a server that failed once (or hangs) would only fail again, slowly.
+        if (!runStep(dumpCommand(m_root, database), io))
+            return false;
+        if (!set.addDump(fileName)) {
+            JobProblem incomplete = problem(JobProblem::Kind::DumpIncomplete);
+            incomplete.name = database;
+            m_problems << incomplete;
+            return false;
+        }
+        m_dumpWritten[i] = std::max<qint64>(0, set.dumpSize(fileName));
+        m_dumpForeseen[i] = m_dumpWritten.at(i);
+    }
+    return true;
+}
+
 bool DeviceBackup::run()
 {
     BackupSet &set = *m_set;
+    const QByteArray source = this->source();
+    // No step is named until one begins: asking the server may take long when it hangs.
+    m_previousSet = set.replacesASet();
+    if (!QFileInfo(QFile::decodeName(source)).isDir()) {
+        m_problems << problem(JobProblem::Kind::NoSource, source, ENOENT);
+        m_outcome = Outcome::NotStarted;
+        return false;
+    }
+    const TreeCount count = TreeCopier::count(source);
+    m_treeWork = count.work;
+
+    // The old set stays until the new one is whole: both must fit. The blocks a file uses
+    // count, not its size: a sparse file's holes stay holes where the stick keeps them.
+    const BackupSet::Room room = set.room(count.stored, count.entries);
+    bool replacing = false;
+    if (!room.fits()) {
+        if (!room.fitsAlone() || !confirmReplace) {
+            m_problems << noRoom(room);
+            m_outcome = Outcome::NotStarted;
+            return false;
+        }
+        if (!confirmReplace()) {
+            m_outcome = Outcome::Cancelled;
+            return false;
+        }
+        replacing = true;
+    }
+
     if (!set.recover()) {
         m_problems << setProblem();
         m_outcome = Outcome::Refused;
         return false;
     }
     m_previousSet = set.hasPreviousSet();
-    const QByteArray source = this->source();
-    std::unique_ptr<TreeCopier> copier;
-    TreeCopyResult result;
-    bool refused = false;
-    const bool copied = copyCounted(
-        source, m_runner,
-        [&](const TreeCount &count) -> TreeCopier * {
-            // The old set stays until the new one is whole: both must fit.
-            const BackupSet::Room room = set.room(count.needed, count.entries);
-            if (!room.fits()) {
-                JobProblem noRoom = problem(JobProblem::Kind::NoRoom);
-                noRoom.count = room.needed;
-                noRoom.available = room.available;
-                m_problems << noRoom;
-                refused = true;
-                return nullptr;
-            }
-            if (!set.begin(source, m_device)) {
-                m_problems << setProblem();
-                refused = true;
-                return nullptr;
-            }
-            TreeCopier::Options options;
-            options.caps = set.capabilities();
-            options.manifest = set.manifest();
-            options.manifestPrefix = BackupSet::treeName();
-            copier = std::make_unique<TreeCopier>(source, set.treeFd(), options);
-            return copier.get();
-        },
-        counted, progress, &result);
-    if (!copied) {
+    if (!set.begin(source, m_device)) {
+        m_problems << setProblem();
         set.abandon();
-        if (!refused)
-            m_problems << problem(JobProblem::Kind::NoSource, source, ENOENT);
         m_outcome = Outcome::NotStarted;
         return false;
     }
-    if (treeCopied)
-        treeCopied();
-
-    for (const CopyProblem &failure : result.failures.first())
-        m_problems << problem(JobProblem::Kind::NotCopied, joined(source, failure.path),
-                              failure.error);
-    const qint64 more = result.failures.count() - result.failures.first().size();
-    if (more > 0) {
-        JobProblem rest = problem(JobProblem::Kind::MoreNotCopied);
-        rest.count = more;
-        m_problems << rest;
+    // The server must answer before the tree is copied, and before an old set goes.
+    const QByteArray sizesFile = QFile::encodeName(QFileInfo(databaseSizesFile(m_root)).fileName());
+    if (!set.prepareDump(sizesFile)) {
+        m_problems << setProblem();
+        set.abandon();
+        m_outcome = Outcome::NotStarted;
+        return false;
     }
-    if (result.fatalError != 0)
-        m_problems << problem(JobProblem::Kind::WritingStopped, joined(source, result.fatalPath),
-                              result.fatalError);
-    m_notCopied = result.notCopied;
-
-    bool whole = result.ok();
-    const QStringList databases = maintainedDatabases();
-    if (whole) {
-        for (const QString &database : databases) {
-            const QByteArray fileName = dumpFileName(database);
-            // The dump command writes by path: only onto the stick checked at the start.
-            if (!set.stillMounted()) {
-                m_problems << problem(JobProblem::Kind::StickRemoved);
-                whole = false;
-                break;
-            }
-            if (!set.prepareDump(fileName)) {
-                m_problems << setProblem();
-                whole = false;
-                break;
-            }
-            // A dump that fails or is cut short never enters the set.
-            if (!runStep(dumpCommand(m_root, database))) {
-                whole = false;
-            } else if (!set.addDump(fileName)) {
-                JobProblem incomplete = problem(JobProblem::Kind::DumpIncomplete);
-                incomplete.name = database;
-                m_problems << incomplete;
-                whole = false;
-            }
+    const CommandResult asked = m_runner.run(databaseSizesCommand(m_root));
+    const QByteArray sizes = set.takeFile(sizesFile);
+    if (!asked.succeeded()) {
+        JobProblem unreachable = problem(JobProblem::Kind::ServerUnreachable);
+        unreachable.result = asked;
+        m_problems << unreachable;
+        set.abandon();
+        m_outcome = Outcome::NotStarted;
+        return false;
+    }
+    foreseeDumps(sizes);
+    if (replacing && m_previousSet) {
+        report(JobProgress::Step::Deleting,
+               stickFolder(QString()) + QLatin1Char('/') + QLatin1String(BackupSet::setName()));
+        const bool removed = set.removePrevious();
+        m_previousRemoved = set.previousRemovalBegun();
+        if (!removed) {
+            m_problems << setProblem();
+            set.abandon();
+            m_outcome = m_previousRemoved ? Outcome::Failed : Outcome::NotStarted;
+            return false;
+        }
+        m_previousSet = false;
+    }
+    // A stick that keeps no holes (FAT) takes a sparse file at its whole size.
+    if (!set.capabilities().holes) {
+        const BackupSet::Room whole = set.room(count.needed, count.entries);
+        if (!whole.fits()) {
+            m_problems << noRoom(whole);
+            set.abandon();
+            m_outcome = Outcome::NotStarted;
+            return false;
         }
     }
+
+    TreeCopyResult result;
+    bool whole = copyTree(&result);
+    whole = whole && writeDumps();
     m_files = result.files;
     m_bytes = result.bytes + set.dumpBytes();
+    report(JobProgress::Step::Syncing);
     if (whole && !set.finish(result.entries, result.files, result.bytes)) {
         m_problems << setProblem();
         whole = false;

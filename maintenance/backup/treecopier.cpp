@@ -45,11 +45,36 @@ TreeCopier::TreeCopier(const QByteArray &source, int targetFd, Options options)
 
 TreeCopier::~TreeCopier() = default;
 
+namespace {
+
+const qint64 workBlock = 4096;
+// How often a large file's copy says how far it got.
+const qint64 reportEveryBytes = qint64(4) << 20;
+
+qint64 roundedUp(qint64 bytes, qint64 block)
+{
+    return (bytes + block - 1) / block * block;
+}
+
+} // namespace
+
+qint64 TreeCopier::storedBytes(const struct stat &status, qint64 block)
+{
+    if (!S_ISREG(status.st_mode))
+        return block;
+    return std::min(roundedUp(status.st_size, block),
+                    roundedUp(qint64(status.st_blocks) * 512, block));
+}
+
+qint64 TreeCopier::entryWork(const struct stat &status)
+{
+    return std::max(workBlock, storedBytes(status, workBlock));
+}
+
 TreeCount TreeCopier::count(const QByteArray &source, bool holes, long blockSize, int openLevels)
 {
     TreeCount count;
     const qint64 block = blockSize > 0 ? blockSize : 4096;
-    const auto rounded = [block](qint64 bytes) { return (bytes + block - 1) / block * block; };
     TreeWalker walker(openLevels);
     if (!walker.open(source))
         return count;
@@ -61,16 +86,16 @@ TreeCount TreeCopier::count(const QByteArray &source, bool holes, long blockSize
             continue;
         ++count.entries;
         const struct stat &status = walker.status();
+        const qint64 stored = storedBytes(status, block);
+        count.stored += stored;
+        count.work += entryWork(status);
         if (S_ISDIR(status.st_mode)) {
             count.needed += block;
             walker.descend();
         } else if (S_ISREG(status.st_mode)) {
             ++count.files;
             count.bytes += status.st_size;
-            qint64 spent = rounded(status.st_size);
-            if (holes)
-                spent = std::min(spent, rounded(qint64(status.st_blocks) * 512));
-            count.needed += spent;
+            count.needed += holes ? stored : roundedUp(status.st_size, block);
         } else {
             count.needed += block;
         }
@@ -78,10 +103,20 @@ TreeCount TreeCopier::count(const QByteArray &source, bool holes, long blockSize
     return count;
 }
 
+void TreeCopier::reportWork(qint64 copiedOfEntry)
+{
+    if (!m_options.workProgress)
+        return;
+    m_reportedAt = copiedOfEntry;
+    m_options.workProgress(m_workDone + std::min(copiedOfEntry, m_entryWork));
+}
+
 TreeCopyResult TreeCopier::copy()
 {
     m_result = TreeCopyResult();
     m_done = 0;
+    m_workDone = 0;
+    m_entryWork = 0;
     m_links.clear();
     m_folders.clear();
     m_stored.clear();
@@ -121,9 +156,14 @@ TreeCopyResult TreeCopier::copy()
         }
         if (m_options.progress)
             m_options.progress(m_done);
+        m_entryWork = entryWork(walker.status());
+        reportWork(0);
         copyEntry(walker, targets);
+        m_workDone += m_entryWork;
+        m_entryWork = 0;
         ++m_done;
     }
+    reportWork(0);
     if (walker.brokenOff())
         readFailed(walker.path(), ESTALE);
     m_result.entries = m_done;
@@ -378,6 +418,7 @@ bool TreeCopier::copyData(int in, int out, const struct stat &status, qint64 *co
 {
     m_hash.reset();
     *copied = 0;
+    m_reportedAt = 0;
     char *buffer = m_buffer.data();
     const size_t capacity = m_buffer.size();
     const bool holesOut = m_options.caps.holes;
@@ -432,6 +473,8 @@ bool TreeCopier::copyData(int in, int out, const struct stat &status, qint64 *co
                     return false;
                 }
                 pos += got;
+                if (pos - m_reportedAt >= reportEveryBytes)
+                    reportWork(pos);
             }
             if (pos < hole) {
                 // The file shrank while it was read: what was read is the copy.
@@ -466,6 +509,8 @@ bool TreeCopier::copyData(int in, int out, const struct stat &status, qint64 *co
             return false;
         }
         *copied += got;
+        if (*copied - m_reportedAt >= reportEveryBytes)
+            reportWork(*copied);
         // The whole file as its status had it, in a short read: no need to ask again. The
         // copy is the file as it was when it was opened.
         if (size_t(got) < capacity && *copied == status.st_size)

@@ -27,6 +27,12 @@ struct TreeCount
     qint64 files = 0;
     qint64 bytes = 0;  // file data
     qint64 needed = 0; // what it takes on the target, in whole blocks
+    // What it takes on a target that keeps holes: each file's blocks in use, each other
+    // entry one block. A sparse file's holes cost nothing.
+    qint64 stored = 0;
+    // The work of the copy for a progress bar: `stored`, with at least one block for every
+    // entry (an empty file costs its making).
+    qint64 work = 0;
 };
 
 struct TreeCopyResult
@@ -64,6 +70,9 @@ public:
         int openLevels = 0;
         // Called before each entry with the number of entries done so far.
         std::function<void(qint64)> progress;
+        // Called with the work done so far, as TreeCount::work counts it: before each entry
+        // and every few megabytes of a large file.
+        std::function<void(qint64)> workProgress;
     };
 
     // `targetFd` is the open target folder (not taken over).
@@ -106,6 +115,11 @@ private:
         size_t operator()(const DevIno &k) const { return std::hash<ino_t>()(k.ino) ^ k.dev; }
     };
 
+    // What an entry counts in TreeCount::stored and TreeCount::work.
+    static qint64 storedBytes(const struct stat &status, qint64 block);
+    static qint64 entryWork(const struct stat &status);
+    void reportWork(qint64 copiedOfEntry);
+
     // Makes an entry under a name the target takes; `make` returns 0 or an errno.
     int createNamed(int dirFd, const QByteArray &name, bool folder,
                     const std::function<int(const char *)> &make, QByteArray *storedName);
@@ -138,6 +152,9 @@ private:
     gid_t m_gid = 0;
     mode_t m_umask = 022;
     qint64 m_done = 0;
+    qint64 m_workDone = 0;  // of the entries before the current one
+    qint64 m_entryWork = 0; // of the current one
+    qint64 m_reportedAt = 0;
     TreeCopyResult m_result;
 };
 

@@ -6,6 +6,7 @@
 #include "maintenance/fs/sha256.h"
 #include "maintenance/fs/treeremover.h"
 #include "maintenance/fs/folderstack.h"
+#include "maintenance/fs/treeusage.h"
 #include "maintenance/fs/treewalker.h"
 #include "maintenance/set/manifestreader.h"
 #include "maintenance/fs/entrymover.h"
@@ -30,6 +31,10 @@ const qint64 minimumDumpRoom = 8 << 20;
 // In BackupData.new while its entries are moved into BackupData one by one.
 const char committingMarker[] = ".committing";
 const char movingMarker[] = ".moving";
+// In BackupData while it is removed to make room: whatever is left of it is no set.
+const char removingMarkerName[] = ".removing";
+// What a command may write into the new set for the job itself.
+const int takenFileBytes = 64 * 1024;
 // A manifest line is the path twice at most and some 150 bytes of keywords.
 const qint64 manifestBytesPerEntry = 400;
 
@@ -45,6 +50,15 @@ bool listed(int dirFd, const char *name)
     QList<QByteArray> names;
     posixfs::listNames(dirFd, &names);
     return names.contains(name);
+}
+
+// True when BackupData is being removed to make room (its removal was cut short).
+bool markedForRemoval(int stickFd)
+{
+    UniqueFd set(posixfs::openFolderAt(stickFd, "BackupData"));
+    struct stat status;
+    return set.isValid() && exists(set.get(), removingMarkerName, &status) &&
+           S_ISREG(status.st_mode);
 }
 
 } // namespace
@@ -67,6 +81,11 @@ const char *BackupSet::oldName()
 const char *BackupSet::treeName()
 {
     return SetLayout::treeFolder;
+}
+
+const char *BackupSet::removingMarker()
+{
+    return removingMarkerName;
 }
 
 BackupSet::BackupSet(const QString &stickPath) : m_stickPath(stickPath) {}
@@ -194,6 +213,9 @@ bool BackupSet::recover()
 {
     struct stat status;
     const int stick = m_stick.get();
+    // A removal to make room that was cut short: it is finished.
+    if (markedForRemoval(stick) && !removeSetFolder())
+        return false;
     if (!exists(stick, setName(), &status) && exists(stick, oldName(), &status)) {
         // A swap stopped between its two renames: the old set is whole as long as its
         // manifest is there (it goes first when an old set is removed).
@@ -228,9 +250,9 @@ bool BackupSet::hasMarker(const char *marker) const
     return set.isValid() && exists(set.get(), marker, &status) && S_ISREG(status.st_mode);
 }
 
-bool BackupSet::placeMarker(const char *marker)
+bool BackupSet::placeMarker(const char *folder, const char *marker)
 {
-    UniqueFd set(posixfs::openFolderAt(m_stick.get(), newName()));
+    UniqueFd set(posixfs::openFolderAt(m_stick.get(), folder));
     const int fd = set.isValid() ? ::openat(set.get(), marker,
                                             O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)
                                  : -1;
@@ -271,7 +293,7 @@ bool BackupSet::rollForward()
         } else if (errno != ENOENT) {
             return fail(errno);
         }
-        if (!placeMarker(movingMarker))
+        if (!placeMarker(newName(), movingMarker))
             return false;
     }
     if (::mkdirat(stick, setName(), 0755) != 0 && errno != EEXIST)
@@ -296,6 +318,26 @@ bool BackupSet::rollForward()
     return true;
 }
 
+const char *BackupSet::previousFolder() const
+{
+    const int stick = m_stick.get();
+    struct stat status;
+    if (hasMarker(committingMarker))
+        return newName();
+    if (exists(stick, setName(), &status))
+        return markedForRemoval(stick) ? "" : setName();
+    UniqueFd old(posixfs::openFolderAt(stick, oldName()));
+    if (old.isValid() && exists(old.get(), ManifestWriter::fileName(), &status) &&
+        S_ISREG(status.st_mode))
+        return oldName();
+    return "";
+}
+
+qint64 BackupSet::usage(const char *name) const
+{
+    return treeUsage(m_stick.get(), name);
+}
+
 BackupSet::Room BackupSet::room(qint64 treeNeeded, qint64 entries) const
 {
     Room room;
@@ -304,9 +346,18 @@ BackupSet::Room BackupSet::room(qint64 treeNeeded, qint64 entries) const
         return room;
     room.known = true;
     room.available = qint64(fs.f_bavail) * qint64(fs.f_frsize);
+    const QByteArray previous = previousFolder();
+    // What recover() removes is as good as free (once the new set is begun, recover() is
+    // done and BackupData.new is ours).
+    for (const char *leftover : {setName(), newName(), oldName()}) {
+        if (!m_begun && previous != leftover)
+            room.available += usage(leftover);
+    }
     // The old dumps tell how large the new ones will be.
     qint64 oldDumps = 0;
-    UniqueFd set(posixfs::openFolderAt(m_stick.get(), setName()));
+    UniqueFd set;
+    if (!previous.isEmpty())
+        set.reset(posixfs::openFolderAt(m_stick.get(), previous.constData()));
     for (const QString &database : maintainedDatabases()) {
         struct stat status;
         if (set.isValid() && exists(set.get(), dumpFileName(database).constData(), &status) &&
@@ -317,7 +368,71 @@ BackupSet::Room BackupSet::room(qint64 treeNeeded, qint64 entries) const
         treeNeeded + std::max(minimumDumpRoom, 2 * oldDumps) + entries * manifestBytesPerEntry;
     if (fs.f_files > 0 && qint64(fs.f_favail) < entries + 16)
         room.available = std::min(room.available, qint64(0));
+    // Walked only when it matters: a set of many files on a slow stick takes a while.
+    if (!room.fits() && !previous.isEmpty())
+        room.previous = usage(previous.constData());
     return room;
+}
+
+bool BackupSet::removeSetFolder()
+{
+    const int stick = m_stick.get();
+    UniqueFd set(posixfs::openFolderAt(stick, setName()));
+    if (!set.isValid())
+        return errno == ENOENT || fail(errno);
+    // What makes it a set goes first, and is gone from the stick before the rest goes: the
+    // dumps (without them the manifest no longer checks out, and it is no older panel's set
+    // either), then the manifest and its checksums.
+    QList<QByteArray> names;
+    if (!posixfs::listNames(set.get(), &names))
+        return fail(errno);
+    for (const QByteArray &name : qAsConst(names)) {
+        if (name.endsWith(".sql") && ::unlinkat(set.get(), name.constData(), 0) != 0 &&
+            errno != ENOENT)
+            return fail(errno);
+    }
+    for (const char *name : {ManifestWriter::fileName(), ManifestWriter::sumsFileName()}) {
+        if (::unlinkat(set.get(), name, 0) != 0 && errno != ENOENT)
+            return fail(errno);
+    }
+    if (::syncfs(stick) != 0)
+        return fail(errno);
+    for (const QByteArray &name : qAsConst(names)) {
+        if (name == removingMarkerName)
+            continue;
+        TreeRemover remover;
+        if (!remover.remove(set.get(), name))
+            return fail(remover.error());
+    }
+    set.reset();
+    TreeRemover remover;
+    if (!remover.remove(stick, setName()))
+        return fail(remover.error());
+    if (::syncfs(stick) != 0)
+        return fail(errno);
+    m_previousSet = false;
+    return true;
+}
+
+bool BackupSet::removePrevious()
+{
+    if (!m_previousSet)
+        return true;
+    // The mark is on the stick before anything of the set goes.
+    if (!placeMarker(setName(), removingMarkerName))
+        return false;
+    m_removalBegun = true;
+    return removeSetFolder();
+}
+
+qint64 BackupSet::previousDumpSize(const QByteArray &fileName) const
+{
+    UniqueFd set(posixfs::openFolderAt(m_stick.get(), setName()));
+    struct stat status;
+    if (!m_previousSet || !set.isValid() || !exists(set.get(), fileName.constData(), &status) ||
+        !S_ISREG(status.st_mode))
+        return 0;
+    return status.st_size;
 }
 
 bool BackupSet::begin(const QByteArray &source, const DeviceIdentity &device)
@@ -355,6 +470,28 @@ bool BackupSet::prepareDump(const QByteArray &fileName)
         return fail(errno);
     ::close(fd);
     return true;
+}
+
+qint64 BackupSet::dumpSize(const QByteArray &fileName) const
+{
+    struct stat status;
+    if (!m_new.isValid() || !exists(m_new.get(), fileName.constData(), &status))
+        return -1;
+    return status.st_size;
+}
+
+QByteArray BackupSet::takeFile(const QByteArray &fileName)
+{
+    QByteArray text;
+    struct stat status;
+    UniqueFd fd(posixfs::openRegularForReading(m_new.get(), fileName.constData(), &status));
+    if (fd.isValid()) {
+        text.resize(takenFileBytes);
+        const ssize_t got = posixfs::preadRetrying(fd.get(), text.data(), size_t(text.size()), 0);
+        text.resize(got > 0 ? int(got) : 0);
+    }
+    ::unlinkat(m_new.get(), fileName.constData(), 0);
+    return text;
 }
 
 bool BackupSet::addDump(const QByteArray &fileName)
@@ -399,7 +536,7 @@ bool BackupSet::commit()
     m_new.reset();
     QByteArray leftover;
     if (!m_caps.renamesFolders) {
-        if (!placeMarker(committingMarker))
+        if (!placeMarker(newName(), committingMarker))
             return false;
         // From here the new set is finished, next time if not now; it is never abandoned.
         m_begun = false;

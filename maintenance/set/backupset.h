@@ -39,13 +39,17 @@ public:
         bool known = false; // the file system says how much is free
         qint64 needed = 0;
         qint64 available = 0;
+        qint64 previous = 0; // what the previous set takes; counted only when needed
         bool fits() const { return !known || needed <= available; }
+        // Fits once the previous set is gone.
+        bool fitsAlone() const { return known && needed <= available + previous; }
     };
 
-    static const char *setName();  // BackupData
-    static const char *newName();  // BackupData.new
-    static const char *oldName();  // BackupData.old
-    static const char *treeName(); // opt
+    static const char *setName();        // BackupData
+    static const char *newName();        // BackupData.new
+    static const char *oldName();        // BackupData.old
+    static const char *treeName();       // opt
+    static const char *removingMarker(); // in BackupData while a set is removed
 
     explicit BackupSet(const QString &stickPath);
     ~BackupSet();
@@ -56,6 +60,9 @@ public:
     QByteArray refusedName() const { return m_refusedName; }
     int error() const { return m_error; }
     bool hasPreviousSet() const { return m_previousSet; }
+    // Also before recover(): whether there is a set a new one replaces (one that recover()
+    // puts back or finishes included).
+    bool replacesASet() const { return previousFolder()[0] != '\0'; }
     int stickFd() const { return m_stick.get(); }
 
     // After check(): the set a new one would replace, the one in BackupData or the one that
@@ -65,8 +72,17 @@ public:
     // Puts back a set that an interrupted swap left aside and removes half-written leftovers.
     bool recover();
     // What the new set needs beside the old one: the tree (in the stick's blocks), room for
-    // the dumps and the manifest.
+    // the dumps and the manifest. Also before recover(): what it would remove counts as free,
+    // and the previous set is the one it would keep.
     Room room(qint64 treeNeeded, qint64 entries) const;
+    // After recover(): removes the previous set to make room, its manifest and dumps first,
+    // so that what is left never looks like a set. A removal cut short is finished by the next
+    // recover().
+    bool removePrevious();
+    // From the mark on, the previous set is gone, now or with the next recover().
+    bool previousRemovalBegun() const { return m_removalBegun; }
+    // The size of a dump of the previous set (0 without one), after recover().
+    qint64 previousDumpSize(const QByteArray &fileName) const;
 
     // Makes BackupData.new with its opt folder, finds what the stick can hold and starts the
     // manifest, which names the device backed up.
@@ -79,6 +95,11 @@ public:
 
     // An empty file for a dump command to fill (never a link: the shell follows links).
     bool prepareDump(const QByteArray &fileName);
+    // The size of that file now (it grows while the command writes it); -1 when it is gone.
+    qint64 dumpSize(const QByteArray &fileName) const;
+    // The start of a file a command wrote into the new set for the job itself (not for the
+    // set), which is then removed.
+    QByteArray takeFile(const QByteArray &fileName);
     // Checks a dump is complete, takes its checksum and lists it in the manifest.
     bool addDump(const QByteArray &fileName);
     qint64 dumpBytes() const { return m_dumpBytes; }
@@ -100,12 +121,18 @@ private:
     bool fail(int error);
     void removeBeside(const char *name);
     bool hasMarker(const char *marker) const;
-    bool placeMarker(const char *marker);
+    // Makes the empty file `marker` in the stick's folder `folder` and syncs the stick.
+    bool placeMarker(const char *folder, const char *marker);
     // The swap for a stick whose folders cannot be renamed: the old set goes, then every
     // entry of the new one is moved in by renaming files, the manifest last. Marked on the
     // stick before it starts, so that a pulled stick finishes it next time.
     bool rollForward();
     bool moveContents(int fromFd, int toFd);
+    // The folder that holds the set a new one replaces ("" for none), before or after
+    // recover(), and the bytes a folder of the stick takes.
+    const char *previousFolder() const;
+    qint64 usage(const char *name) const;
+    bool removeSetFolder();
 
     QString m_stickPath;
     UniqueFd m_stick;
@@ -120,6 +147,7 @@ private:
     bool m_previousSet = false;
     bool m_begun = false;
     bool m_swapStarted = false;
+    bool m_removalBegun = false;
     qint64 m_dumpBytes = 0;
     qint64 m_dumps = 0;
 };

@@ -2,27 +2,49 @@
 #define DEVICECLEAR_H
 
 #include "maintenance/jobproblem.h"
+#include "maintenance/jobprogress.h"
 
+#include <QList>
 #include <QString>
 
 class CommandRunner;
 
-// Deletes the application's data: drops the databases appdb and Misc, removes /opt/Brevin
-// and syncs. Every step runs, whatever an earlier one did; problems() names what is left.
+// Deletes the application's data: drops the databases appdb and Misc, then removes
+// /opt/Brevin and what Restore keeps, and syncs. A step that fails or runs out of time stops
+// the rest: the folder goes only once both databases are gone, so the device is never left
+// with the application's files gone and its data still there, or the other way round without
+// the box saying so. problems() names what failed, targets() what was and was not deleted.
+// `progress` follows it: each step by name, the folder by the bytes it frees.
 class DeviceClear
 {
 public:
+    // Something Clear Data deletes: a database, or the folder as the device names it.
+    struct Target
+    {
+        QString name;
+        bool deleted = false;
+    };
+
     DeviceClear(CommandRunner &runner, const QString &systemRoot);
 
     // True when the data is gone: rm cannot remove a mount point, so a folder that holds
     // only mount points (and the folders leading to them) counts as gone.
     bool run();
     const JobProblems &problems() const { return m_problems; }
+    // The databases, then the folder, in the order they are deleted.
+    const QList<Target> &targets() const { return m_targets; }
+
+    JobProgressCallback progress;
 
 private:
+    void report(JobProgress::Step step, const QString &name, qint64 done, qint64 total);
+    bool dropDatabases();
+    bool removeAppFolder();
+
     CommandRunner &m_runner;
     QString m_root;
     JobProblems m_problems;
+    QList<Target> m_targets;
 };
 
 #endif

@@ -27,6 +27,21 @@ QByteArray syncCommand()
     return "sync";
 }
 
+QString databaseSizesFile(const QString &root)
+{
+    return newBackupFolder(root) + QLatin1String("/database-sizes.txt");
+}
+
+QByteArray databaseSizesCommand(const QString &root)
+{
+    QByteArray names;
+    for (const QString &database : maintainedDatabases())
+        names += (names.isEmpty() ? "'" : ", '") + database.toLatin1() + '\'';
+    return "mysql -N -B -e \"SELECT TABLE_SCHEMA, SUM(DATA_LENGTH) FROM information_schema.TABLES "
+           "WHERE TABLE_SCHEMA IN (" +
+           names + ") GROUP BY TABLE_SCHEMA\" > " + shellArgument(databaseSizesFile(root));
+}
+
 QByteArray dumpCommand(const QString &root, const QString &database)
 {
     return "mysqldump --routines --events --triggers " + database.toLatin1() + " > " +

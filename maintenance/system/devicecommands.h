@@ -15,6 +15,12 @@ QByteArray shellArgument(const QString &path);
 QByteArray clearPathCommand(const QString &path);
 QByteArray syncCommand();
 
+// The data length of the tables of appdb and Misc, as "<database>\t<bytes>" lines, into a file
+// of the set being written (removed again at once): how large their dumps will roughly be,
+// and whether the server answers at all before the tree is copied.
+QString databaseSizesFile(const QString &root);
+QByteArray databaseSizesCommand(const QString &root);
+
 // The dump goes into the set being written (routines, events and triggers included); the
 // set replaces the previous one only when both dumps are whole.
 QByteArray dumpCommand(const QString &root, const QString &database);
