@@ -244,6 +244,14 @@ private:
     bool m_stop = false;
 };
 
+// The child may not have made its group yet where spawning does not wait for the exec
+// (qemu-user forks instead): then it has started nothing else and is reached by its id.
+void killGroup(pid_t pid, int signalNumber)
+{
+    ::kill(-pid, signalNumber);
+    ::kill(pid, signalNumber);
+}
+
 // Waits until the child ends or the deadline passes, passing its error output on and
 // feeding its input meanwhile. Returns early, the child still running, when the input
 // says stop.
@@ -458,7 +466,7 @@ CommandResult SystemCommandRunner::runWith(const QByteArray &commandLine, const 
     const bool cutOff = input.stopWanted();
     if (cutOff && !ended) {
         // Nothing of a statement it has not read to its end may run: no TERM, no grace.
-        ::kill(-pid, SIGKILL);
+        killGroup(pid, SIGKILL);
         input.closeWriteEnd();
         ended = waitUntil(pid, pidfd, errors, input, nullptr, Clock::now() + m_grace, &lost);
     } else if (!ended) {
@@ -467,12 +475,12 @@ CommandResult SystemCommandRunner::runWith(const QByteArray &commandLine, const 
                      static_cast<long long>(m_timeLimit.count()), commandLine.constData());
         // The whole group: the shell and whatever it started. A stopped process gets the
         // CONT it needs to act on the TERM.
-        ::kill(-pid, SIGTERM);
-        ::kill(-pid, SIGCONT);
+        killGroup(pid, SIGTERM);
+        killGroup(pid, SIGCONT);
         input.closeWriteEnd();
         waitUntil(pid, pidfd, errors, input, nullptr, Clock::now() + m_grace, &lost);
         // Whoever ignored the TERM; the leader is not reaped yet, so the group is still ours.
-        ::kill(-pid, SIGKILL);
+        killGroup(pid, SIGKILL);
         ended = waitUntil(pid, pidfd, errors, input, nullptr, Clock::now() + m_grace, &lost);
     }
     if (pidfd >= 0)
