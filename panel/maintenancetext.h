@@ -2,6 +2,8 @@
 #define MAINTENANCETEXT_H
 
 #include "maintenance/jobproblem.h"
+#include "maintenance/jobprogress.h"
+#include "maintenance/restore/devicerestore.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -36,6 +38,13 @@ public:
 
     // The lines of the box after a backup, for each of its outcomes.
     static QStringList backup(const DeviceBackup &backup);
+    // ... after Restore's check refused the set, or after the restore.
+    static QStringList restore(const DeviceRestore &restore);
+    // ... after Restore put right a restore that was cut short.
+    static QStringList unfinishedRestore(const DeviceRestore &restore,
+                                         DeviceRestore::Recovery recovery);
+    // Where a job is, in words: "Loading appdb".
+    static QString step(const JobProgress &progress);
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "maintenance/backup/countedcopy.h"
 #include "maintenance/backup/treecopier.h"
+#include "maintenance/restore/devicerestore.h"
 #include "maintenance/set/backupset.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
@@ -71,10 +72,22 @@ bool DeviceBackup::runStep(const QByteArray &commandLine)
     return false;
 }
 
+// A restore cut short leaves the device half old, half new: no set is made of that.
+bool DeviceBackup::refusedForUnfinishedRestore()
+{
+    if (!DeviceRestore::isUnfinished(m_root))
+        return false;
+    m_problems << problem(JobProblem::Kind::RestoreUnfinished);
+    m_outcome = Outcome::Refused;
+    return true;
+}
+
 bool DeviceBackup::checkStick()
 {
     m_problems.clear();
     m_outcome = Outcome::Refused;
+    if (refusedForUnfinishedRestore())
+        return false;
     if (!m_set->check()) {
         m_problems << setProblem();
         return false;
@@ -88,6 +101,8 @@ bool DeviceBackup::checkStick()
 bool DeviceBackup::run()
 {
     BackupSet &set = *m_set;
+    if (refusedForUnfinishedRestore())
+        return false;
     if (!set.recover()) {
         m_problems << setProblem();
         m_outcome = Outcome::Refused;

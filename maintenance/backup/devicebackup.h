@@ -18,8 +18,9 @@ class CommandRunner;
 // Writes the device's data onto the stick as a new backup set: the /opt tree and dumps of
 // the databases appdb and Misc. The previous set on the stick stays as it was until the new
 // one is whole (BackupSet). In order:
-//   checkStick()  the stick must be mounted and its set's folders real ones; an earlier
-//                 backup that was cut short is put right;
+//   checkStick()  no restore may be unfinished on the device, the stick must be mounted and
+//                 its set's folders real ones; an earlier backup that was cut short is put
+//                 right;
 //   run()         1. /opt is counted (`counted`), the room for the new set beside the old
 //                    one checked, and the tree copied into it (`progress`), then synced
 //                    (`treeCopied`);
@@ -73,6 +74,7 @@ public:
 private:
     JobProblem setProblem() const;
     bool runStep(const QByteArray &commandLine);
+    bool refusedForUnfinishedRestore();
 
     CommandRunner &m_runner;
     QString m_root;

@@ -1,5 +1,6 @@
 #include "maintenance/system/deviceclear.h"
 
+#include "maintenance/restore/devicerestore.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
 #include "maintenance/system/mountpoints.h"
@@ -11,9 +12,22 @@ DeviceClear::DeviceClear(CommandRunner &runner, const QString &systemRoot)
 {
 }
 
-bool DeviceClear::run()
+bool DeviceClear::check()
 {
     m_problems.clear();
+    if (DeviceRestore::isUnfinished(m_root)) {
+        JobProblem unfinished;
+        unfinished.kind = JobProblem::Kind::RestoreUnfinished;
+        m_problems << unfinished;
+        return false;
+    }
+    return true;
+}
+
+bool DeviceClear::run()
+{
+    if (!check())
+        return false;
     for (const QString &database : maintainedDatabases()) {
         const CommandResult dropped = m_runner.run(dropDatabaseCommand(database));
         if (!dropped.succeeded()) {
