@@ -92,12 +92,14 @@ bool DeviceRestore::stickUnchanged() const
     return m_stickKnown && posixfs::stillSameFile(QFile::encodeName(stickFolder(m_root)), m_stick);
 }
 
-void DeviceRestore::addProblems(JobProblems *to, const ProblemList &problems,
-                                const QByteArray &base, bool onStick)
+void DeviceRestore::addProblems(JobProblems *to, const ProblemList &problems)
 {
+    // What is wrong on the stick is named there; what did not land, where it did not.
+    const QByteArray stick = QFile::encodeName(backupFolder(m_root)) + '/';
+    const QByteArray device = QFile::encodeName(m_root) + '/';
     for (const CopyProblem &problem : problems.first()) {
         JobProblem found =
-            problemOf(JobProblem::Kind::NotRestored, base + '/' + problem.path, problem.error);
+            problemOf(JobProblem::Kind::NotRestored, stick + problem.path, problem.error);
         switch (problem.kind) {
         case CopyProblem::Kind::Missing:
             found.kind = JobProblem::Kind::MissingOnStick;
@@ -114,9 +116,7 @@ void DeviceRestore::addProblems(JobProblems *to, const ProblemList &problems,
             break;
         case CopyProblem::Kind::NotWritten:
         case CopyProblem::Kind::NotCopied:
-            // Below the system root, where it did not land.
-            if (onStick)
-                found.path = QFile::encodeName(m_root) + '/' + problem.path;
+            found.path = device + problem.path;
             break;
         }
         *to << found;
@@ -147,7 +147,6 @@ DeviceRestore::Verdict DeviceRestore::check()
     m_dumpSize.clear();
     m_dumpBytes = m_treeEntries = m_treeFiles = m_treeBytes = m_bytes = 0;
     const QString stick = stickFolder(m_root);
-    const QString set = backupFolder(m_root);
     m_stickKnown = ::stat(QFile::encodeName(stick).constData(), &m_stick) == 0;
     const QList<QByteArray> dumps = dumpNames();
 
@@ -188,7 +187,7 @@ DeviceRestore::Verdict DeviceRestore::check()
         return m_verdict;
     }
     case SetVerifier::Verdict::Damaged:
-        addProblems(&m_problems, verifier.problems(), QFile::encodeName(set), true);
+        addProblems(&m_problems, verifier.problems());
         m_verdict = Verdict::Refused;
         return m_verdict;
     case SetVerifier::Verdict::NoManifest:
@@ -214,7 +213,7 @@ DeviceRestore::Verdict DeviceRestore::check()
     case LegacySet::Verdict::OtherMount:
         return refuse(JobProblem::Kind::OtherMountOnStick, legacy.refusedName());
     case LegacySet::Verdict::Damaged:
-        addProblems(&m_problems, legacy.problems(), QFile::encodeName(set), true);
+        addProblems(&m_problems, legacy.problems());
         m_verdict = Verdict::Refused;
         return m_verdict;
     case LegacySet::Verdict::NotWritten:
@@ -263,7 +262,7 @@ bool DeviceRestore::record(Work &work)
 void DeviceRestore::removeWorkFolder()
 {
     // Nothing of a restore stays on the device once it is over.
-    QDir(DatabaseRestore::defaultWorkFolder(m_root)).rmdir(QStringLiteral("."));
+    QDir().rmdir(DatabaseRestore::defaultWorkFolder(m_root));
 }
 
 bool DeviceRestore::restoreTree(Work &work)
@@ -306,7 +305,7 @@ bool DeviceRestore::restoreTree(Work &work)
                 unusable.detail = QString::fromLocal8Bit(restorer.manifestError());
                 m_problems << unusable;
             }
-            addProblems(&m_problems, restorer.problems(), QFile::encodeName(m_root), false);
+            addProblems(&m_problems, restorer.problems());
             return false;
         }
     }
@@ -528,11 +527,8 @@ bool DeviceRestore::restore()
 
     // 1. Where the tree goes.
     Work work(m_root);
-    if (!openWork(work) || !work.databases->begin()) {
-        if (work.databases)
-            m_problems << work.databases->problems();
+    if (!openWork(work))
         return false;
-    }
     RestoreJournal::State &state = work.state;
     state.tree = work.replacer.target();
     state.beside = work.replacer.isBeside();
@@ -541,8 +537,11 @@ bool DeviceRestore::restore()
     // 2.-5. Beside the device's data; a failure takes it all away again.
     if (!record(work))
         return false;
-    bool staged = work.replacer.stage();
-    if (!staged) {
+    bool staged = work.databases->begin();
+    if (!staged)
+        m_problems << work.databases->problems();
+    staged = staged && work.replacer.stage();
+    if (!staged && m_problems.isEmpty()) {
         JobProblem failed = problemOf(JobProblem::Kind::TreeNotReplaced, work.replacer.errorPath(),
                                       work.replacer.error());
         failed.name = optFolder(m_root);

@@ -113,8 +113,7 @@ private:
     struct Work;
 
     Verdict refuse(JobProblem::Kind kind, const QByteArray &path = QByteArray());
-    void addProblems(JobProblems *to, const ProblemList &problems, const QByteArray &base,
-                     bool onStick);
+    void addProblems(JobProblems *to, const ProblemList &problems);
     bool stickUnchanged() const;
     QString legacyFolder() const;
     bool makeLegacyFolder();
