@@ -3,6 +3,7 @@
 #include "maintenance/fs/treeremover.h"
 #include "maintenance/fs/uniquefd.h"
 #include "maintenance/restore/devicerestore.h"
+#include "maintenance/restore/treereplacer.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/deviceclear.h"
 #include "maintenance/system/devicecommands.h"
@@ -88,6 +89,8 @@ private slots:
     void killedAnywhere();
     void panelAfterAKill_data();
     void panelAfterAKill();
+    void pinnedSwapFollowsTheJournal_data();
+    void pinnedSwapFollowsTheJournal();
 
 private:
     struct DeviceState
@@ -418,6 +421,84 @@ void tst_restorekill::panelAfterAKill()
         ModalCloser closer;
         panel->warnOfUnfinishedRestore();
         QCOMPARE(closer.boxes.size(), 0);
+    }
+}
+
+void tst_restorekill::pinnedSwapFollowsTheJournal_data()
+{
+    // Where the entries of a folder that stays (a mount point) are when the power goes: the
+    // swap moves the old ones out, then the new ones in, one by one.
+    QTest::addColumn<QStringList>("out"); // old entries already moved out
+    QTest::addColumn<QStringList>("in");  // new entries already moved in; empty: not begun
+    QTest::addColumn<bool>("moving");     // the new entries' folder is renamed for moving in
+    QTest::newRow("staged") << QStringList() << QStringList() << false;
+    QTest::newRow("one old entry out") << QStringList{"a.txt"} << QStringList() << false;
+    QTest::newRow("all old entries out")
+        << QStringList{"a.txt", "b.txt", "sub"} << QStringList() << false;
+    QTest::newRow("moving in, none yet")
+        << QStringList{"a.txt", "b.txt", "sub"} << QStringList() << true;
+    QTest::newRow("one new entry in")
+        << QStringList{"a.txt", "b.txt", "sub"} << QStringList{"x.txt"} << true;
+    QTest::newRow("all new entries in")
+        << QStringList{"a.txt", "b.txt", "sub"} << QStringList{"x.txt", "y"} << true;
+}
+
+void tst_restorekill::pinnedSwapFollowsTheJournal()
+{
+    QFETCH(QStringList, out);
+    QFETCH(QStringList, in);
+    QFETCH(bool, moving);
+    for (const bool forward : {true, false}) {
+        QTemporaryDir device;
+        const QString opt = device.filePath("opt");
+        QVERIFY(QDir().mkpath(opt));
+        QCOMPARE(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=8m", "partition", opt}), 0);
+        struct Unmount
+        {
+            QString point;
+            ~Unmount() { QProcess::execute("umount", {point}); }
+        } unmount{opt};
+        const auto write = [&](const QString &relative, const QByteArray &content) {
+            QDir().mkpath(QFileInfo(opt + "/" + relative).path());
+            QFile file(opt + "/" + relative);
+            return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        };
+        QVERIFY(write("a.txt", "a") && write("b.txt", "b") && write("sub/c.txt", "c"));
+        {
+            TreeReplacer replacer(opt);
+            QVERIFY(replacer.plan());
+            QVERIFY(!replacer.isBeside());
+            QVERIFY(replacer.stage());
+            replacer.discard();
+            // A staged tree as restore() leaves it, and the swap as far as it got.
+            QVERIFY(QDir().mkpath(opt + "/.servicepanel-restore-new"));
+        }
+        QVERIFY(write(".servicepanel-restore-new/x.txt", "x") &&
+                write(".servicepanel-restore-new/y/z.txt", "z"));
+        if (!out.isEmpty())
+            QVERIFY(QDir().mkpath(opt + "/.servicepanel-restore-old"));
+        for (const QString &name : out)
+            QVERIFY(QDir().rename(opt + "/" + name, opt + "/.servicepanel-restore-old/" + name));
+        QString staging = opt + "/.servicepanel-restore-new";
+        if (moving) {
+            QVERIFY(QDir().rename(staging, opt + "/.servicepanel-restore-moving"));
+            staging = opt + "/.servicepanel-restore-moving";
+        }
+        for (const QString &name : in)
+            QVERIFY(QDir().rename(staging + "/" + name, opt + "/" + name));
+
+        TreeReplacer replacer(opt);
+        QVERIFY(replacer.plan());
+        QVERIFY2(forward ? replacer.finish(0) : replacer.undo(0),
+                 qPrintable(QString::fromLocal8Bit(replacer.errorPath())));
+        QVERIFY(replacer.removeWork());
+        const QStringList entries =
+            QDir(opt).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(entries,
+                 forward ? QStringList({"x.txt", "y"}) : QStringList({"a.txt", "b.txt", "sub"}));
+        QFile kept(opt + (forward ? "/y/z.txt" : "/sub/c.txt"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray(forward ? "z" : "c"));
     }
 }
 

@@ -474,25 +474,32 @@ bool TreeReplacer::removeWork()
 bool TreeReplacer::finishBeside(ino_t staged)
 {
     const int parent = m_parent.get();
-    const QByteArray fresh = besideName("new");
     const QByteArray shown = m_target.left(m_target.size() - m_name.size());
-    struct stat named;
-    struct stat freshStatus;
-    const bool hasName = exists(parent, m_name.constData(), &named);
-    const bool hasFresh = exists(parent, fresh.constData(), &freshStatus) &&
-                          S_ISDIR(freshStatus.st_mode) && freshStatus.st_ino == staged;
-    if (hasName && S_ISDIR(named.st_mode) && named.st_ino == staged)
+    struct stat status;
+    if (exists(parent, m_name.constData(), &status) && S_ISDIR(status.st_mode) &&
+        status.st_ino == staged)
         return true; // swapped; the old tree is beside it, for removeWork()
-    if (!hasFresh)
-        return fail(ESTALE, shown + fresh);
-    if (!hasName) {
+    // The staged tree is under its own name, or aside where an undo cut short left it.
+    QByteArray from;
+    QByteArray other;
+    for (const char *suffix : {"new", "old"}) {
+        const QByteArray name = besideName(suffix);
+        if (exists(parent, name.constData(), &status) && S_ISDIR(status.st_mode) &&
+            status.st_ino == staged)
+            from = name;
+        else
+            other = name;
+    }
+    if (from.isEmpty())
+        return fail(ESTALE, shown + besideName("new"));
+    if (!exists(parent, m_name.constData())) {
         // Between the two renames of a swap, or a first restore: the new tree goes in.
-        if (::renameat(parent, fresh.constData(), parent, m_name.constData()) != 0)
+        if (::renameat(parent, from.constData(), parent, m_name.constData()) != 0)
             return fail(errno, m_target);
         return true;
     }
     FolderSwap swap(FolderSwap::Fallback::WhereUnsupported);
-    if (!swap.swap(parent, fresh, m_name, besideName("old")))
+    if (!swap.swap(parent, from, m_name, other))
         return fail(swap.error(), m_target);
     return true;
 }
