@@ -28,11 +28,13 @@ bool DumpFeed::stop(const JobProblem &problem)
     return false;
 }
 
-bool DumpFeed::changed()
+bool DumpFeed::stop(JobProblem::Kind kind)
 {
     JobProblem problem;
-    problem.kind = JobProblem::Kind::DumpChanged;
+    problem.kind = kind;
     problem.name = m_name;
+    if (kind == JobProblem::Kind::DumpRefused)
+        problem.detail = m_vetter.problem();
     return stop(problem);
 }
 
@@ -43,16 +45,11 @@ bool DumpFeed::pull()
         return stop(m_file.problem());
     QByteArray passed;
     if (got == 0) {
-        if (!m_vetter.finish(&passed)) {
-            JobProblem problem;
-            problem.kind = JobProblem::Kind::DumpRefused;
-            problem.name = m_name;
-            problem.detail = m_vetter.problem();
-            return stop(problem);
-        }
+        if (!m_vetter.finish(&passed))
+            return stop(JobProblem::Kind::DumpRefused);
         // The stick may have changed since it was checked: only the checked bytes count.
         if (m_read != m_size || m_hash.hex() != m_sha256)
-            return changed();
+            return stop(JobProblem::Kind::DumpChanged);
         m_ready = m_held + passed;
         m_held.clear();
         m_ended = true;
@@ -60,19 +57,14 @@ bool DumpFeed::pull()
     }
     m_read += got;
     if (m_read > m_size)
-        return changed();
+        return stop(JobProblem::Kind::DumpChanged);
     m_hash.add(m_piece.data(), size_t(got));
     if (progress)
         progress(m_read);
     const int before = m_vetter.statementCount();
     m_vetter.feed(QByteArray::fromRawData(m_piece.data(), int(got)), &passed);
-    if (m_vetter.isRefused()) {
-        JobProblem problem;
-        problem.kind = JobProblem::Kind::DumpRefused;
-        problem.name = m_name;
-        problem.detail = m_vetter.problem();
-        return stop(problem);
-    }
+    if (m_vetter.isRefused())
+        return stop(JobProblem::Kind::DumpRefused);
     if (m_vetter.statementCount() > before) {
         // Everything before this piece's text precedes the newest statement's end.
         m_ready = m_held;

@@ -41,7 +41,7 @@ public:
 private:
     bool pull();
     bool stop(const JobProblem &problem);
-    bool changed();
+    bool stop(JobProblem::Kind kind);
 
     StickFile &m_file;
     DumpVetter &m_vetter;

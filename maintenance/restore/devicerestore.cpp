@@ -537,11 +537,15 @@ bool DeviceRestore::restore()
     // 2.-5. Beside the device's data; a failure takes it all away again.
     if (!record(work))
         return false;
-    bool staged = work.databases->begin();
-    if (!staged)
+    if (!work.databases->begin()) {
+        // Nothing of this restore exists yet: there is nothing to undo.
         m_problems << work.databases->problems();
-    staged = staged && work.replacer.stage();
-    if (!staged && m_problems.isEmpty()) {
+        if (work.journal.remove())
+            removeWorkFolder();
+        return false;
+    }
+    bool staged = work.replacer.stage();
+    if (!staged) {
         JobProblem failed = problemOf(JobProblem::Kind::TreeNotReplaced, work.replacer.errorPath(),
                                       work.replacer.error());
         failed.name = optFolder(m_root);
