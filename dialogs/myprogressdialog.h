@@ -19,6 +19,14 @@ public:
     void setValue(int value);
     void setMaxNum(int max);
 
+    // The line above the bar (what the job is doing) and the one below it (the time left).
+    // An empty text hides its line. A shown dialog draws a changed line at once, as the bar
+    // draws a changed value: while a job runs, nothing else would.
+    void setStep(const QString &text);
+    void setTimeLeft(const QString &text);
+    QString step() const;
+    QString timeLeft() const;
+
 private:
     Ui::MyProgressDialog *ui;
 };

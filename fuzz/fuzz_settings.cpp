@@ -1,4 +1,4 @@
-// The settings query's reply fields -> the ten-line report.
+// The settings query's reply fields -> the settings they hold.
 //
 // Input: a first byte that chooses how the rest is read: as the bytes of the answer (through
 // the reply fields the link makes of them), or as reply fields of any text, one per line.
@@ -14,26 +14,26 @@
 
 namespace {
 
-const char *const Labels[] = {
-    "Paper Type:",
-    "start Print Location:",
-    "Opto Compare Value:",
-    "Back Paper Status:",
-    "Pull Back Distance:",
-    "Extra Feed Distance:",
-    "Heating Level:",
-    "Left Location Heat Time:",
-    "Middle Location Heat Time:",
-    "Right Location Heat Time:",
-};
+using Paper = PrinterSettings::PaperType;
+using Back = PrinterSettings::BackPaper;
 
-QString modeText(const QString &field, const char *zero, const char *one)
+template <typename Mode> Mode mode(const QString &field, Mode zero, Mode one)
 {
     if (field == QLatin1String("0"))
-        return QLatin1String(zero);
+        return zero;
     if (field == QLatin1String("1"))
-        return QLatin1String(one);
-    return QStringLiteral("Please Check Issue");
+        return one;
+    return Mode::Unknown;
+}
+
+// What every reply must give, whatever its fields hold.
+void checkModes(const QStringList &reply, const PrinterSettings &settings)
+{
+    FUZZ_CHECK(settings.paperType == mode(reply.value(1), Paper::Label, Paper::Receipt));
+    FUZZ_CHECK(settings.backPaper == mode(reply.value(6), Back::Collected, Back::NotCollected));
+    FUZZ_CHECK(settings.leftHeat == reply.value(12));
+    FUZZ_CHECK(settings.middleHeat == reply.value(13));
+    FUZZ_CHECK(settings.rightHeat == reply.value(14));
 }
 
 } // namespace
@@ -47,35 +47,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QStringList fields;
         for (const QByteArray &line : rest.split('\n'))
             fields << QString::fromUtf8(line);
-        const QString report = settingsReport(fields);
-        FUZZ_CHECK(report.startsWith(QLatin1String(Labels[0])));
-        FUZZ_CHECK(report.count(QLatin1Char('\n')) >= 9);
+        checkModes(fields, printerSettings(fields));
         return 0;
     }
 
-    // Bytes from the printer: every line has its label and a value from its bytes.
+    // Bytes from the printer: every value from its bytes.
     const QStringList reply = replyFields(rest);
-    const QStringList lines = settingsReport(reply).split(QLatin1Char('\n'));
-    FUZZ_CHECK(lines.size() == 10);
-    for (int i = 0; i < 10; ++i)
-        FUZZ_CHECK(lines.at(i).startsWith(QLatin1String(Labels[i])));
-    auto value = [&](int line) { return lines.at(line).mid(int(qstrlen(Labels[line]))); };
-    auto byte = [&](int i) {
-        return i < rest.size() ? QString::number(uchar(rest.at(i))) : QStringLiteral("0");
-    };
-
-    FUZZ_CHECK(value(0) == modeText(reply.value(1), "Label", "Receipt"));
-    FUZZ_CHECK(value(3) == modeText(reply.value(6), "Back Paper", "No Back Paper"));
-    FUZZ_CHECK(value(4) == byte(8));
-    FUZZ_CHECK(value(5) == byte(9));
-    FUZZ_CHECK(value(6) == byte(10));
-    for (int line : {1, 2}) {
-        // Two fields joined as texts: never more than four hex digits, never negative.
-        bool ok = false;
-        const int number = value(line).toInt(&ok);
-        FUZZ_CHECK(ok && number >= 0 && number <= 0xffff);
-    }
-    for (int i = 0; i < 3; ++i)
-        FUZZ_CHECK(value(7 + i) == reply.value(12 + i));
+    const PrinterSettings settings = printerSettings(reply);
+    checkModes(reply, settings);
+    auto byte = [&](int i) { return i < rest.size() ? int(uchar(rest.at(i))) : 0; };
+    FUZZ_CHECK(settings.pullBack == byte(8));
+    FUZZ_CHECK(settings.extraFeed == byte(9));
+    FUZZ_CHECK(settings.heatingLevel == byte(10));
+    // Two fields joined as texts: never more than four hex digits, never negative.
+    for (int value : {settings.startPosition, settings.sensorThreshold})
+        FUZZ_CHECK(value >= 0 && value <= 0xffff);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "panel/actionjournal.h"
 
+#include "panel/maintenancetext.h"
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 
@@ -83,10 +85,8 @@ CommandResult JournalingRunner::runWith(const QByteArray &commandLine, const Com
     QElapsedTimer clock;
     clock.start();
     const CommandResult result = m_runner.runWith(commandLine, io);
-    QString how = result.reason();
-    const QString last = result.lastErrorLine();
-    if (!result.succeeded() && !last.isEmpty())
-        how += QLatin1String(": ") + last;
+    const QString how = result.succeeded() ? MaintenanceText::commandOutcome(result)
+                                           : MaintenanceText::commandReason(result);
     ActionJournal::step(QStringLiteral("%1: %2 (%3 s)")
                             .arg(QString::fromLocal8Bit(commandLine), how)
                             .arg(clock.elapsed() / 1000.0, 0, 'f', 1));

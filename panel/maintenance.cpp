@@ -17,6 +17,7 @@
 #include "maintenance/fs/posixfs.h"
 #include "panel/actionjournal.h"
 #include "panel/busyguard.h"
+#include "panel/jobprogressdisplay.h"
 #include "panel/maintenancetext.h"
 #include "panel/panelboxes.h"
 
@@ -38,9 +39,6 @@ int progressValue(qint64 count)
 {
     return int(qMin<qint64>(count, INT_MAX));
 }
-
-// A bar by bytes, which may be more than an int holds, goes in thousandths.
-const int progressScale = 1000;
 
 // What a restore's journal says now, for the action's record.
 QString journalLine(const RestoreJournal::State &state)
@@ -110,9 +108,17 @@ bool sendordertoprinter_test::getUDisk()
     return false;
 }
 
+bool sendordertoprinter_test::pathAllowed(const QString &path) const
+{
+    const PathCheck check = checkMaintenancePath(path, m_systemRoot);
+    if (!check.ok)
+        ActionJournal::step(QStringLiteral("refused: ") + MaintenanceText::pathProblem(check));
+    return check.ok;
+}
+
 int sendordertoprinter_test::mkPath(const QString &path)
 {
-    if (!checkMaintenancePath(path, m_systemRoot).ok)
+    if (!pathAllowed(path))
         return PathRefused;
     if (QDir(path).exists())
         return PathDone;
@@ -121,7 +127,7 @@ int sendordertoprinter_test::mkPath(const QString &path)
 
 int sendordertoprinter_test::clrPath(const QString &path)
 {
-    if (!checkMaintenancePath(path, m_systemRoot).ok)
+    if (!pathAllowed(path))
         return PathRefused;
     const QFileInfo folder(path);
     if (!folder.exists() && !folder.isSymLink())
@@ -263,14 +269,10 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     {
         MyProgressDialog dialog(tr("Restore..."), this);
         showProgress(dialog, this);
-        dialog.setMaxNum(progressScale);
+        JobProgressDisplay display(dialog);
+        restore.progress = display.callback();
         repaint();
-        // Bytes of the files and the dumps together.
-        restore.progress = [&dialog](const JobProgress &now) {
-            dialog.setValue(now.total > 0 ? int(now.done * progressScale / now.total) : 0);
-        };
         restored = restore.restore();
-        dialog.setValue(progressScale);
     }
     busy.finish();
     const QString box = MaintenanceText::restore(restore).join(QLatin1Char('\n'));

@@ -4,10 +4,13 @@
 #include "maintenance/fs/posixfs.h"
 #include "maintenance/set/copyproblem.h"
 #include "maintenance/system/commandrunner.h"
+#include "maintenance/system/pathcheck.h"
 
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -74,10 +77,43 @@ QString MaintenanceText::more(qint64 count, More what)
     return tr("... and %1 more").arg(count);
 }
 
+QString MaintenanceText::duration(std::chrono::milliseconds span)
+{
+    const long long ms = span.count();
+    if (ms >= 60000 && ms % 60000 == 0)
+        return tr("%1 min").arg(ms / 60000);
+    if (ms >= 1000 && ms % 1000 == 0)
+        return tr("%1 s").arg(ms / 1000);
+    return tr("%1 ms").arg(ms);
+}
+
+QString MaintenanceText::commandOutcome(const CommandResult &result)
+{
+    switch (result.outcome) {
+    case CommandResult::Outcome::Exited:
+        return tr("exit status %1").arg(result.exitStatus);
+    case CommandResult::Outcome::Signalled:
+        return tr("ended by signal %1 (%2)")
+            .arg(result.signal)
+            .arg(QString::fromLocal8Bit(::strsignal(result.signal)));
+    case CommandResult::Outcome::TimedOut:
+        return tr("stopped after its time limit of %1").arg(duration(result.timeLimit));
+    case CommandResult::Outcome::Unknown:
+        return tr("ended without an exit status");
+    case CommandResult::Outcome::Stopped:
+        return tr("stopped before it had read all of its input");
+    case CommandResult::Outcome::NotStarted:
+        break;
+    }
+    return tr("could not be started: %1")
+        .arg(result.error == 0 ? tr("no shell") : posixfs::errorText(result.error));
+}
+
 QString MaintenanceText::commandReason(const CommandResult &result)
 {
+    const QString outcome = commandOutcome(result);
     const QString last = result.lastErrorLine();
-    return last.isEmpty() ? result.reason() : result.reason() + QStringLiteral(": ") + last;
+    return last.isEmpty() ? outcome : outcome + QStringLiteral(": ") + last;
 }
 
 QString MaintenanceText::commandLine(const QByteArray &commandLine, const CommandResult &result)
@@ -86,7 +122,32 @@ QString MaintenanceText::commandLine(const QByteArray &commandLine, const Comman
     // A plain exit status adds nothing to the command; a stop at the time limit does.
     if (result.outcome == CommandResult::Outcome::Exited)
         return line;
-    return tr("%1: %2").arg(line, result.reason());
+    return tr("%1: %2").arg(line, commandOutcome(result));
+}
+
+QString MaintenanceText::pathProblem(const PathCheck &check)
+{
+    switch (check.kind) {
+    case PathCheck::Kind::Allowed:
+        break;
+    case PathCheck::Kind::Empty:
+        return tr("no folder given");
+    case PathCheck::Kind::NotAbsolute:
+        return tr("%1 is not an absolute path").arg(check.path);
+    case PathCheck::Kind::ControlCharacter:
+        return tr("%1 holds a control character").arg(check.path);
+    case PathCheck::Kind::NotClean:
+        return tr("%1 is not a clean path").arg(check.path);
+    case PathCheck::Kind::Unresolvable:
+        return tr("%1 cannot be resolved").arg(check.path);
+    case PathCheck::Kind::RootFolder:
+        return tr("%1 is the root folder").arg(check.path);
+    case PathCheck::Kind::RootUnusable:
+        return tr("the system root %1 is not usable").arg(check.root);
+    case PathCheck::Kind::OutsideRoot:
+        return tr("%1 is not inside the system root %2").arg(check.path, check.root);
+    }
+    return QString();
 }
 
 QString MaintenanceText::line(const JobProblem &problem)
@@ -215,6 +276,35 @@ QString MaintenanceText::line(const JobProblem &problem)
     return QString();
 }
 
+QString MaintenanceText::step(const JobProgress &progress)
+{
+    switch (progress.step) {
+    case JobProgress::Step::CheckingBackup:
+        return tr("Checking the backup");
+    case JobProgress::Step::RestoringTree:
+        return tr("Restoring %1").arg(progress.name);
+    case JobProgress::Step::LoadingDatabase:
+        return tr("Loading %1").arg(progress.name);
+    case JobProgress::Step::CopyingTree:
+        return tr("Copying %1").arg(progress.name);
+    case JobProgress::Step::WritingDump:
+        return tr("Writing the dump of %1").arg(progress.name);
+    case JobProgress::Step::Deleting:
+        return progress.name.isEmpty() ? tr("Deleting") : tr("Deleting %1").arg(progress.name);
+    case JobProgress::Step::Syncing:
+        break;
+    }
+    return tr("Writing to disk");
+}
+
+QString MaintenanceText::timeLeft(qint64 seconds)
+{
+    // Minutes once there are more than a few; seconds in steps of five below that.
+    if (seconds >= 90)
+        return tr("About %1 min left").arg((seconds + 30) / 60);
+    return tr("About %1 s left").arg(std::max<qint64>(5, (seconds + 4) / 5 * 5));
+}
+
 QStringList MaintenanceText::lines(const JobProblems &problems)
 {
     QStringList shown;
@@ -315,25 +405,4 @@ QStringList MaintenanceText::unfinishedRestore(const DeviceRestore &restore,
     }
     return QStringList{tr("The last restore did not finish, and it cannot be put right now:")}
            << lines(restore.problems()) << tr("Run Restore again.");
-}
-
-QString MaintenanceText::step(const JobProgress &progress)
-{
-    switch (progress.step) {
-    case JobProgress::Step::CheckingBackup:
-        return tr("Checking the backup");
-    case JobProgress::Step::RestoringTree:
-        return tr("Restoring %1").arg(progress.name);
-    case JobProgress::Step::LoadingDatabase:
-        return tr("Loading %1").arg(progress.name);
-    case JobProgress::Step::CopyingTree:
-        return tr("Copying %1").arg(progress.name);
-    case JobProgress::Step::WritingDump:
-        return tr("Writing the dump of %1").arg(progress.name);
-    case JobProgress::Step::Deleting:
-        return tr("Deleting %1").arg(progress.name);
-    case JobProgress::Step::Syncing:
-        break;
-    }
-    return tr("Writing to disk");
 }

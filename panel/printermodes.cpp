@@ -2,6 +2,7 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
+#include "panel/printertext.h"
 #include "printer/printercommands.h"
 
 static const char backPaperDescription[] = QT_TRANSLATE_NOOP(
@@ -56,7 +57,7 @@ void sendordertoprinter_test::on_parameter_query_clicked()
     ui->textEdit->clear();
     const QStringList reply = sendReceive(QStringLiteral("aa,f4,1,0"));
     if (!showIfNoAnswer(reply))
-        ui->textEdit->setText(settingsReport(reply));
+        ui->textEdit->setText(PrinterText::settingsReport(printerSettings(reply)));
     ui->textEdit_2->clear();
     ui->textEdit_2->setText(
         tr("Parameter Name: Current Settings\nExplanation: Lookup all current settings."));

@@ -2,6 +2,7 @@
 #include "panel/sendordertoprinter_test.h"
 #include "ui_sendordertoprinter_test.h"
 
+#include "panel/printertext.h"
 #include "printer/printercommands.h"
 #include "printer/serialprinterlink.h"
 
@@ -14,8 +15,8 @@ QStringList sendordertoprinter_test::sendReceive(QString command)
     }
     const QStringList reply = m_link->exchange(command);
     testprinter(QLatin1String("> ") + command);
-    for (const QString &ignored : m_link->ignoredAnswers())
-        testprinter(QLatin1String("< ") + ignored);
+    for (const IgnoredAnswer &ignored : m_link->ignoredAnswers())
+        testprinter(QLatin1String("< ") + PrinterText::ignored(ignored));
     testprinter(isNoAnswer(reply) ? QStringLiteral("< (no answer)")
                                   : QLatin1String("< ") + reply.join(QLatin1Char(',')));
     return reply;
@@ -38,8 +39,9 @@ bool sendordertoprinter_test::showIfNoAnswer(const QStringList &reply)
 void sendordertoprinter_test::on_comboBox_currentIndexChanged(int index)
 {
     ui->textEdit_2->clear();
-    if (const char *description = parameterDescription(index))
-        ui->textEdit_2->setText(tr(description));
+    const QString description = PrinterText::parameterDescription(index);
+    if (!description.isEmpty())
+        ui->textEdit_2->setText(description);
 }
 
 void sendordertoprinter_test::on_combox_send_clicked()
@@ -100,7 +102,7 @@ void sendordertoprinter_test::getCurrSitCmd(QString code)
         ui->textEdit->setText(tr("Settings Failed"));
         return;
     }
-    ui->textEdit->setText(tr(rule->name) + QLatin1String(": ") +
+    ui->textEdit->setText(PrinterText::parameterName(*rule) + QLatin1String(": ") +
                           QString::number(parameterReadBack(*rule, reply)));
 }
 

@@ -4,6 +4,7 @@
 #include "dialogs/captionfitter.h"
 #include "maintenance/system/commandrunner.h"
 #include "panel/actionjournal.h"
+#include "panel/printertext.h"
 #include "panel/touchentry.h"
 #include "printer/printercommands.h"
 #include "printer/serialprinterlink.h"
@@ -44,7 +45,7 @@ sendordertoprinter_test::sendordertoprinter_test(QWidget *parent)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::FramelessWindowHint);
-    ui->textEdit_2->setText(tr(parameterDescription(0)));
+    ui->textEdit_2->setText(PrinterText::parameterDescription(0));
     ui->textEdit->setReadOnly(true);
     ui->textEdit_2->setReadOnly(true);
     // The boxes only show; a finger drags them, and the keyboard types into the value field.

@@ -98,6 +98,8 @@ private:
     // the window-free classes (DatabaseRestore) so that tests can replace it.
     CommandRunner &commandRunner();
     CommandResult runCommand(const QByteArray &commandLine);
+    // Whether mkPath and clrPath may act on `path`; a refusal goes into the action's record.
+    bool pathAllowed(const QString &path) const;
     // The panel's own question (Cancel/Confirm); true after Confirm.
     static bool askToGoOn(const QString &title, const QString &text);
     bool confirmClearData();

@@ -1,7 +1,5 @@
 #include "printer/printeranswers.h"
 
-#include <QCoreApplication>
-
 namespace {
 
 constexpr unsigned char Lead = 0xaa;
@@ -30,16 +28,6 @@ constexpr AnswerShape Shapes[] = {
     {0xfc, 3, L::Echo, EchoesValue}, // paper replacement reset
     {0xf1, 3, L::Echo, EchoesValue}, // parameter reset
 };
-
-QString panelTr(const char *text)
-{
-    return QCoreApplication::translate("sendordertoprinter_test", text);
-}
-
-QString hexByte(unsigned char byte)
-{
-    return QString::number(byte, 16).rightJustified(2, QLatin1Char('0'));
-}
 
 bool isPrintable(unsigned char byte)
 {
@@ -93,35 +81,27 @@ const AnswerShape *answerShape(const QByteArray &frame)
     return nullptr;
 }
 
-QString answerFault(const QByteArray &frame, const QByteArray &answer)
+AnswerFault answerFault(const QByteArray &frame, const QByteArray &answer)
 {
+    AnswerFault fault;
+    fault.frame = frame;
     const AnswerShape *shape = answerShape(frame);
     if (!shape) {
-        return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "no answer is known for %1"))
-            .arg(trafficHex(frame));
+        fault.kind = AnswerFault::Kind::UnknownCommand;
+        return fault;
     }
-    const QString code = hexByte(shape->code);
+    fault.code = shape->code;
     if (!answer.isEmpty() && !leadFits(*shape, uchar(answer.at(0))))
-        return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "not an answer to %1"))
-            .arg(code);
-    if (answer.size() < shape->length) {
-        return panelTr(
-                   QT_TRANSLATE_NOOP("sendordertoprinter_test", "too short for an answer to %1"))
-            .arg(code);
-    }
-    if (answer.size() > shape->length) {
-        return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "too long for an answer to %1"))
-            .arg(code);
-    }
-    if (shape->lead == L::VersionText && !isVersionText(answer))
-        return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "not an answer to %1"))
-            .arg(code);
-    if (echoesOtherValue(frame, answer)) {
-        return panelTr(
-                   QT_TRANSLATE_NOOP("sendordertoprinter_test", "echoes other values than %1 sent"))
-            .arg(trafficHex(frame));
-    }
-    return QString();
+        fault.kind = AnswerFault::Kind::NotAnAnswer;
+    else if (answer.size() < shape->length)
+        fault.kind = AnswerFault::Kind::TooShort;
+    else if (answer.size() > shape->length)
+        fault.kind = AnswerFault::Kind::TooLong;
+    else if (shape->lead == L::VersionText && !isVersionText(answer))
+        fault.kind = AnswerFault::Kind::NotAnAnswer;
+    else if (echoesOtherValue(frame, answer))
+        fault.kind = AnswerFault::Kind::EchoesOther;
+    return fault;
 }
 
 bool echoesOtherValue(const QByteArray &frame, const QByteArray &answer)
@@ -142,14 +122,4 @@ bool answersAlike(const QByteArray &frame, const QByteArray &otherFrame)
     if (!shape || !other)
         return false;
     return shape == other || (shape->lead == L::YesNo && other->lead == L::YesNo);
-}
-
-QString trafficHex(const QByteArray &bytes)
-{
-    constexpr int Shown = 16;
-    if (bytes.size() <= Shown)
-        return QString::fromLatin1(bytes.toHex(' '));
-    return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "%1 ... (%2 bytes)"))
-        .arg(QString::fromLatin1(bytes.left(Shown).toHex(' ')))
-        .arg(bytes.size());
 }

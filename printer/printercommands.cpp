@@ -1,8 +1,5 @@
 #include "printer/printercommands.h"
 
-#include <QCoreApplication>
-
-#include <iterator>
 #include <limits>
 
 std::optional<int> enteredValue(const QString &text)
@@ -61,16 +58,9 @@ bool isNoAnswer(const QStringList &reply)
 }
 
 static const ParameterRule parameterRules[] = {
-    {"f3", FieldLayout::ValueSecond, 0, 400,
-     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Start Position")},
-    {"fa", FieldLayout::ValueFirst, 1, 10,
-     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Heating Level")},
-    {"f7", FieldLayout::ValueFirst, 1, 3,
-     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Speed Level")},
-    {"f8", FieldLayout::ValueFirst, 0, 255,
-     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Roll Back Distance")},
-    {"f9", FieldLayout::ValueFirst, 0, 255,
-     QT_TRANSLATE_NOOP("sendordertoprinter_test", "Extra Feed")},
+    {"f3", FieldLayout::ValueSecond, 0, 400}, {"fa", FieldLayout::ValueFirst, 1, 10},
+    {"f7", FieldLayout::ValueFirst, 1, 3},    {"f8", FieldLayout::ValueFirst, 0, 255},
+    {"f9", FieldLayout::ValueFirst, 0, 255},
 };
 
 const ParameterRule *parameterRule(const QString &code)
@@ -123,101 +113,29 @@ bool isModeConfirmed(const QStringList &reply, const QString &code, const QStrin
     return reply.value(0) == code && reply.value(1) == value;
 }
 
-// The report belongs to the panel, so it is translated in the panel's context.
-static QString panelTr(const char *text)
+template <typename Mode> static Mode modeField(const QString &field, Mode zero, Mode one)
 {
-    return QCoreApplication::translate("sendordertoprinter_test", text);
-}
-
-static QString modeText(const QString &field, const char *zero, const char *one)
-{
-    if (field == QLatin1String("1"))
-        return panelTr(one);
     if (field == QLatin1String("0"))
-        return panelTr(zero);
-    return panelTr(QT_TRANSLATE_NOOP("sendordertoprinter_test", "Please Check Issue"));
+        return zero;
+    if (field == QLatin1String("1"))
+        return one;
+    return Mode::Unknown;
 }
 
-QString settingsReport(const QStringList &reply)
+PrinterSettings printerSettings(const QStringList &reply)
 {
-    static const char *const labels[] = {
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Paper Type:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "start Print Location:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Opto Compare Value:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Back Paper Status:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Pull Back Distance:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Extra Feed Distance:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Heating Level:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Left Location Heat Time:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Middle Location Heat Time:"),
-        QT_TRANSLATE_NOOP("sendordertoprinter_test", "Right Location Heat Time:"),
-    };
-    const QString values[] = {
-        modeText(reply.value(1), QT_TRANSLATE_NOOP("sendordertoprinter_test", "Label"),
-                 QT_TRANSLATE_NOOP("sendordertoprinter_test", "Receipt")),
-        QString::number(hexField(reply.value(2) + reply.value(3))),
-        QString::number(hexField(reply.value(4) + reply.value(5))),
-        modeText(reply.value(6), QT_TRANSLATE_NOOP("sendordertoprinter_test", "Back Paper"),
-                 QT_TRANSLATE_NOOP("sendordertoprinter_test", "No Back Paper")),
-        QString::number(hexField(reply.value(8))),
-        QString::number(hexField(reply.value(9))),
-        QString::number(hexField(reply.value(10))),
-        reply.value(12),
-        reply.value(13),
-        reply.value(14),
-    };
-    QStringList lines;
-    for (int i = 0; i < 10; ++i)
-        lines.append(panelTr(labels[i]) + values[i]);
-    return lines.join(QLatin1Char('\n'));
-}
-
-static const char *const parameterDescriptions[] = {
-    QT_TRANSLATE_NOOP(
-        "sendordertoprinter_test",
-        "Paramter Name: Start Position\nRange: [0-400], 100 = 6mm\nExplanation: Start "
-        "position to the top of the label.\nDefault: 0\nCaution: Please input a "
-        "reasonable value for small labels."),
-    QT_TRANSLATE_NOOP("sendordertoprinter_test",
-                      "Parameter Name: Heating Level\nRange: [1-8]\nExplanation: Printer's heating "
-                      "level. Increase as level increase.\nDefault: 2"),
-    QT_TRANSLATE_NOOP("sendordertoprinter_test",
-                      "Parameter Name: Printing Speed\nRange: [1-8]\nExplanation: Printing speed. "
-                      "Increase as level increases.\nDefault: 2"),
-    QT_TRANSLATE_NOOP(
-        "sendordertoprinter_test",
-        "Parameter Name: Pull Back Distance\nRange: [1-40] 100 = 6mm\nExplanation: Paper "
-        "will be pulled back a certain distance before printing.It will automatically "
-        "feed extra distance of 60.\nDefault: 0"),
-    QT_TRANSLATE_NOOP(
-        "sendordertoprinter_test",
-        "Parameter Name: Extra Feed Distance\nRange: [0-255] 100=6mm\nExplanation: Extra "
-        "feed length after printing.\nDefault: 0"),
-    QT_TRANSLATE_NOOP(
-        "sendordertoprinter_test",
-        "Name: Right printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
-        "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
-        "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
-    QT_TRANSLATE_NOOP(
-        "sendordertoprinter_test",
-        "Name: Center printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
-        "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
-        "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
-    QT_TRANSLATE_NOOP(
-        "sendordertoprinter_test",
-        "Name: Left printing section setting\nValues:【0-3】.\nExplanation：Extra heating "
-        "interation for this section.\nDefault：0\nNote：\n1:Only use this function when "
-        "the printer quality is very bad.2：It is very unlikely to use any value above 1."),
-    QT_TRANSLATE_NOOP(
-        "sendordertoprinter_test",
-        "Name: Internal Sensor Threshold.\nDefault  ：15000.\nExplanation: The threshold "
-        "between the index change of between paper and gap.\nNote: The value may have "
-        "great effect in printing."),
-};
-
-const char *parameterDescription(int index)
-{
-    if (index < 0 || index >= int(std::size(parameterDescriptions)))
-        return nullptr;
-    return parameterDescriptions[index];
+    using Paper = PrinterSettings::PaperType;
+    using Back = PrinterSettings::BackPaper;
+    PrinterSettings settings;
+    settings.paperType = modeField(reply.value(1), Paper::Label, Paper::Receipt);
+    settings.startPosition = hexField(reply.value(2) + reply.value(3));
+    settings.sensorThreshold = hexField(reply.value(4) + reply.value(5));
+    settings.backPaper = modeField(reply.value(6), Back::Collected, Back::NotCollected);
+    settings.pullBack = hexField(reply.value(8));
+    settings.extraFeed = hexField(reply.value(9));
+    settings.heatingLevel = hexField(reply.value(10));
+    settings.leftHeat = reply.value(12);
+    settings.middleHeat = reply.value(13);
+    settings.rightHeat = reply.value(14);
+    return settings;
 }

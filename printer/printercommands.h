@@ -37,7 +37,6 @@ struct ParameterRule
     FieldLayout layout;
     int minimum;
     int maximum;
-    const char *name; // shown in the report, translated in the panel's context
 };
 
 // The rule of a basic parameter code, or nullptr for any other code.
@@ -63,11 +62,28 @@ bool isModeConfirmed(const QStringList &reply, const QString &code, const QStrin
 // A reply field read as a hexadecimal number; empty or unreadable text gives 0.
 int hexField(const QString &text);
 
-// The ten-line report of the printer's answer to the settings query.
-QString settingsReport(const QStringList &reply);
+// The printer's answer to the settings query, field by field.
+struct PrinterSettings
+{
+    // A mode the printer reports as "0" or "1"; Unknown for anything else.
+    enum class PaperType { Label, Receipt, Unknown };
+    enum class BackPaper { Collected, NotCollected, Unknown };
 
-// The description of selector item 0 to 8, untranslated (context "sendordertoprinter_test");
-// nullptr for any other index.
-const char *parameterDescription(int index);
+    PaperType paperType = PaperType::Unknown;
+    int startPosition = 0;
+    int sensorThreshold = 0;
+    BackPaper backPaper = BackPaper::Unknown;
+    int pullBack = 0;
+    int extraFeed = 0;
+    int heatingLevel = 0;
+    // The extra heat of the left, middle and right print-head section, as the printer gives it.
+    QString leftHeat;
+    QString middleHeat;
+    QString rightHeat;
+};
+
+// The settings in the reply fields of the settings query; a field that is missing reads as
+// empty.
+PrinterSettings printerSettings(const QStringList &reply);
 
 #endif

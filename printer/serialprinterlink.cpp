@@ -3,7 +3,6 @@
 #include "printer/printeranswers.h"
 #include "printer/serialframing.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QtGlobal>
 
@@ -76,8 +75,9 @@ QStringList SerialPrinterLink::exchange(const QString &command)
     m_port.clear(QSerialPort::Input);
     m_port.clearError();
     if (!before.isEmpty()) {
-        ignore(before,
-               QCoreApplication::translate("sendordertoprinter_test", "came before this command"));
+        AnswerFault cameBefore;
+        cameBefore.kind = AnswerFault::Kind::CameBefore;
+        ignore(before, cameBefore);
     }
 
     bool written = m_port.write(frame) == frame.size();
@@ -96,8 +96,8 @@ QStringList SerialPrinterLink::exchange(const QString &command)
         dropPort(failureReason(m_port));
     if (answer.isEmpty())
         return {QString()};
-    const QString fault = answerFault(frame, answer);
-    if (!fault.isEmpty()) {
+    const AnswerFault fault = answerFault(frame, answer);
+    if (fault.isFault()) {
         ignore(answer, fault);
         return {QString()};
     }
@@ -174,10 +174,9 @@ QByteArray SerialPrinterLink::waitForQuiet(int ms)
     return heard;
 }
 
-void SerialPrinterLink::ignore(const QByteArray &bytes, const QString &reason)
+void SerialPrinterLink::ignore(const QByteArray &bytes, const AnswerFault &why)
 {
-    m_ignored << QCoreApplication::translate("sendordertoprinter_test", "ignored %1: %2")
-                     .arg(trafficHex(bytes), reason);
+    m_ignored << IgnoredAnswer{bytes, why};
 }
 
 void SerialPrinterLink::dropPort(const QString &reason)

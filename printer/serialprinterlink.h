@@ -19,7 +19,7 @@ public:
     ~SerialPrinterLink() override;
 
     QStringList exchange(const QString &command) override;
-    QStringList ignoredAnswers() const override { return m_ignored; }
+    QList<IgnoredAnswer> ignoredAnswers() const override { return m_ignored; }
 
     // How long to wait for the first byte of an answer; a slow printer may need more.
     void setFirstByteWait(int ms) { m_firstByteWaitMs = ms; }
@@ -34,7 +34,7 @@ private:
     bool portBroken() const;
     QByteArray readAnswer(const QByteArray &frame);
     QByteArray waitForQuiet(int ms);
-    void ignore(const QByteArray &bytes, const QString &reason);
+    void ignore(const QByteArray &bytes, const AnswerFault &why);
     void dropPort(const QString &reason);
 
     QString m_portName;
@@ -44,7 +44,7 @@ private:
     // The last command written, and whether its answer may still be on its way.
     QByteArray m_lastFrame;
     bool m_answerOutstanding = false;
-    QStringList m_ignored;
+    QList<IgnoredAnswer> m_ignored;
     QString m_openFailure;
     bool m_inExchange = false;
     bool m_failureReported = false;

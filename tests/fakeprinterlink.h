@@ -18,7 +18,11 @@ public:
         return m_reply;
     }
 
+    QList<IgnoredAnswer> ignoredAnswers() const override { return m_ignored; }
+
     void setReply(const QStringList &reply) { m_reply = reply; }
+    // What each exchange says it threw away before its reply.
+    void setIgnored(const QList<IgnoredAnswer> &ignored) { m_ignored = ignored; }
     QStringList commands() const { return m_commands; }
     void clearCommands() { m_commands.clear(); }
 
@@ -28,6 +32,7 @@ public:
 private:
     QStringList m_commands;
     QStringList m_reply{QString()};
+    QList<IgnoredAnswer> m_ignored;
 };
 
 #endif

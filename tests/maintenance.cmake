@@ -3,6 +3,8 @@
 # started and stopped by the mariadb fixture, found through HOME/.my.cnf.
 
 panel_test(treecopy)
+# The panel's words for what the engine reports.
+panel_test(maintenancetext)
 
 # A test of the system tier, run in its private mount namespace (under the emulator in a
 # cross build).

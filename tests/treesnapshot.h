@@ -17,6 +17,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// A path as the snapshot and the POSIX calls take it.
+inline QByteArray bytes(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
 // What a faithful copy of a tree keeps, entry by entry: type, permission bits, owner,
 // modification time to the nanosecond, size with the SHA-256 of the data or the link's
 // target, and which entries share one inode. Walked with fd-relative calls of its own (not

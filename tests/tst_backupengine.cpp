@@ -47,11 +47,6 @@ private:
     bool m_ok = false;
 };
 
-QByteArray bytes(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
 } // namespace
 
 class tst_backupengine : public QObject

@@ -3,6 +3,7 @@
 #include "panel/sendordertoprinter_test.h"
 
 #include "commandlists.h"
+#include "journallines.h"
 #include "modalcloser.h"
 #include "postclick.h"
 #include "recordingrunner.h"
@@ -149,33 +150,6 @@ QString tst_clearpoweroff::stubPowerOff(const QByteArray &script)
     }
     return stub;
 }
-
-namespace {
-
-// The lines of the maintenance record, as the journal gets them.
-QStringList s_journal;
-QtMessageHandler s_previousHandler = nullptr;
-
-void keepJournal(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (context.category && QLatin1String(context.category) == QLatin1String("servicepanel.action"))
-        s_journal << message;
-    else if (s_previousHandler)
-        s_previousHandler(type, context, message);
-}
-
-struct JournalLines
-{
-    JournalLines()
-    {
-        s_journal.clear();
-        s_previousHandler = qInstallMessageHandler(keepJournal);
-    }
-    ~JournalLines() { qInstallMessageHandler(s_previousHandler); }
-    QStringList lines() const { return s_journal; }
-};
-
-} // namespace
 
 void tst_clearpoweroff::clearAsksFirst_data()
 {

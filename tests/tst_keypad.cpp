@@ -1,8 +1,7 @@
 #include "app/startup.h"
 #include "dialogs/numerickeypad.h"
 
-#include "fakeprinterlink.h"
-#include "printerpage.h"
+#include "printerpagetest.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -70,7 +69,7 @@ private:
 
 // The value field by touch: a tap opens the keypad, whose OK writes the value that Send then
 // sends; Cancel keeps what was there. A keyboard types into the field as well.
-class tst_keypad : public QObject
+class tst_keypad : public PrinterPageTest
 {
     Q_OBJECT
 
@@ -78,10 +77,6 @@ public:
     static void initMain() { drawAsDevice(qgetenv("QT_QPA_PLATFORM")); }
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void keypadTypesWhatSendSends_data();
     void keypadTypesWhatSendSends();
     void cancelKeepsTheValue();
@@ -93,28 +88,7 @@ private slots:
 
 private:
     void tapField() { QTest::mouseClick(m_page->entry(), Qt::LeftButton); }
-
-    std::unique_ptr<FakePrinterLink> m_link;
-    std::unique_ptr<PrinterPage> m_page;
 };
-
-void tst_keypad::initTestCase()
-{
-    installApplicationFont();
-}
-
-void tst_keypad::init()
-{
-    m_link = std::make_unique<FakePrinterLink>();
-    m_page = std::make_unique<PrinterPage>(m_link.get());
-    QVERIFY(QTest::qWaitForWindowExposed(m_page->panel()));
-}
-
-void tst_keypad::cleanup()
-{
-    m_page.reset();
-    m_link.reset();
-}
 
 void tst_keypad::keypadTypesWhatSendSends_data()
 {

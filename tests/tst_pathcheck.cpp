@@ -2,12 +2,15 @@
 #include "maintenance/system/devicecommands.h"
 #include "panel/sendordertoprinter_test.h"
 
+#include "journallines.h"
 #include "recordingrunner.h"
 #include "systemroot.h"
 
 #include <QtTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(PathCheck::Kind)
 
 // The folders that mkPath and clrPath may touch: never "/" or what leads there, never outside
 // the system root, never a path the shell could read as something else.
@@ -22,6 +25,8 @@ private slots:
 
     void check_data();
     void check();
+    void unusableRoot_data();
+    void unusableRoot();
     void deviceRoot_data();
     void deviceRoot();
     void clrPath_data();
@@ -58,25 +63,28 @@ void tst_pathcheck::cleanup()
 // %1 stands for the system root.
 void tst_pathcheck::addRows()
 {
+    using K = PathCheck::Kind;
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("ok");
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("relative") << "opt/full" << false;
-    QTest::newRow("the root folder") << "/" << false;
-    QTest::newRow("up to the root") << "%1/opt/../../../../../../.." << false;
-    QTest::newRow("dot part") << "%1/opt/./full" << false;
-    QTest::newRow("doubled slash") << "%1/opt//full" << false;
-    QTest::newRow("newline") << "%1/opt/full\n" << false;
-    QTest::newRow("link to the root") << "%1/opt/to-root" << false;
-    QTest::newRow("below a link to the root") << "%1/opt/to-root/etc" << false;
-    QTest::newRow("link out of the system root") << "%1/opt/to-tmp" << false;
-    QTest::newRow("outside the system root") << "/tmp" << false;
-    QTest::newRow("the system root itself") << "%1" << false;
-    QTest::newRow("folder inside") << "%1/opt/full" << true;
-    QTest::newRow("trailing slash") << "%1/opt/full/" << true;
-    QTest::newRow("link inside") << "%1/opt/to-full" << true;
-    QTest::newRow("not there yet") << "%1/opt/new/deeper" << true;
-    QTest::newRow("a blank and a quote") << "%1/opt/it's here" << true;
+    QTest::addColumn<PathCheck::Kind>("kind");
+    QTest::newRow("empty") << "" << false << K::Empty;
+    QTest::newRow("relative") << "opt/full" << false << K::NotAbsolute;
+    QTest::newRow("the root folder") << "/" << false << K::RootFolder;
+    QTest::newRow("up to the root") << "%1/opt/../../../../../../.." << false << K::NotClean;
+    QTest::newRow("dot part") << "%1/opt/./full" << false << K::NotClean;
+    QTest::newRow("doubled slash") << "%1/opt//full" << false << K::NotClean;
+    QTest::newRow("newline") << "%1/opt/full\n" << false << K::ControlCharacter;
+    QTest::newRow("delete") << "%1/opt/full\x7f" << false << K::ControlCharacter;
+    QTest::newRow("link to the root") << "%1/opt/to-root" << false << K::RootFolder;
+    QTest::newRow("below a link to the root") << "%1/opt/to-root/etc" << false << K::OutsideRoot;
+    QTest::newRow("link out of the system root") << "%1/opt/to-tmp" << false << K::OutsideRoot;
+    QTest::newRow("outside the system root") << "/tmp" << false << K::OutsideRoot;
+    QTest::newRow("the system root itself") << "%1" << false << K::OutsideRoot;
+    QTest::newRow("folder inside") << "%1/opt/full" << true << K::Allowed;
+    QTest::newRow("trailing slash") << "%1/opt/full/" << true << K::Allowed;
+    QTest::newRow("link inside") << "%1/opt/to-full" << true << K::Allowed;
+    QTest::newRow("not there yet") << "%1/opt/new/deeper" << true << K::Allowed;
+    QTest::newRow("a blank and a quote") << "%1/opt/it's here" << true << K::Allowed;
 }
 
 void tst_pathcheck::check_data()
@@ -88,10 +96,30 @@ void tst_pathcheck::check()
 {
     QFETCH(QString, path);
     QFETCH(bool, ok);
-    const PathCheck check =
-        checkMaintenancePath(path.contains("%1") ? path.arg(m_root->path()) : path, m_root->path());
+    QFETCH(PathCheck::Kind, kind);
+    const QString real = path.contains("%1") ? path.arg(m_root->path()) : path;
+    const PathCheck check = checkMaintenancePath(real, m_root->path());
     QCOMPARE(check.ok, ok);
-    QCOMPARE(check.problem.isEmpty(), ok);
+    QCOMPARE(check.kind, kind);
+    QCOMPARE(check.path, real);
+}
+
+// A root that is no usable folder refuses every path, and says which root it is.
+void tst_pathcheck::unusableRoot_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::newRow("missing") << "%1/missing";
+    QTest::newRow("a link to /") << "%1/opt/to-root";
+}
+
+void tst_pathcheck::unusableRoot()
+{
+    QFETCH(QString, root);
+    const QString real = root.arg(m_root->path());
+    const PathCheck check = checkMaintenancePath(m_root->file("opt/full"), real);
+    QVERIFY(!check.ok);
+    QCOMPARE(check.kind, PathCheck::Kind::RootUnusable);
+    QCOMPARE(check.root, real);
 }
 
 void tst_pathcheck::deviceRoot_data()
@@ -123,12 +151,18 @@ void tst_pathcheck::clrPath()
     QFETCH(QString, path);
     QFETCH(bool, ok);
     const QString real = path.contains("%1") ? path.arg(m_root->path()) : path;
+    const JournalLines journal;
     const int result = m_panel->clrPath(real);
     if (!ok) {
         QCOMPARE(result, int(sendordertoprinter_test::PathRefused));
         QVERIFY(m_runner.lines.isEmpty());
+        // The record says why.
+        QCOMPARE(journal.lines().size(), 1);
+        QVERIFY2(journal.lines().first().startsWith("servicepanel: panel: step: refused: "),
+                 qPrintable(journal.lines().first()));
         return;
     }
+    QVERIFY(!journal.lines().join('\n').contains("refused"));
     QCOMPARE(result, int(sendordertoprinter_test::PathDone));
     if (QFileInfo(real).isDir()) {
         QCOMPARE(m_runner.lines.size(), 1);

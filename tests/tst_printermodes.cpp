@@ -1,8 +1,8 @@
 #include "app/startup.h"
-#include "fakeprinterlink.h"
-#include "printerpage.h"
+#include "printerpagetest.h"
 #include "testutil.h"
 
+#include "panel/printertext.h"
 #include "printer/printercommands.h"
 
 #include <QFileInfo>
@@ -13,7 +13,7 @@
 
 #include <memory>
 
-class tst_printermodes : public QObject
+class tst_printermodes : public PrinterPageTest
 {
     Q_OBJECT
 
@@ -22,10 +22,6 @@ public:
     static void initMain() { drawAsDevice(qgetenv("QT_QPA_PLATFORM")); }
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void modeSetting_data();
     void modeSetting();
 
@@ -42,10 +38,6 @@ private slots:
     void parameterReset();
     void paperReset_data();
     void paperReset();
-
-private:
-    std::unique_ptr<FakePrinterLink> m_link;
-    std::unique_ptr<PrinterPage> m_page;
 };
 
 static const QString backPaperDescription = QStringLiteral(
@@ -72,24 +64,6 @@ static const QString referenceReport = QStringLiteral("Paper Type:Label\n"
                                                       "Left Location Heat Time:1\n"
                                                       "Middle Location Heat Time:0\n"
                                                       "Right Location Heat Time:2");
-
-void tst_printermodes::initTestCase()
-{
-    installApplicationFont();
-}
-
-void tst_printermodes::init()
-{
-    m_link = std::make_unique<FakePrinterLink>();
-    m_page = std::make_unique<PrinterPage>(m_link.get());
-    QVERIFY(QTest::qWaitForWindowExposed(m_page->panel()));
-}
-
-void tst_printermodes::cleanup()
-{
-    m_page.reset();
-    m_link.reset();
-}
 
 void tst_printermodes::modeSetting_data()
 {
@@ -220,7 +194,7 @@ void tst_printermodes::settingsReport()
     QFETCH(QStringList, reply);
     QFETCH(QString, report);
 
-    QCOMPARE(::settingsReport(reply), report);
+    QCOMPARE(PrinterText::settingsReport(printerSettings(reply)), report);
 }
 
 void tst_printermodes::settingsQuery()

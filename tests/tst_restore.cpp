@@ -64,11 +64,6 @@ CREATE TABLE settings (k VARCHAR(50) PRIMARY KEY, v VARCHAR(200)) DEFAULT CHARSE
 INSERT INTO settings VALUES ('greeting', 'Grüße aus Köln'), ('shop', 'Łódź 1');
 )SQL";
 
-QByteArray bytes(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
 } // namespace
 
 class tst_restore : public QObject

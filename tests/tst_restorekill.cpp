@@ -63,11 +63,6 @@ CREATE TABLE settings (k VARCHAR(50) PRIMARY KEY, v VARCHAR(200));
 INSERT INTO settings VALUES ('greeting', 'changed since');
 )SQL";
 
-QByteArray bytes(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
 // Restored views, routines, triggers and events are made by the loading account.
 QByteArray definedAsRestored(QByteArray dump)
 {

@@ -28,11 +28,6 @@ namespace {
 const char scaleA[] = "0123456789abcdef0123456789abcdef";
 const char scaleB[] = "fedcba9876543210fedcba9876543210";
 
-QByteArray bytes(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
 } // namespace
 
 class tst_setdevice : public QObject

@@ -40,6 +40,19 @@ private:
     QTemporaryDir m_dir;
 };
 
+// What main() builds from `argv` as the C library hands it over.
+static ToolkitArguments toolkitArguments(const QStringList &argv, bool swapped,
+                                         const QByteArray &qpa)
+{
+    std::vector<QByteArray> storage;
+    std::vector<const char *> pointers;
+    for (const QString &argument : argv)
+        storage.push_back(argument.toLatin1());
+    for (const QByteArray &argument : storage)
+        pointers.push_back(argument.constData());
+    return buildToolkitArguments(int(pointers.size()), pointers.data(), swapped, qpa);
+}
+
 static Entries entriesOf(const ToolkitArguments &arguments)
 {
     return Entries(arguments.entries.begin(), arguments.entries.end());
@@ -90,15 +103,7 @@ void tst_startup::argumentVector()
     QFETCH(Entries, expected);
     QFETCH(bool, multi);
 
-    std::vector<QByteArray> storage;
-    std::vector<const char *> pointers;
-    for (const QString &argument : argv)
-        storage.push_back(argument.toLatin1());
-    for (const QByteArray &argument : storage)
-        pointers.push_back(argument.constData());
-
-    const ToolkitArguments result =
-        buildToolkitArguments(int(pointers.size()), pointers.data(), swapped, qpa);
+    const ToolkitArguments result = toolkitArguments(argv, swapped, qpa);
     QCOMPARE(entriesOf(result), expected);
     QCOMPARE(int(result.entries.size()), int(argv.size()) + 4);
     QCOMPARE(result.arguments, argv.mid(1));
@@ -126,14 +131,7 @@ void tst_startup::traceLines()
 {
     QFETCH(QStringList, argv);
     QFETCH(QStringList, expected);
-    std::vector<QByteArray> storage;
-    std::vector<const char *> pointers;
-    for (const QString &argument : argv)
-        storage.push_back(argument.toLatin1());
-    for (const QByteArray &argument : storage)
-        pointers.push_back(argument.constData());
-    const ToolkitArguments result =
-        buildToolkitArguments(int(pointers.size()), pointers.data(), false, QByteArray());
+    const ToolkitArguments result = toolkitArguments(argv, false, QByteArray());
     QCOMPARE(toolkitTraceLines(result.entries), expected);
 }
 

@@ -1,6 +1,4 @@
-#include "app/startup.h"
-#include "fakeprinterlink.h"
-#include "printerpage.h"
+#include "printerpagetest.h"
 
 #include <QTextDocument>
 #include <QtTest>
@@ -8,14 +6,12 @@
 #include <memory>
 
 // The four one-button queries of the printer page against a fake printer.
-class tst_statusqueries : public QObject
+class tst_statusqueries : public PrinterPageTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
 
     void verdicts_data();
     void verdicts();
@@ -33,9 +29,6 @@ private:
     };
     static Query query(const QByteArray &button);
     QTextEdit *logBox() { return m_page->child<QTextEdit>("label_test"); }
-
-    FakePrinterLink m_link;
-    std::unique_ptr<PrinterPage> m_page;
 };
 
 tst_statusqueries::Query tst_statusqueries::query(const QByteArray &button)
@@ -57,24 +50,12 @@ tst_statusqueries::Query tst_statusqueries::query(const QByteArray &button)
     return {};
 }
 
-void tst_statusqueries::initTestCase()
-{
-    installApplicationFont();
-}
-
 void tst_statusqueries::init()
 {
-    m_link.clearCommands();
-    m_link.setReply({QString()});
-    m_page = std::make_unique<PrinterPage>(&m_link);
+    PrinterPageTest::init();
     // Left over from an earlier press: both boxes must be replaced, not added to.
     m_page->child<QTextEdit>("textEdit")->setText(QStringLiteral("Earlier verdict"));
     m_page->child<QTextEdit>("textEdit_2")->setText(QStringLiteral("Earlier\ndescription"));
-}
-
-void tst_statusqueries::cleanup()
-{
-    m_page.reset();
 }
 
 void tst_statusqueries::verdicts_data()
@@ -135,9 +116,9 @@ void tst_statusqueries::verdicts()
     QFETCH(QStringList, reply);
     QFETCH(QString, verdict);
 
-    m_link.setReply(reply);
+    m_link->setReply(reply);
     m_page->click(button.constData());
-    QCOMPARE(m_link.commands(), QStringList{query(button).command});
+    QCOMPARE(m_link->commands(), QStringList{query(button).command});
     QCOMPARE(m_page->result(), verdict);
     QCOMPARE(m_page->description(), query(button).description);
 }
@@ -161,9 +142,9 @@ void tst_statusqueries::noAnswer()
     QFETCH(QByteArray, button);
     QFETCH(QStringList, reply);
 
-    m_link.setReply(reply);
+    m_link->setReply(reply);
     m_page->click(button.constData());
-    QCOMPARE(m_link.commands(), QStringList{query(button).command});
+    QCOMPARE(m_link->commands(), QStringList{query(button).command});
     QCOMPARE(m_page->result(), QStringLiteral("No answer from printer"));
     QCOMPARE(m_page->description(), query(button).description);
 }
@@ -184,7 +165,7 @@ void tst_statusqueries::trafficLog()
     QFETCH(QStringList, reply);
     QFETCH(QString, answerLine);
 
-    m_link.setReply(reply);
+    m_link->setReply(reply);
     m_page->click("light_sensitive_status");
     m_page->click("print_soft_version");
     const QString expected = QStringLiteral("> aa,fb,0,0\n") + answerLine +
@@ -194,7 +175,7 @@ void tst_statusqueries::trafficLog()
 
 void tst_statusqueries::trafficLogClearsPastTwoHundredLines()
 {
-    m_link.setReply({"c2"});
+    m_link->setReply({"c2"});
     for (int i = 0; i < 99; ++i)
         m_page->click("have_or_not_paper");
     // 198 lines and the empty one after the last line break.
@@ -208,7 +189,7 @@ void tst_statusqueries::trafficLogClearsPastTwoHundredLines()
 
     m_page->click("have_paper_reset");
     QCOMPARE(logBox()->toPlainText(), QStringLiteral("> aa,e2,0,0\n< c2\n"));
-    QCOMPARE(m_link.commands().size(), 101);
+    QCOMPARE(m_link->commands().size(), 101);
 }
 
 QTEST_MAIN(tst_statusqueries)

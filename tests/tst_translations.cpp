@@ -2,7 +2,8 @@
 #include "app/startup.h"
 #include "dialogs/myprogressdialog.h"
 #include "maintenance/system/devicecommands.h"
-#include "printer/printercommands.h"
+#include "panel/printertext.h"
+#include "printer/printeranswers.h"
 #include "panel/sendordertoprinter_test.h"
 #include "ui_mainwindow.h"
 #include "ui_messagedialog.h"
@@ -129,6 +130,13 @@ QString zh(const QString &context, const QString &source)
 QString zh(const char *source)
 {
     return zh(QLatin1String(panelContext), QString::fromUtf8(source));
+}
+
+// A text of the printer page that the panel words from the printer library's data, in a
+// context of its own.
+QString zhPrinter(const char *source)
+{
+    return zh(QStringLiteral("PrinterText"), QString::fromUtf8(source));
 }
 
 // A line of a backup page's box, which the panel words in a context of its own.
@@ -298,6 +306,7 @@ private slots:
     void formTexts();
     void printerTexts_data();
     void printerTexts();
+    void trafficLogNotes();
     void maintenanceTexts_data();
     void maintenanceTexts();
     void screenshots();
@@ -408,9 +417,49 @@ void tst_translations::formTexts()
     auto found = std::find_if(texts.begin(), texts.end(),
                               [&where](const Shown &shown) { return shown.where == where; });
     QVERIFY(found != texts.end());
-    const QString expected = inCatalogue(form, english) ? zh(form, english) : asIs(english);
+    // The panel also shows texts that it words from the printer library's data.
+    const QString context = form == QLatin1String(panelContext) && !inCatalogue(form, english) &&
+                                    inCatalogue(QStringLiteral("PrinterText"), english)
+                                ? QStringLiteral("PrinterText")
+                                : form;
+    const QString expected = inCatalogue(context, english) ? zh(context, english) : asIs(english);
     QCOMPARE(found->text, expected);
     VERIFY_GLYPHS(found->font, found->text);
+}
+
+// What the traffic log says of answers the link threw away.
+void tst_translations::trafficLogNotes()
+{
+    FakePrinterLink printer;
+    printer.setReply({"fb", "1", "0"});
+    AnswerFault before;
+    before.kind = AnswerFault::Kind::CameBefore;
+    const QByteArray frame = QByteArray::fromHex("aafb0000");
+    const QByteArray other = QByteArray::fromHex("f3012c");
+    const QByteArray longAnswer = QByteArray::fromHex("fb0001") + QByteArray(17, '\x01');
+    printer.setIgnored({{QByteArray::fromHex("c20000"), before},
+                        {other, answerFault(frame, other)},
+                        {longAnswer, answerFault(frame, longAnswer)}});
+    PrinterPage page(&printer);
+    page.click("light_sensitive_status");
+
+    const QString ignored = zhPrinter("ignored %1: %2");
+    const QString log = page.child<QTextEdit>("label_test")->toPlainText();
+    const QStringList expected{
+        QStringLiteral("> aa,fb,0,0"),
+        QLatin1String("< ") + ignored.arg("c2 00 00", zhPrinter("came before this command")),
+        QLatin1String("< ") + ignored.arg("f3 01 2c", zhPrinter("not an answer to %1").arg("fb")),
+        QLatin1String("< ") +
+            ignored.arg(zhPrinter("%1 ... (%2 bytes)")
+                            .arg("fb 00 01 01 01 01 01 01 01 01 01 01 01 01 01 01")
+                            .arg(20),
+                        zhPrinter("too long for an answer to %1").arg("fb")),
+        QStringLiteral("< fb,1,0"),
+    };
+    const QStringList lines = log.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.mid(lines.size() - expected.size()), expected);
+    VERIFY_GLYPHS(page.child<QTextEdit>("label_test")->font(), log);
+    saveShot(page.panel(), QStringLiteral("printer-ignored-answers-zh_CN"));
 }
 
 // The answers and descriptions of the printer page, as a technician gets them by pressing
@@ -428,7 +477,9 @@ void tst_translations::printerTexts_data()
                                  "paper collection setting\nCaution: It is default to NO "
                                  "collection when it is set to receipt mode.");
     const QString sensor = zh("Parameter Name: Paper sensor status");
-    auto description = [](int index) { return zh(parameterDescription(index)); };
+    auto description = [](int index) {
+        return zhPrinter(PrinterText::parameterDescriptionSource(index));
+    };
     auto click = [](const char *name, const char *button, const QStringList &reply,
                     const QString &result, const QString &text) {
         QTest::newRow(name) << button << -1 << QString() << reply << result << text;
@@ -470,23 +521,23 @@ void tst_translations::printerTexts_data()
     const QString settings =
         zh("Parameter Name: Current Settings\nExplanation: Lookup all current settings.");
     const QStringList receiptReport = {
-        zh("Paper Type:") + zh("Receipt"),
-        zh("start Print Location:") + QLatin1String("300"),
-        zh("Opto Compare Value:") + QLatin1String("15000"),
-        zh("Back Paper Status:") + zh("No Back Paper"),
-        zh("Pull Back Distance:") + QLatin1String("16"),
-        zh("Extra Feed Distance:") + QLatin1String("32"),
-        zh("Heating Level:") + QLatin1String("3"),
-        zh("Left Location Heat Time:") + QLatin1String("1"),
-        zh("Middle Location Heat Time:") + QLatin1String("2"),
-        zh("Right Location Heat Time:") + QLatin1String("3"),
+        zhPrinter("Paper Type:") + zhPrinter("Receipt"),
+        zhPrinter("start Print Location:") + QLatin1String("300"),
+        zhPrinter("Opto Compare Value:") + QLatin1String("15000"),
+        zhPrinter("Back Paper Status:") + zhPrinter("No Back Paper"),
+        zhPrinter("Pull Back Distance:") + QLatin1String("16"),
+        zhPrinter("Extra Feed Distance:") + QLatin1String("32"),
+        zhPrinter("Heating Level:") + QLatin1String("3"),
+        zhPrinter("Left Location Heat Time:") + QLatin1String("1"),
+        zhPrinter("Middle Location Heat Time:") + QLatin1String("2"),
+        zhPrinter("Right Location Heat Time:") + QLatin1String("3"),
     };
     click("settings report", "parameter_query",
           {"f4", "1", "01", "2c", "3a", "98", "1", "0", "10", "20", "3", "0", "1", "2", "3"},
           receiptReport.join(QLatin1Char('\n')), settings);
     QStringList odd = receiptReport;
-    odd[0] = zh("Paper Type:") + zh("Please Check Issue");
-    odd[3] = zh("Back Paper Status:") + zh("Back Paper");
+    odd[0] = zhPrinter("Paper Type:") + zhPrinter("Please Check Issue");
+    odd[3] = zhPrinter("Back Paper Status:") + zhPrinter("Back Paper");
     click("settings report, unknown paper type", "parameter_query",
           {"f4", "7", "01", "2c", "3a", "98", "0", "0", "10", "20", "3", "0", "1", "2", "3"},
           odd.join(QLatin1Char('\n')), settings);
@@ -499,13 +550,13 @@ void tst_translations::printerTexts_data()
              "values."));
 
     send("nothing typed", 0, "", {}, zh("No Input Found"));
-    send("start position", 0, "300", {"f3", "1", "2c"}, zh("Start Position") + ": 300");
+    send("start position", 0, "300", {"f3", "1", "2c"}, zhPrinter("Start Position") + ": 300");
     send("start position refused", 0, "300", {"f3", "ff", "ff"}, zh("Settings Failed"));
     send("start position out of range", 0, "500", {}, zh("Incorrect Parameter Value"));
-    send("heating", 1, "3", {"fa", "3"}, zh("Heating Level") + ": 3");
-    send("speed", 2, "2", {"f7", "2"}, zh("Speed Level") + ": 2");
-    send("roll back", 3, "16", {"f8", "10"}, zh("Roll Back Distance") + ": 16");
-    send("extra feed", 4, "32", {"f9", "20"}, zh("Extra Feed") + ": 32");
+    send("heating", 1, "3", {"fa", "3"}, zhPrinter("Heating Level") + ": 3");
+    send("speed", 2, "2", {"f7", "2"}, zhPrinter("Speed Level") + ": 2");
+    send("roll back", 3, "16", {"f8", "10"}, zhPrinter("Roll Back Distance") + ": 16");
+    send("extra feed", 4, "32", {"f9", "20"}, zhPrinter("Extra Feed") + ": 32");
     send("right section", 5, "2", {"fe"},
          zh("Reset to default heating\n\nPlease check Current Settings"));
     send("middle section refused", 6, "2", {"00"}, zh("Setting Failed! Please check command"));
@@ -585,7 +636,7 @@ void tst_translations::maintenanceTexts_data()
                                << QStringList{exactly(zh("Power Off... "))} << QString();
     QTest::newRow("restore without a backup set")
         << "restore, empty stick" << true << QString() << QStringList{fail}
-        << QStringList{exactly(zh("No complete backup on U disk!"))} << QString();
+        << QStringList{exactly(zhBox("No complete backup on U disk!"))} << QString();
     // An older panel's set: one file and two dumps, which the runner "loads".
     const QString olderSet =
         exactly(zh("Replace %1 and the databases appdb and Misc with an older panel's backup "
@@ -593,8 +644,8 @@ void tst_translations::maintenanceTexts_data()
                     .arg(QStringLiteral("/opt"), QStringLiteral("XFILESX")))
             .replace(QLatin1String("XFILESX"), files(1));
     QTest::newRow("restore") << "restore" << true << zh("Restore...") << QStringList{blank}
-                             << QStringList{exactly(zh("Restore Ok")) + QLatin1Char('\n') +
-                                            files(1)}
+                             << QStringList{exactly(zhBox("Restore Ok")) + QLatin1Char('\n') +
+                                            files(1, zhBox)}
                              << olderSet;
     // The dumps are written as mysqldump would write them: the set is whole.
     QTest::newRow("backup") << "backup" << true << zh("Backup...") << QStringList{blank}

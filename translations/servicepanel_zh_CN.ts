@@ -127,6 +127,118 @@ Nothing was written.</source>
         <translation>%1 个文件，%2</translation>
     </message>
     <message>
+        <source>Checking the backup</source>
+        <translation>正在检查备份</translation>
+    </message>
+    <message>
+        <source>Restoring %1</source>
+        <translation>正在恢复 %1</translation>
+    </message>
+    <message>
+        <source>Loading %1</source>
+        <translation>正在导入 %1</translation>
+    </message>
+    <message>
+        <source>Copying %1</source>
+        <translation>正在复制 %1</translation>
+    </message>
+    <message>
+        <source>Writing the dump of %1</source>
+        <translation>正在写入 %1 的转储</translation>
+    </message>
+    <message>
+        <source>Deleting</source>
+        <translation>正在删除</translation>
+    </message>
+    <message>
+        <source>Deleting %1</source>
+        <translation>正在删除 %1</translation>
+    </message>
+    <message>
+        <source>Writing to disk</source>
+        <translation>正在写入磁盘</translation>
+    </message>
+    <message>
+        <source>About %1 min left</source>
+        <translation>大约还需 %1 分钟</translation>
+    </message>
+    <message>
+        <source>About %1 s left</source>
+        <translation>大约还需 %1 秒</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 分钟</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 毫秒</translation>
+    </message>
+    <message>
+        <source>exit status %1</source>
+        <translation>退出状态 %1</translation>
+    </message>
+    <message>
+        <source>ended by signal %1 (%2)</source>
+        <translation>被信号 %1（%2）终止</translation>
+    </message>
+    <message>
+        <source>stopped after its time limit of %1</source>
+        <translation>超过时限 %1，已被停止</translation>
+    </message>
+    <message>
+        <source>ended without an exit status</source>
+        <translation>结束时没有退出状态</translation>
+    </message>
+    <message>
+        <source>stopped before it had read all of its input</source>
+        <translation>在读完全部输入之前已被停止</translation>
+    </message>
+    <message>
+        <source>could not be started: %1</source>
+        <translation>无法启动：%1</translation>
+    </message>
+    <message>
+        <source>no shell</source>
+        <translation>没有可用的 shell</translation>
+    </message>
+    <message>
+        <source>no folder given</source>
+        <translation>未指定文件夹</translation>
+    </message>
+    <message>
+        <source>%1 is not an absolute path</source>
+        <translation>%1 不是绝对路径</translation>
+    </message>
+    <message>
+        <source>%1 holds a control character</source>
+        <translation>%1 含有控制字符</translation>
+    </message>
+    <message>
+        <source>%1 is not a clean path</source>
+        <translation>%1 不是规范的路径</translation>
+    </message>
+    <message>
+        <source>%1 cannot be resolved</source>
+        <translation>无法解析 %1</translation>
+    </message>
+    <message>
+        <source>%1 is the root folder</source>
+        <translation>%1 是根目录</translation>
+    </message>
+    <message>
+        <source>the system root %1 is not usable</source>
+        <translation>系统根目录 %1 不可用</translation>
+    </message>
+    <message>
+        <source>%1 is not inside the system root %2</source>
+        <translation>%1 不在系统根目录 %2 之内</translation>
+    </message>
+    <message>
         <source>a link</source>
         <translation>链接</translation>
     </message>
@@ -314,34 +426,6 @@ Nothing was written.</source>
         <source>Run Restore again.</source>
         <translation>请再次运行恢复。</translation>
     </message>
-    <message>
-        <source>Checking the backup</source>
-        <translation>正在检查备份</translation>
-    </message>
-    <message>
-        <source>Restoring %1</source>
-        <translation>正在恢复 %1</translation>
-    </message>
-    <message>
-        <source>Loading %1</source>
-        <translation>正在导入 %1</translation>
-    </message>
-    <message>
-        <source>Copying %1</source>
-        <translation>正在复制 %1</translation>
-    </message>
-    <message>
-        <source>Writing the dump of %1</source>
-        <translation>正在写入 %1 的转储</translation>
-    </message>
-    <message>
-        <source>Deleting %1</source>
-        <translation>正在删除 %1</translation>
-    </message>
-    <message>
-        <source>Writing to disk</source>
-        <translation>正在写入磁盘</translation>
-    </message>
 </context>
 <context>
     <name>MyProgressDialog</name>
@@ -375,6 +459,228 @@ Nothing was written.</source>
     <message>
         <source>OK</source>
         <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterText</name>
+    <message>
+        <source>Start Position</source>
+        <translation>起始位置</translation>
+    </message>
+    <message>
+        <source>Heating Level</source>
+        <translation>加热等级</translation>
+    </message>
+    <message>
+        <source>Speed Level</source>
+        <translation>速度等级</translation>
+    </message>
+    <message>
+        <source>Roll Back Distance</source>
+        <translation>回退距离</translation>
+    </message>
+    <message>
+        <source>Extra Feed</source>
+        <translation>额外走纸</translation>
+    </message>
+    <message>
+        <source>Paramter Name: Start Position
+Range: [0-400], 100 = 6mm
+Explanation: Start position to the top of the label.
+Default: 0
+Caution: Please input a reasonable value for small labels.</source>
+        <translation>参数名称：起始位置
+范围：[0-400]，100 = 6mm
+说明：打印起始位置与标签顶端的距离。
+默认值：0
+注意：小标签请输入合理的数值。</translation>
+    </message>
+    <message>
+        <source>Parameter Name: Heating Level
+Range: [1-8]
+Explanation: Printer&apos;s heating level. Increase as level increase.
+Default: 2</source>
+        <translation>参数名称：加热等级
+范围：[1-8]
+说明：打印机的加热等级，等级越高加热越强。
+默认值：2</translation>
+    </message>
+    <message>
+        <source>Parameter Name: Printing Speed
+Range: [1-8]
+Explanation: Printing speed. Increase as level increases.
+Default: 2</source>
+        <translation>参数名称：打印速度
+范围：[1-8]
+说明：打印速度，等级越高速度越快。
+默认值：2</translation>
+    </message>
+    <message>
+        <source>Parameter Name: Pull Back Distance
+Range: [1-40] 100 = 6mm
+Explanation: Paper will be pulled back a certain distance before printing.It will automatically feed extra distance of 60.
+Default: 0</source>
+        <translation>参数名称：回退距离
+范围：[1-40]，100 = 6mm
+说明：打印前纸张先回退一段距离，并自动额外走纸 60。
+默认值：0</translation>
+    </message>
+    <message>
+        <source>Parameter Name: Extra Feed Distance
+Range: [0-255] 100=6mm
+Explanation: Extra feed length after printing.
+Default: 0</source>
+        <translation>参数名称：额外走纸距离
+范围：[0-255]，100 = 6mm
+说明：打印后额外走纸的长度。
+默认值：0</translation>
+    </message>
+    <message>
+        <source>Name: Right printing section setting
+Values:【0-3】.
+Explanation：Extra heating interation for this section.
+Default：0
+Note：
+1:Only use this function when the printer quality is very bad.2：It is very unlikely to use any value above 1.</source>
+        <translation>名称：右侧打印区设置
+取值：【0-3】
+说明：该区域的额外加热次数。
+默认值：0
+注意：
+1：仅在打印质量很差时使用此功能。
+2：一般不会用到大于 1 的值。</translation>
+    </message>
+    <message>
+        <source>Name: Center printing section setting
+Values:【0-3】.
+Explanation：Extra heating interation for this section.
+Default：0
+Note：
+1:Only use this function when the printer quality is very bad.2：It is very unlikely to use any value above 1.</source>
+        <translation>名称：中间打印区设置
+取值：【0-3】
+说明：该区域的额外加热次数。
+默认值：0
+注意：
+1：仅在打印质量很差时使用此功能。
+2：一般不会用到大于 1 的值。</translation>
+    </message>
+    <message>
+        <source>Name: Left printing section setting
+Values:【0-3】.
+Explanation：Extra heating interation for this section.
+Default：0
+Note：
+1:Only use this function when the printer quality is very bad.2：It is very unlikely to use any value above 1.</source>
+        <translation>名称：左侧打印区设置
+取值：【0-3】
+说明：该区域的额外加热次数。
+默认值：0
+注意：
+1：仅在打印质量很差时使用此功能。
+2：一般不会用到大于 1 的值。</translation>
+    </message>
+    <message>
+        <source>Name: Internal Sensor Threshold.
+Default  ：15000.
+Explanation: The threshold between the index change of between paper and gap.
+Note: The value may have great effect in printing.</source>
+        <translation>名称：内部传感器阈值
+默认值：15000
+说明：区分纸张与间隙的检测阈值。
+注意：该值对打印效果影响很大。</translation>
+    </message>
+    <message>
+        <source>%1 ... (%2 bytes)</source>
+        <translation>%1 …（%2 字节）</translation>
+    </message>
+    <message>
+        <source>no answer is known for %1</source>
+        <translation>%1 没有已知的应答</translation>
+    </message>
+    <message>
+        <source>not an answer to %1</source>
+        <translation>不是对 %1 的应答</translation>
+    </message>
+    <message>
+        <source>too short for an answer to %1</source>
+        <translation>作为对 %1 的应答太短</translation>
+    </message>
+    <message>
+        <source>too long for an answer to %1</source>
+        <translation>作为对 %1 的应答太长</translation>
+    </message>
+    <message>
+        <source>echoes other values than %1 sent</source>
+        <translation>回显的数值与 %1 发送的不同</translation>
+    </message>
+    <message>
+        <source>came before this command</source>
+        <translation>在此命令之前到达</translation>
+    </message>
+    <message>
+        <source>ignored %1: %2</source>
+        <translation>已忽略 %1：%2</translation>
+    </message>
+    <message>
+        <source>Please Check Issue</source>
+        <translation>请检查问题</translation>
+    </message>
+    <message>
+        <source>Label</source>
+        <translation>标签</translation>
+    </message>
+    <message>
+        <source>Receipt</source>
+        <translation>小票</translation>
+    </message>
+    <message>
+        <source>Back Paper</source>
+        <translation>回收底纸</translation>
+    </message>
+    <message>
+        <source>No Back Paper</source>
+        <translation>不回收底纸</translation>
+    </message>
+    <message>
+        <source>Paper Type:</source>
+        <translation>纸张类型：</translation>
+    </message>
+    <message>
+        <source>start Print Location:</source>
+        <translation>打印起始位置：</translation>
+    </message>
+    <message>
+        <source>Opto Compare Value:</source>
+        <translation>光耦比较值：</translation>
+    </message>
+    <message>
+        <source>Back Paper Status:</source>
+        <translation>底纸状态：</translation>
+    </message>
+    <message>
+        <source>Pull Back Distance:</source>
+        <translation>回退距离：</translation>
+    </message>
+    <message>
+        <source>Extra Feed Distance:</source>
+        <translation>额外走纸距离：</translation>
+    </message>
+    <message>
+        <source>Heating Level:</source>
+        <translation>加热等级：</translation>
+    </message>
+    <message>
+        <source>Left Location Heat Time:</source>
+        <translation>左侧加热：</translation>
+    </message>
+    <message>
+        <source>Middle Location Heat Time:</source>
+        <translation>中间加热：</translation>
+    </message>
+    <message>
+        <source>Right Location Heat Time:</source>
+        <translation>右侧加热：</translation>
     </message>
 </context>
 <context>
@@ -565,161 +871,6 @@ BackUp </source>
     <message>
         <source>Power Off... </source>
         <translation>正在关机…</translation>
-    </message>
-    <message>
-        <source>Heating Level</source>
-        <translation>加热等级</translation>
-    </message>
-    <message>
-        <source>Please Check Issue</source>
-        <translation>请检查问题</translation>
-    </message>
-    <message>
-        <source>Paper Type:</source>
-        <translation>纸张类型：</translation>
-    </message>
-    <message>
-        <source>start Print Location:</source>
-        <translation>打印起始位置：</translation>
-    </message>
-    <message>
-        <source>Opto Compare Value:</source>
-        <translation>光耦比较值：</translation>
-    </message>
-    <message>
-        <source>Back Paper Status:</source>
-        <translation>底纸状态：</translation>
-    </message>
-    <message>
-        <source>Pull Back Distance:</source>
-        <translation>回退距离：</translation>
-    </message>
-    <message>
-        <source>Extra Feed Distance:</source>
-        <translation>额外走纸距离：</translation>
-    </message>
-    <message>
-        <source>Heating Level:</source>
-        <translation>加热等级：</translation>
-    </message>
-    <message>
-        <source>Left Location Heat Time:</source>
-        <translation>左侧加热：</translation>
-    </message>
-    <message>
-        <source>Middle Location Heat Time:</source>
-        <translation>中间加热：</translation>
-    </message>
-    <message>
-        <source>Right Location Heat Time:</source>
-        <translation>右侧加热：</translation>
-    </message>
-    <message>
-        <source>Paramter Name: Start Position
-Range: [0-400], 100 = 6mm
-Explanation: Start position to the top of the label.
-Default: 0
-Caution: Please input a reasonable value for small labels.</source>
-        <translation>参数名称：起始位置
-范围：[0-400]，100 = 6mm
-说明：打印起始位置与标签顶端的距离。
-默认值：0
-注意：小标签请输入合理的数值。</translation>
-    </message>
-    <message>
-        <source>Parameter Name: Heating Level
-Range: [1-8]
-Explanation: Printer&apos;s heating level. Increase as level increase.
-Default: 2</source>
-        <translation>参数名称：加热等级
-范围：[1-8]
-说明：打印机的加热等级，等级越高加热越强。
-默认值：2</translation>
-    </message>
-    <message>
-        <source>Parameter Name: Printing Speed
-Range: [1-8]
-Explanation: Printing speed. Increase as level increases.
-Default: 2</source>
-        <translation>参数名称：打印速度
-范围：[1-8]
-说明：打印速度，等级越高速度越快。
-默认值：2</translation>
-    </message>
-    <message>
-        <source>Parameter Name: Pull Back Distance
-Range: [1-40] 100 = 6mm
-Explanation: Paper will be pulled back a certain distance before printing.It will automatically feed extra distance of 60.
-Default: 0</source>
-        <translation>参数名称：回退距离
-范围：[1-40]，100 = 6mm
-说明：打印前纸张先回退一段距离，并自动额外走纸 60。
-默认值：0</translation>
-    </message>
-    <message>
-        <source>Parameter Name: Extra Feed Distance
-Range: [0-255] 100=6mm
-Explanation: Extra feed length after printing.
-Default: 0</source>
-        <translation>参数名称：额外走纸距离
-范围：[0-255]，100 = 6mm
-说明：打印后额外走纸的长度。
-默认值：0</translation>
-    </message>
-    <message>
-        <source>Name: Right printing section setting
-Values:【0-3】.
-Explanation：Extra heating interation for this section.
-Default：0
-Note：
-1:Only use this function when the printer quality is very bad.2：It is very unlikely to use any value above 1.</source>
-        <translation>名称：右侧打印区设置
-取值：【0-3】
-说明：该区域的额外加热次数。
-默认值：0
-注意：
-1：仅在打印质量很差时使用此功能。
-2：一般不会用到大于 1 的值。</translation>
-    </message>
-    <message>
-        <source>Name: Center printing section setting
-Values:【0-3】.
-Explanation：Extra heating interation for this section.
-Default：0
-Note：
-1:Only use this function when the printer quality is very bad.2：It is very unlikely to use any value above 1.</source>
-        <translation>名称：中间打印区设置
-取值：【0-3】
-说明：该区域的额外加热次数。
-默认值：0
-注意：
-1：仅在打印质量很差时使用此功能。
-2：一般不会用到大于 1 的值。</translation>
-    </message>
-    <message>
-        <source>Name: Left printing section setting
-Values:【0-3】.
-Explanation：Extra heating interation for this section.
-Default：0
-Note：
-1:Only use this function when the printer quality is very bad.2：It is very unlikely to use any value above 1.</source>
-        <translation>名称：左侧打印区设置
-取值：【0-3】
-说明：该区域的额外加热次数。
-默认值：0
-注意：
-1：仅在打印质量很差时使用此功能。
-2：一般不会用到大于 1 的值。</translation>
-    </message>
-    <message>
-        <source>Name: Internal Sensor Threshold.
-Default  ：15000.
-Explanation: The threshold between the index change of between paper and gap.
-Note: The value may have great effect in printing.</source>
-        <translation>名称：内部传感器阈值
-默认值：15000
-说明：区分纸张与间隙的检测阈值。
-注意：该值对打印效果影响很大。</translation>
     </message>
     <message>
         <source>Parameter Settings: Back Paper Collection
@@ -1032,38 +1183,6 @@ Explanation: Check the current printer veriosn number.</source>
         <translation>mysqldump 不会写出的 ALTER DATABASE</translation>
     </message>
     <message>
-        <source>no folder given</source>
-        <translation>未指定文件夹</translation>
-    </message>
-    <message>
-        <source>%1 is not an absolute path</source>
-        <translation>%1 不是绝对路径</translation>
-    </message>
-    <message>
-        <source>%1 holds a control character</source>
-        <translation>%1 含有控制字符</translation>
-    </message>
-    <message>
-        <source>%1 is not a clean path</source>
-        <translation>%1 不是规范的路径</translation>
-    </message>
-    <message>
-        <source>%1 cannot be resolved</source>
-        <translation>无法解析 %1</translation>
-    </message>
-    <message>
-        <source>%1 is the root folder</source>
-        <translation>%1 是根目录</translation>
-    </message>
-    <message>
-        <source>the system root %1 is not usable</source>
-        <translation>系统根目录 %1 不可用</translation>
-    </message>
-    <message>
-        <source>%1 is not inside the system root %2</source>
-        <translation>%1 不在系统根目录 %2 之内</translation>
-    </message>
-    <message>
         <source>%1 files, %2</source>
         <translation>%1 个文件，%2</translation>
     </message>
@@ -1082,34 +1201,6 @@ Explanation: Check the current printer veriosn number.</source>
     <message>
         <source>Power off failed: %1</source>
         <translation>关机失败：%1</translation>
-    </message>
-    <message>
-        <source>no answer is known for %1</source>
-        <translation>%1 没有已知的应答</translation>
-    </message>
-    <message>
-        <source>not an answer to %1</source>
-        <translation>不是对 %1 的应答</translation>
-    </message>
-    <message>
-        <source>too short for an answer to %1</source>
-        <translation>作为对 %1 的应答太短</translation>
-    </message>
-    <message>
-        <source>too long for an answer to %1</source>
-        <translation>作为对 %1 的应答太长</translation>
-    </message>
-    <message>
-        <source>%1 ... (%2 bytes)</source>
-        <translation>%1 …（%2 字节）</translation>
-    </message>
-    <message>
-        <source>came before this command</source>
-        <translation>在此命令之前到达</translation>
-    </message>
-    <message>
-        <source>ignored %1: %2</source>
-        <translation>已忽略 %1：%2</translation>
     </message>
     <message>
         <source>Checking...</source>
@@ -1152,10 +1243,6 @@ Explanation: Check the current printer veriosn number.</source>
         <translation>无法打开打印机端口 %1：%2</translation>
     </message>
     <message>
-        <source>echoes other values than %1 sent</source>
-        <translation>回显的数值与 %1 发送的不同</translation>
-    </message>
-    <message>
         <source>a -- without a blank after it</source>
         <translation>“--”后面没有空白</translation>
     </message>
@@ -1185,7 +1272,7 @@ Explanation: Check the current printer veriosn number.</source>
     </message>
     <message>
         <source>stopped before it had read all of its input</source>
-        <translation>在读完全部输入之前被停止</translation>
+        <translation>在读完全部输入之前已被停止</translation>
     </message>
 </context>
 </TS>

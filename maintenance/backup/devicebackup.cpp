@@ -167,7 +167,7 @@ bool DeviceBackup::run()
     const QStringList databases = maintainedDatabases();
     if (whole) {
         for (const QString &database : databases) {
-            const QByteArray fileName = QFile::encodeName(database + QLatin1String(".sql"));
+            const QByteArray fileName = dumpFileName(database);
             // The dump command writes by path: only onto the stick checked at the start.
             if (!set.stillMounted()) {
                 m_problems << problem(JobProblem::Kind::StickRemoved);

@@ -27,7 +27,7 @@ QList<QByteArray> dumpNames()
 {
     QList<QByteArray> names;
     for (const QString &database : maintainedDatabases())
-        names << QFile::encodeName(database + QLatin1String(".sql"));
+        names << dumpFileName(database);
     return names;
 }
 
@@ -298,6 +298,11 @@ bool DeviceRestore::restoreTree(Work &work)
             top.entry = restorer.topEntry();
             work.state.tops << top;
         }
+        if (!whole && !stickUnchanged()) {
+            // What could not be read then was on the stick that went.
+            m_problems << problemOf(JobProblem::Kind::RemovedDuringRestore);
+            return false;
+        }
         if (!whole) {
             if (!restorer.manifestError().isEmpty()) {
                 JobProblem unusable = problemOf(JobProblem::Kind::ManifestUnusable);
@@ -322,7 +327,7 @@ bool DeviceRestore::loadDumps(Work &work)
 {
     qint64 before = m_done;
     for (const QString &database : maintainedDatabases()) {
-        const QByteArray name = QFile::encodeName(database + QLatin1String(".sql"));
+        const QByteArray name = dumpFileName(database);
         report(JobProgress::Step::LoadingDatabase, database);
         work.databases->loadProgress = [this, before, database](qint64 bytes) {
             m_done = before + bytes;
@@ -332,7 +337,10 @@ bool DeviceRestore::loadDumps(Work &work)
                                                  m_dumpSha256.value(name), m_dumpSize.value(name));
         work.databases->loadProgress = nullptr;
         if (!loaded) {
-            m_problems << work.databases->problems();
+            if (stickUnchanged())
+                m_problems << work.databases->problems();
+            else
+                m_problems << problemOf(JobProblem::Kind::RemovedDuringRestore);
             return false;
         }
         before += m_dumpSize.value(name);

@@ -10,6 +10,7 @@
 #include "maintenance/set/manifestreader.h"
 #include "maintenance/fs/entrymover.h"
 #include "maintenance/fs/folderswap.h"
+#include "maintenance/system/devicelayout.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -50,22 +51,22 @@ bool listed(int dirFd, const char *name)
 
 const char *BackupSet::setName()
 {
-    return "BackupData";
+    return SetLayout::setFolder;
 }
 
 const char *BackupSet::newName()
 {
-    return "BackupData.new";
+    return SetLayout::newSetFolder;
 }
 
 const char *BackupSet::oldName()
 {
-    return "BackupData.old";
+    return SetLayout::oldSetFolder;
 }
 
 const char *BackupSet::treeName()
 {
-    return "opt";
+    return SetLayout::treeFolder;
 }
 
 BackupSet::BackupSet(const QString &stickPath) : m_stickPath(stickPath) {}
@@ -306,12 +307,9 @@ BackupSet::Room BackupSet::room(qint64 treeNeeded, qint64 entries) const
     // The old dumps tell how large the new ones will be.
     qint64 oldDumps = 0;
     UniqueFd set(posixfs::openFolderAt(m_stick.get(), setName()));
-    QList<QByteArray> names;
-    if (set.isValid())
-        posixfs::listNames(set.get(), &names);
-    for (const QByteArray &name : qAsConst(names)) {
+    for (const QString &database : maintainedDatabases()) {
         struct stat status;
-        if (name.endsWith(".sql") && exists(set.get(), name.constData(), &status) &&
+        if (set.isValid() && exists(set.get(), dumpFileName(database).constData(), &status) &&
             S_ISREG(status.st_mode))
             oldDumps += status.st_size;
     }

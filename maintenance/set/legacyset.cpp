@@ -8,6 +8,7 @@
 #include "maintenance/fs/sha256.h"
 #include "maintenance/fs/treewalker.h"
 #include "maintenance/fs/uniquefd.h"
+#include "maintenance/system/devicelayout.h"
 
 #include <QDateTime>
 
@@ -125,7 +126,9 @@ LegacySet::Verdict LegacySet::check(int workFd)
     ManifestWriter manifest;
     const QByteArray created =
         QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1() + " (older set)";
-    if (!manifest.create(workFd, created, "BackupData/opt", DeviceIdentity())) {
+    if (!manifest.create(workFd, created,
+                         QByteArray(SetLayout::setFolder) + '/' + SetLayout::treeFolder,
+                         DeviceIdentity())) {
         m_error = manifest.error();
         return Verdict::NotWritten;
     }

@@ -41,7 +41,7 @@ const int pollSliceMs = 20;
 // How often CommandIo::whileRunning is called.
 const int watchSliceMs = 100;
 
-// Texts for the panel's boxes, translated in the panel's context.
+// Restore's lines, which it still words itself, in the panel's context.
 struct PanelText
 {
     Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
@@ -314,7 +314,8 @@ QString CommandResult::reason() const
     case Outcome::NotStarted:
         break;
     }
-    return PanelText::tr("could not be started: %1").arg(error);
+    return PanelText::tr("could not be started: %1")
+        .arg(error == 0 ? PanelText::tr("no shell") : QString::fromLocal8Bit(::strerror(error)));
 }
 
 QString CommandResult::lastErrorLine() const
@@ -333,7 +334,6 @@ CommandResult CommandResult::fromWaitStatus(int status)
     CommandResult result;
     if (status < 0) {
         result.outcome = Outcome::NotStarted;
-        result.error = PanelText::tr("no shell");
     } else if (WIFSIGNALED(status)) {
         result.outcome = Outcome::Signalled;
         result.signal = WTERMSIG(status);
@@ -376,11 +376,11 @@ CommandResult CommandRunner::runWith(const QByteArray &commandLine, const Comman
     return result;
 }
 
-CommandResult CommandResult::notStarted(const QString &why)
+CommandResult CommandResult::notStarted(int error)
 {
     CommandResult result;
     result.outcome = Outcome::NotStarted;
-    result.error = why;
+    result.error = error;
     return result;
 }
 
@@ -410,7 +410,7 @@ CommandResult SystemCommandRunner::runWith(const QByteArray &commandLine, const 
     ErrorPipe errors;
     InputPipe input(&io);
     if (!errors.isValid() || !input.isValid())
-        return CommandResult::notStarted(QString::fromLocal8Bit(std::strerror(errno)));
+        return CommandResult::notStarted(errno);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -448,7 +448,7 @@ CommandResult SystemCommandRunner::runWith(const QByteArray &commandLine, const 
     if (spawned != 0) {
         std::printf("Error!System :%s error!", commandLine.constData());
         std::fflush(stdout);
-        return CommandResult::notStarted(QString::fromLocal8Bit(std::strerror(spawned)));
+        return CommandResult::notStarted(spawned);
     }
 
     const int pidfd = int(::syscall(SYS_pidfd_open, pid, 0));

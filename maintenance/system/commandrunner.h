@@ -20,7 +20,7 @@ struct CommandResult
         Exited,     // ran to its end; exitStatus holds its exit status
         Signalled,  // ended by a signal that nobody here sent; signal holds it
         TimedOut,   // outlived its time limit and was stopped
-        NotStarted, // no shell could be started; error holds why
+        NotStarted, // no shell could be started; error holds why (0: system() gave no reason)
         Unknown,    // it ended, but its exit status could not be read (SIGCHLD ignored)
         Stopped,    // its input was cut off on purpose and the command stopped with it
     };
@@ -29,11 +29,12 @@ struct CommandResult
     int exitStatus = 0;
     int signal = 0;
     std::chrono::milliseconds timeLimit{0};
-    QString error;
+    int error = 0;          // errno
     QByteArray errorOutput; // the last lines the command wrote to standard error
 
     bool succeeded() const { return outcome == Outcome::Exited && exitStatus == 0; }
-    // One line for a box: "exit status 1", "stopped after its time limit of 15 min", ...
+    // "exit status 1", "stopped after its time limit of 15 min", ... for the lines that Restore
+    // still words itself; the panel words a result in MaintenanceText::commandOutcome().
     QString reason() const;
     // The last non-empty line of the command's error output, if any.
     QString lastErrorLine() const;
@@ -41,7 +42,7 @@ struct CommandResult
     // A result from a wait status as system() and waitpid() report it.
     static CommandResult fromWaitStatus(int status);
     static CommandResult timedOut(std::chrono::milliseconds limit);
-    static CommandResult notStarted(const QString &why);
+    static CommandResult notStarted(int error);
     static CommandResult stopped();
 };
 

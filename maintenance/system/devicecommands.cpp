@@ -3,55 +3,7 @@
 #include "maintenance/system/mountpoints.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
-
-#include <sys/stat.h>
-
-QStringList maintainedDatabases()
-{
-    return {QStringLiteral("appdb"), QStringLiteral("Misc")};
-}
-
-QString optFolder(const QString &root)
-{
-    return root + QLatin1String("/opt");
-}
-
-QString appFolder(const QString &root)
-{
-    return root + QLatin1String("/opt/Brevin");
-}
-
-QString stickFolder(const QString &root)
-{
-    return root + QLatin1String("/mnt/usb");
-}
-
-QString backupFolder(const QString &root)
-{
-    return root + QLatin1String("/mnt/usb/BackupData");
-}
-
-QString dumpFile(const QString &root, const QString &database)
-{
-    return backupFolder(root) + QLatin1Char('/') + database + QLatin1String(".sql");
-}
-
-QString newBackupFolder(const QString &root)
-{
-    return backupFolder(root) + QLatin1String(".new");
-}
-
-QString newDumpFile(const QString &root, const QString &database)
-{
-    return newBackupFolder(root) + QLatin1Char('/') + database + QLatin1String(".sql");
-}
-
-QString diskNode(const QString &root, char letter)
-{
-    return root + QLatin1String("/dev/sd") + QLatin1Char(letter);
-}
 
 QByteArray shellArgument(const QString &path)
 {
@@ -94,11 +46,6 @@ QByteArray createDatabaseCommand(const QString &database)
 QByteArray removeAppFolderCommand(const QString &root)
 {
     return "rm -rf " + shellArgument(appFolder(root)) + "  ";
-}
-
-QString keptDataFolder(const QString &root)
-{
-    return root + QLatin1String("/var/backups/servicepanel");
 }
 
 QByteArray removeKeptDataCommand(const QString &root)

@@ -1,25 +1,13 @@
 #ifndef DEVICECOMMANDS_H
 #define DEVICECOMMANDS_H
 
+#include "maintenance/system/devicelayout.h"
+
 #include <QByteArray>
-#include <QList>
 #include <QString>
-#include <QStringList>
 
-// Command lines and paths of the backup page. Every fixed path lies below `root`, the folder
-// that stands for "/" ("" is the device's own root). The texts keep their doubled and
-// trailing blanks: they are what the device has always run.
-
-QStringList maintainedDatabases(); // appdb, Misc
-
-QString optFolder(const QString &root);
-QString appFolder(const QString &root);
-QString stickFolder(const QString &root);
-QString backupFolder(const QString &root);
-QString newBackupFolder(const QString &root); // the set being written, beside BackupData
-QString dumpFile(const QString &root, const QString &database);
-QString newDumpFile(const QString &root, const QString &database);
-QString diskNode(const QString &root, char letter); // <root>/dev/sd<letter>
+// The command lines of the maintenance actions, on the paths of devicelayout.h. The texts keep
+// their doubled and trailing blanks: they are what the device has always run.
 
 // `path` as one shell word: as it stands when it is plain, else in single quotes.
 QByteArray shellArgument(const QString &path);
@@ -36,9 +24,6 @@ QByteArray dropDatabaseCommand(const QString &database);
 QByteArray createDatabaseCommand(const QString &database);
 
 QByteArray removeAppFolderCommand(const QString &root);
-// What Restore keeps on the device (the databases' data saved for a roll-back, the loading
-// account's option file): Clear Data removes it too.
-QString keptDataFolder(const QString &root);
 QByteArray removeKeptDataCommand(const QString &root);
 QByteArray clearSyncCommand();
 QByteArray powerOffCommand();

@@ -1,24 +1,10 @@
 #include "maintenance/system/pathcheck.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
 namespace {
-
-// Texts for the panel's boxes, translated in the panel's context.
-struct PanelText
-{
-    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
-};
-
-PathCheck refused(const QString &problem)
-{
-    PathCheck check;
-    check.problem = problem;
-    return check;
-}
 
 // The path with its links resolved: the deepest part that exists made canonical, the rest
 // appended as it stands.
@@ -42,33 +28,41 @@ QString resolved(const QString &path)
 
 PathCheck checkMaintenancePath(const QString &path, const QString &systemRoot)
 {
+    PathCheck check;
+    check.path = path;
+    check.root = systemRoot;
+    auto refused = [&check](PathCheck::Kind kind) {
+        check.kind = kind;
+        return check;
+    };
     if (path.isEmpty())
-        return refused(PanelText::tr("no folder given"));
+        return refused(PathCheck::Kind::Empty);
     if (!path.startsWith(QLatin1Char('/')))
-        return refused(PanelText::tr("%1 is not an absolute path").arg(path));
+        return refused(PathCheck::Kind::NotAbsolute);
     for (const QChar c : path) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return refused(PanelText::tr("%1 holds a control character").arg(path));
+            return refused(PathCheck::Kind::ControlCharacter);
     }
     QString trimmed = path;
     if (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
         trimmed.chop(1);
     if (QDir::cleanPath(trimmed) != trimmed)
-        return refused(PanelText::tr("%1 is not a clean path").arg(path));
+        return refused(PathCheck::Kind::NotClean);
 
     const QString real = resolved(trimmed);
     if (real.isEmpty())
-        return refused(PanelText::tr("%1 cannot be resolved").arg(path));
+        return refused(PathCheck::Kind::Unresolvable);
     if (real == QLatin1String("/"))
-        return refused(PanelText::tr("%1 is the root folder").arg(path));
+        return refused(PathCheck::Kind::RootFolder);
     if (!systemRoot.isEmpty()) {
         const QString root = QFileInfo(systemRoot).canonicalFilePath();
         if (root.isEmpty() || root == QLatin1String("/"))
-            return refused(PanelText::tr("the system root %1 is not usable").arg(systemRoot));
+            return refused(PathCheck::Kind::RootUnusable);
+        check.root = root;
         if (!real.startsWith(root + QLatin1Char('/')))
-            return refused(PanelText::tr("%1 is not inside the system root %2").arg(path, root));
+            return refused(PathCheck::Kind::OutsideRoot);
     }
-    PathCheck check;
     check.ok = true;
+    check.kind = PathCheck::Kind::Allowed;
     return check;
 }

@@ -3,10 +3,25 @@
 
 #include <QString>
 
+// Whether a maintenance action may create or empty a folder, and if not, why.
 struct PathCheck
 {
+    enum class Kind {
+        Allowed,
+        Empty, // no path at all
+        NotAbsolute,
+        ControlCharacter, // a byte below 0x20, or 0x7f
+        NotClean,         // "." or ".." parts, doubled slashes
+        Unresolvable,     // its links cannot be followed
+        RootFolder,       // "/" once links are resolved
+        RootUnusable,     // the system root does not resolve, or resolves to "/"
+        OutsideRoot,      // not below the system root once links are resolved
+    };
+
     bool ok = false;
-    QString problem; // why the path is refused, for a box or a log
+    Kind kind = Kind::Empty;
+    QString path; // as given
+    QString root; // the system root, resolved where it resolves
 };
 
 // Whether a maintenance action may create or empty the folder `path`: it must be absolute and
