@@ -8,6 +8,7 @@
 // bytes, 100 to a folder) is written and synced once; the copies take turns, and each copy
 // is removed and synced outside the timed part. The panel's time includes the count, the
 // progress dialog, the SHA-256 of every file and the manifest, as a backup does them.
+#include "bench/benchtree.h"
 #include "dialogs/myprogressdialog.h"
 #include "maintenance/set/manifestwriter.h"
 #include "maintenance/restore/treerestorer.h"
@@ -46,19 +47,6 @@ long statusKiB(const char *field)
             return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
     }
     return -1;
-}
-
-void makeTree(const QString &root, int files)
-{
-    const int perFolder = 100;
-    for (int i = 0; i < files; ++i) {
-        const QString folder = QStringLiteral("%1/Brevin/data/%2").arg(root).arg(i / perFolder);
-        if (i % perFolder == 0)
-            QDir().mkpath(folder);
-        QFile file(QStringLiteral("%1/label-%2.prn").arg(folder).arg(i));
-        file.open(QIODevice::WriteOnly);
-        file.write(QByteArray(200 + (i * 37) % 3800, char('A' + i % 26)));
-    }
 }
 
 double median(std::vector<double> values)

@@ -11,6 +11,7 @@
 // throwaway MariaDB server (tests/mariadb-fixture.sh start DIR/mariadb-fixture, then
 // HOME=DIR/mariadb-fixture/home); it refuses a server whose data folder is the machine's own.
 // Default: 10,000 small files and 20 MB of images in /opt, 300,000 rows in appdb.sales.
+#include "bench/benchtree.h"
 #include "bench/databasedata.h"
 #include "maintenance/backup/devicebackup.h"
 #include "maintenance/system/commandrunner.h"
@@ -32,18 +33,10 @@
 
 namespace {
 
-void makeTree(const QString &opt, int files)
+// The benchmark's /opt: small files, and 20 MB of images, data that does not compress.
+void makeDevice(const QString &opt, int files)
 {
-    const int perFolder = 100;
-    for (int i = 0; i < files; ++i) {
-        const QString folder = QStringLiteral("%1/Brevin/data/%2").arg(opt).arg(i / perFolder);
-        if (i % perFolder == 0)
-            QDir().mkpath(folder);
-        QFile file(QStringLiteral("%1/label-%2.prn").arg(folder).arg(i));
-        file.open(QIODevice::WriteOnly);
-        file.write(QByteArray(200 + (i * 37) % 3800, char('A' + i % 26)));
-    }
-    // 20 MB of images: data that does not compress.
+    makeTree(opt, files);
     QDir().mkpath(opt + QStringLiteral("/Brevin/images"));
     for (int i = 0; i < 20; ++i) {
         QByteArray image(1 << 20, '\0');
@@ -89,7 +82,7 @@ int main(int argc, char **argv)
     TestSystemRoot root;
     if (!root.plugNode() || !root.mountStick())
         return 1;
-    makeTree(root.file(QStringLiteral("opt")), files);
+    makeDevice(root.file(QStringLiteral("opt")), files);
     if (!makeData(300000))
         return 1;
     SystemCommandRunner runner;

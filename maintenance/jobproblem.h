@@ -83,6 +83,15 @@ struct JobProblem
     QByteArray command;
     CommandResult result;
     QString detail; // a reason another part words itself (the vetter's)
+
+    static JobProblem of(Kind kind, const QByteArray &path = QByteArray(), int error = 0)
+    {
+        JobProblem problem;
+        problem.kind = kind;
+        problem.path = path;
+        problem.error = error;
+        return problem;
+    }
 };
 
 using JobProblems = QList<JobProblem>;

@@ -110,6 +110,8 @@ private:
     void fillDevice();
     void damageDevice(bool routines = true);
     void click(const char *button);
+    // Restores, answering its question, and returns the lines of the Fail box that follows.
+    QStringList restoreFails();
     QString backup();
     // Gives the set's manifest the size and SHA-256 of a file changed on the stick.
     void vouchFor(const QString &relative);
@@ -207,6 +209,16 @@ void tst_restore::click(const char *button)
     clickMaintenance(m_panel.get(), button);
 }
 
+QStringList tst_restore::restoreFails()
+{
+    ModalCloser closer;
+    click("btn_reduction");
+    if (closer.questions.size() != 1 || closer.boxes.size() != 1 ||
+        closer.boxes.first().title != QLatin1String("Fail"))
+        return {QStringLiteral("not one question and one Fail box")};
+    return closer.boxes.first().text.split('\n');
+}
+
 // Backs up and returns the box's second line: "N files, SIZE".
 QString tst_restore::backup()
 {
@@ -267,12 +279,9 @@ QString tst_restore::expectedDate() const
 void tst_restore::initTestCase()
 {
     raiseOpenFileLimit();
-    const QString problem = TestSystemRoot::namespaceProblem();
-    if (!problem.isEmpty())
-        QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
-        QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
-    QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
+    const QString missing = missingStickOrServer();
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
     QByteArray socket;
     QVERIFY2(sql("SELECT @@socket;", QString(), &socket), "the throwaway server does not answer");
     m_rootUser = isMachineRoot();
@@ -585,15 +594,9 @@ void tst_restore::damageFoundInTheOnePass()
     damageDevice();
     const DeviceState before = deviceState();
 
-    ModalCloser closer;
-    click("btn_reduction");
-    QCOMPARE(closer.questions.size(), 1);
-    QCOMPARE(closer.boxes.size(), 1);
-    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
-    QCOMPARE(closer.boxes.first().text,
+    QCOMPARE(restoreFails(),
              QStringList(
-                 {line.arg(set), "/opt and the databases appdb and Misc were left as they were."})
-                 .join('\n'));
+                 {line.arg(set), "/opt and the databases appdb and Misc were left as they were."}));
     compareState(before, deviceState());
     QVERIFY(!QFileInfo::exists(m_root->file(".opt.servicepanel-new")));
     QVERIFY(!QFileInfo::exists(m_root->file("var/backups/servicepanel")));
@@ -649,13 +652,8 @@ void tst_restore::hostileDump()
     damageDevice();
     const DeviceState before = deviceState();
 
-    ModalCloser closer;
-    click("btn_reduction");
-    QCOMPARE(closer.questions.size(), 1);
-    QCOMPARE(closer.boxes.size(), 1);
-    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
-    const QStringList lines = closer.boxes.first().text.split('\n');
-    QVERIFY2(lines.first().startsWith(problem), qPrintable(closer.boxes.first().text));
+    const QStringList lines = restoreFails();
+    QVERIFY2(lines.first().startsWith(problem), qPrintable(lines.join('\n')));
     QCOMPARE(lines.last(),
              QStringLiteral("/opt and the databases appdb and Misc were left as they were."));
     QVERIFY(!QFile::exists(marker));

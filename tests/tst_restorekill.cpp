@@ -231,12 +231,9 @@ void tst_restorekill::verifyOthersRefuse()
 
 void tst_restorekill::initTestCase()
 {
-    const QString problem = TestSystemRoot::namespaceProblem();
-    if (!problem.isEmpty())
-        QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
-        QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
-    QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
+    const QString missing = missingStickOrServer();
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
     QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0);
     m_rootUser = isMachineRoot();
     m_root = std::make_unique<TestSystemRoot>();

@@ -132,12 +132,9 @@ QMap<QByteArray, QByteArray> tst_setdevice::stick() const
 
 void tst_setdevice::initTestCase()
 {
-    const QString problem = TestSystemRoot::namespaceProblem();
-    if (!problem.isEmpty())
-        QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
-        QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
-    QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
+    const QString missing = missingStickOrServer();
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
     QVERIFY(sql("DROP DATABASE IF EXISTS appdb; DROP DATABASE IF EXISTS Misc;"
                 "CREATE DATABASE appdb; CREATE DATABASE Misc;"));
     QVERIFY(sql("CREATE TABLE plu (id INT PRIMARY KEY, name VARCHAR(40));"

@@ -18,15 +18,6 @@ QByteArray joined(const QByteArray &base, const QByteArray &relative)
     return relative.isEmpty() ? base : base + '/' + relative;
 }
 
-JobProblem problem(JobProblem::Kind kind, const QByteArray &path = QByteArray(), int error = 0)
-{
-    JobProblem p;
-    p.kind = kind;
-    p.path = path;
-    p.error = error;
-    return p;
-}
-
 } // namespace
 
 DeviceBackup::DeviceBackup(CommandRunner &runner, const QString &systemRoot)
@@ -46,18 +37,18 @@ JobProblem DeviceBackup::setProblem() const
 {
     switch (m_set->refusal()) {
     case BackupSet::Refusal::NotAFolder:
-        return problem(JobProblem::Kind::SetNotAFolder, m_set->refusedName());
+        return JobProblem::of(JobProblem::Kind::SetNotAFolder, m_set->refusedName());
     case BackupSet::Refusal::OtherMount:
-        return problem(JobProblem::Kind::SetOtherMount, m_set->refusedName());
+        return JobProblem::of(JobProblem::Kind::SetOtherMount, m_set->refusedName());
     case BackupSet::Refusal::NoStick:
     case BackupSet::Refusal::NotMounted:
-        return problem(JobProblem::Kind::NoStick);
+        return JobProblem::of(JobProblem::Kind::NoStick);
     case BackupSet::Refusal::CannotWrite:
     case BackupSet::Refusal::Io:
     case BackupSet::Refusal::None:
         break;
     }
-    return problem(JobProblem::Kind::StickNotWritable, QByteArray(), m_set->error());
+    return JobProblem::of(JobProblem::Kind::StickNotWritable, QByteArray(), m_set->error());
 }
 
 bool DeviceBackup::runStep(const QByteArray &commandLine)
@@ -65,7 +56,7 @@ bool DeviceBackup::runStep(const QByteArray &commandLine)
     const CommandResult result = m_runner.run(commandLine);
     if (result.succeeded())
         return true;
-    JobProblem failed = problem(JobProblem::Kind::CommandFailed);
+    JobProblem failed = JobProblem::of(JobProblem::Kind::CommandFailed);
     failed.command = commandLine;
     failed.result = result;
     m_problems << failed;
@@ -77,7 +68,7 @@ bool DeviceBackup::refusedForUnfinishedRestore()
 {
     if (!DeviceRestore::isUnfinished(m_root))
         return false;
-    m_problems << problem(JobProblem::Kind::RestoreUnfinished);
+    m_problems << JobProblem::of(JobProblem::Kind::RestoreUnfinished);
     m_outcome = Outcome::Refused;
     return true;
 }
@@ -119,7 +110,7 @@ bool DeviceBackup::run()
             // The old set stays until the new one is whole: both must fit.
             const BackupSet::Room room = set.room(count.needed, count.entries);
             if (!room.fits()) {
-                JobProblem noRoom = problem(JobProblem::Kind::NoRoom);
+                JobProblem noRoom = JobProblem::of(JobProblem::Kind::NoRoom);
                 noRoom.count = room.needed;
                 noRoom.available = room.available;
                 m_problems << noRoom;
@@ -142,7 +133,7 @@ bool DeviceBackup::run()
     if (!copied) {
         set.abandon();
         if (!refused)
-            m_problems << problem(JobProblem::Kind::NoSource, source, ENOENT);
+            m_problems << JobProblem::of(JobProblem::Kind::NoSource, source, ENOENT);
         m_outcome = Outcome::NotStarted;
         return false;
     }
@@ -150,17 +141,17 @@ bool DeviceBackup::run()
         treeCopied();
 
     for (const CopyProblem &failure : result.failures.first())
-        m_problems << problem(JobProblem::Kind::NotCopied, joined(source, failure.path),
-                              failure.error);
+        m_problems << JobProblem::of(JobProblem::Kind::NotCopied, joined(source, failure.path),
+                                     failure.error);
     const qint64 more = result.failures.count() - result.failures.first().size();
     if (more > 0) {
-        JobProblem rest = problem(JobProblem::Kind::MoreNotCopied);
+        JobProblem rest = JobProblem::of(JobProblem::Kind::MoreNotCopied);
         rest.count = more;
         m_problems << rest;
     }
     if (result.fatalError != 0)
-        m_problems << problem(JobProblem::Kind::WritingStopped, joined(source, result.fatalPath),
-                              result.fatalError);
+        m_problems << JobProblem::of(JobProblem::Kind::WritingStopped,
+                                     joined(source, result.fatalPath), result.fatalError);
     m_notCopied = result.notCopied;
 
     bool whole = result.ok();
@@ -170,7 +161,7 @@ bool DeviceBackup::run()
             const QByteArray fileName = dumpFileName(database);
             // The dump command writes by path: only onto the stick checked at the start.
             if (!set.stillMounted()) {
-                m_problems << problem(JobProblem::Kind::StickRemoved);
+                m_problems << JobProblem::of(JobProblem::Kind::StickRemoved);
                 whole = false;
                 break;
             }
@@ -183,7 +174,7 @@ bool DeviceBackup::run()
             if (!runStep(dumpCommand(m_root, database))) {
                 whole = false;
             } else if (!set.addDump(fileName)) {
-                JobProblem incomplete = problem(JobProblem::Kind::DumpIncomplete);
+                JobProblem incomplete = JobProblem::of(JobProblem::Kind::DumpIncomplete);
                 incomplete.name = database;
                 m_problems << incomplete;
                 whole = false;
@@ -197,9 +188,9 @@ bool DeviceBackup::run()
         whole = false;
     }
     if (whole && !set.commit()) {
-        m_problems << (set.error() == ENODEV
-                           ? problem(JobProblem::Kind::StickRemoved)
-                           : problem(JobProblem::Kind::SwapFailed, QByteArray(), set.error()));
+        m_problems << (set.error() == ENODEV ? JobProblem::of(JobProblem::Kind::StickRemoved)
+                                             : JobProblem::of(JobProblem::Kind::SwapFailed,
+                                                              QByteArray(), set.error()));
         whole = false;
     }
     if (!whole)

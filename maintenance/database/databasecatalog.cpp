@@ -7,30 +7,23 @@
 bool DatabaseCatalog::read(MariaDbClient &client, const QStringList &schemas,
                            QList<DatabaseCatalog> *catalogs, CommandResult *result)
 {
+    // What is asked of each schema: a kind, what is read, where, and the column the schema
+    // is in.
+    static const char *const questions[][4] = {
+        {"schema", "DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME", "SCHEMATA", "SCHEMA_NAME"},
+        {"table", "HEX(TABLE_NAME)", "TABLES", "TABLE_TYPE <> 'VIEW' AND TABLE_SCHEMA"},
+        {"view", "HEX(TABLE_NAME)", "VIEWS", "TABLE_SCHEMA"},
+        {"trigger", "HEX(TRIGGER_NAME)", "TRIGGERS", "TRIGGER_SCHEMA"},
+        {"event", "HEX(EVENT_NAME)", "EVENTS", "EVENT_SCHEMA"},
+        {"routine", "HEX(ROUTINE_NAME), ROUTINE_TYPE", "ROUTINES", "ROUTINE_SCHEMA"},
+    };
     QByteArray statements;
     for (const QString &schema : schemas) {
         const QByteArray in = '\'' + schema.toLatin1() + '\'';
-        const QByteArray select = "SELECT " + in + ", ";
-        statements += select +
-                      "'schema', DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME FROM "
-                      "information_schema.SCHEMATA WHERE SCHEMA_NAME = " +
-                      in + ";\n";
-        statements += select +
-                      "'table', HEX(TABLE_NAME) FROM information_schema.TABLES WHERE "
-                      "TABLE_SCHEMA = " +
-                      in + " AND TABLE_TYPE <> 'VIEW';\n";
-        statements += select + "'view', HEX(TABLE_NAME) FROM information_schema.VIEWS WHERE " +
-                      "TABLE_SCHEMA = " + in + ";\n";
-        statements += select +
-                      "'trigger', HEX(TRIGGER_NAME) FROM information_schema.TRIGGERS WHERE "
-                      "TRIGGER_SCHEMA = " +
-                      in + ";\n";
-        statements += select + "'event', HEX(EVENT_NAME) FROM information_schema.EVENTS WHERE " +
-                      "EVENT_SCHEMA = " + in + ";\n";
-        statements += select +
-                      "'routine', HEX(ROUTINE_NAME), ROUTINE_TYPE FROM "
-                      "information_schema.ROUTINES WHERE ROUTINE_SCHEMA = " +
-                      in + ";\n";
+        for (const auto &question : questions)
+            statements += "SELECT " + in + ", '" + question[0] + "', " + question[1] +
+                          " FROM information_schema." + question[2] + " WHERE " + question[3] +
+                          " = " + in + ";\n";
     }
     MariaDbClient::Rows rows;
     if (!client.query(statements, &rows, result))

@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -87,8 +88,12 @@ bool DatabaseSwitch::fail(JobProblem::Kind kind, const CommandResult &result, in
     return false;
 }
 
-bool DatabaseSwitch::readCatalogs(QList<DatabaseCatalog> *catalogs)
+// Where things are now: the plan prepare() wrote, and the live, staging and old databases.
+bool DatabaseSwitch::readState(QList<DatabaseCatalog> *catalogs)
 {
+    m_problem = JobProblem();
+    if (!readPlan())
+        return false;
     CommandResult result;
     return DatabaseCatalog::read(m_client,
                                  {m_database, stagingName(m_database), oldName(m_database)},
@@ -188,13 +193,10 @@ bool DatabaseSwitch::prepare(const DatabaseCatalog &live, const DatabaseCatalog 
 
 bool DatabaseSwitch::forward()
 {
-    m_problem = JobProblem();
-    QList<DatabaseCatalog> catalogs;
-    if (!readPlan() || !readCatalogs(&catalogs))
+    QList<DatabaseCatalog> sides;
+    if (!readState(&sides))
         return false;
-    const DatabaseCatalog &live = catalogs.at(0);
-    const DatabaseCatalog &staged = catalogs.at(1);
-    const DatabaseCatalog &aside = catalogs.at(2);
+    const auto &[live, staged, aside] = std::tie(sides[0], sides[1], sides[2]);
     // Untouched yet: what the live database holds now goes, also a table made since.
     const bool untouched =
         std::none_of(m_oldTables.cbegin(), m_oldTables.cend(),
@@ -253,13 +255,10 @@ bool DatabaseSwitch::forward()
 
 bool DatabaseSwitch::back()
 {
-    m_problem = JobProblem();
-    QList<DatabaseCatalog> catalogs;
-    if (!readPlan() || !readCatalogs(&catalogs))
+    QList<DatabaseCatalog> sides;
+    if (!readState(&sides))
         return false;
-    const DatabaseCatalog &live = catalogs.at(0);
-    const DatabaseCatalog &staged = catalogs.at(1);
-    const DatabaseCatalog &aside = catalogs.at(2);
+    const auto &[live, staged, aside] = std::tie(sides[0], sides[1], sides[2]);
     QByteArray statements = live.dropObjects();
     if (!staged.exists)
         statements +=

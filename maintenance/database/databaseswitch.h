@@ -47,7 +47,7 @@ public:
     JobProblem problem() const { return m_problem; }
 
 private:
-    bool readCatalogs(QList<DatabaseCatalog> *catalogs);
+    bool readState(QList<DatabaseCatalog> *catalogs);
     bool readPlan();
     bool writePlan();
     bool dumpObjects(const DatabaseCatalog &catalog, const QString &programs, const QString &views);

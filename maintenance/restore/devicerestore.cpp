@@ -31,15 +31,6 @@ QList<QByteArray> dumpNames()
     return names;
 }
 
-JobProblem problemOf(JobProblem::Kind kind, const QByteArray &path = QByteArray(), int error = 0)
-{
-    JobProblem problem;
-    problem.kind = kind;
-    problem.path = path;
-    problem.error = error;
-    return problem;
-}
-
 } // namespace
 
 // What one restore (or the recovery of one) works with.
@@ -99,7 +90,7 @@ void DeviceRestore::addProblems(JobProblems *to, const ProblemList &problems)
     const QByteArray device = QFile::encodeName(m_root) + '/';
     for (const CopyProblem &problem : problems.first()) {
         JobProblem found =
-            problemOf(JobProblem::Kind::NotRestored, stick + problem.path, problem.error);
+            JobProblem::of(JobProblem::Kind::NotRestored, stick + problem.path, problem.error);
         switch (problem.kind) {
         case CopyProblem::Kind::Missing:
             found.kind = JobProblem::Kind::MissingOnStick;
@@ -123,7 +114,7 @@ void DeviceRestore::addProblems(JobProblems *to, const ProblemList &problems)
     }
     const qint64 more = problems.count() - problems.first().size();
     if (more > 0) {
-        JobProblem rest = problemOf(JobProblem::Kind::MoreProblems);
+        JobProblem rest = JobProblem::of(JobProblem::Kind::MoreProblems);
         rest.count = more;
         *to << rest;
     }
@@ -131,7 +122,7 @@ void DeviceRestore::addProblems(JobProblems *to, const ProblemList &problems)
 
 DeviceRestore::Verdict DeviceRestore::refuse(JobProblem::Kind kind, const QByteArray &path)
 {
-    m_problems << problemOf(kind, path);
+    m_problems << JobProblem::of(kind, path);
     m_verdict = Verdict::Refused;
     return m_verdict;
 }
@@ -178,8 +169,8 @@ DeviceRestore::Verdict DeviceRestore::check()
         return refuse(JobProblem::Kind::OtherMountOnStick, verifier.refusedName());
     case SetVerifier::Verdict::BadManifest: {
         // The last line goes last: a manifest without it is a backup that did not finish.
-        m_problems << problemOf(JobProblem::Kind::NoCompleteSet);
-        JobProblem unusable = problemOf(JobProblem::Kind::ManifestUnusable);
+        m_problems << JobProblem::of(JobProblem::Kind::NoCompleteSet);
+        JobProblem unusable = JobProblem::of(JobProblem::Kind::ManifestUnusable);
         unusable.name = QString::fromLatin1(ManifestWriter::fileName());
         unusable.detail = QString::fromLocal8Bit(verifier.manifestError());
         m_problems << unusable;
@@ -217,8 +208,8 @@ DeviceRestore::Verdict DeviceRestore::check()
         m_verdict = Verdict::Refused;
         return m_verdict;
     case LegacySet::Verdict::NotWritten:
-        m_problems << problemOf(JobProblem::Kind::FolderNotWritten,
-                                QFile::encodeName(legacyFolder()), legacy.error());
+        m_problems << JobProblem::of(JobProblem::Kind::FolderNotWritten,
+                                     QFile::encodeName(legacyFolder()), legacy.error());
         m_verdict = Verdict::Refused;
         return m_verdict;
     }
@@ -250,8 +241,8 @@ void DeviceRestore::report(JobProgress::Step step, const QString &name)
 bool DeviceRestore::record(Work &work)
 {
     if (!work.journal.write(work.state)) {
-        m_problems << problemOf(JobProblem::Kind::JournalUnusable,
-                                QFile::encodeName(work.journal.path()), work.journal.error());
+        m_problems << JobProblem::of(JobProblem::Kind::JournalUnusable,
+                                     QFile::encodeName(work.journal.path()), work.journal.error());
         return false;
     }
     if (recorded)
@@ -259,10 +250,16 @@ bool DeviceRestore::record(Work &work)
     return true;
 }
 
-void DeviceRestore::removeWorkFolder()
+bool DeviceRestore::endJournal(Work &work)
 {
+    if (!work.journal.remove()) {
+        m_problems << JobProblem::of(JobProblem::Kind::JournalUnusable,
+                                     QFile::encodeName(work.journal.path()), work.journal.error());
+        return false;
+    }
     // Nothing of a restore stays on the device once it is over.
     QDir().rmdir(DatabaseRestore::defaultWorkFolder(m_root));
+    return true;
 }
 
 bool DeviceRestore::restoreTree(Work &work)
@@ -300,12 +297,12 @@ bool DeviceRestore::restoreTree(Work &work)
         }
         if (!whole && !stickUnchanged()) {
             // What could not be read then was on the stick that went.
-            m_problems << problemOf(JobProblem::Kind::RemovedDuringRestore);
+            m_problems << JobProblem::of(JobProblem::Kind::RemovedDuringRestore);
             return false;
         }
         if (!whole) {
             if (!restorer.manifestError().isEmpty()) {
-                JobProblem unusable = problemOf(JobProblem::Kind::ManifestUnusable);
+                JobProblem unusable = JobProblem::of(JobProblem::Kind::ManifestUnusable);
                 unusable.name = QString::fromLatin1(ManifestWriter::fileName());
                 unusable.detail = QString::fromLocal8Bit(restorer.manifestError());
                 m_problems << unusable;
@@ -317,7 +314,7 @@ bool DeviceRestore::restoreTree(Work &work)
     m_done = m_treeBytes;
     // A stick pulled or swapped meanwhile: what was read from it counts for nothing.
     if (!stickUnchanged()) {
-        m_problems << problemOf(JobProblem::Kind::RemovedDuringRestore);
+        m_problems << JobProblem::of(JobProblem::Kind::RemovedDuringRestore);
         return false;
     }
     return true;
@@ -340,14 +337,14 @@ bool DeviceRestore::loadDumps(Work &work)
             if (stickUnchanged())
                 m_problems << work.databases->problems();
             else
-                m_problems << problemOf(JobProblem::Kind::RemovedDuringRestore);
+                m_problems << JobProblem::of(JobProblem::Kind::RemovedDuringRestore);
             return false;
         }
         before += m_dumpSize.value(name);
         m_done = before;
     }
     if (!stickUnchanged()) {
-        m_problems << problemOf(JobProblem::Kind::RemovedDuringRestore);
+        m_problems << JobProblem::of(JobProblem::Kind::RemovedDuringRestore);
         return false;
     }
     return true;
@@ -359,8 +356,8 @@ bool DeviceRestore::readyToCommit(Work &work)
     for (int i = 0; i < work.replacer.partCount(); ++i) {
         const int staging = work.replacer.part(i).staging.get();
         if (staging >= 0 && ::syncfs(staging) != 0) {
-            m_problems << problemOf(JobProblem::Kind::FolderNotWritten, work.replacer.target(),
-                                    errno);
+            m_problems << JobProblem::of(JobProblem::Kind::FolderNotWritten, work.replacer.target(),
+                                         errno);
             return false;
         }
     }
@@ -376,8 +373,8 @@ bool DeviceRestore::undoStaging(Work &work)
     // Nothing but the staging databases and the staged tree changed.
     bool undone = work.replacer.undo(0);
     if (!undone) {
-        JobProblem failed = problemOf(JobProblem::Kind::TreeNotReplaced, work.replacer.errorPath(),
-                                      work.replacer.error());
+        JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
+                                           work.replacer.errorPath(), work.replacer.error());
         failed.name = optFolder(m_root);
         m_problems << failed;
     }
@@ -387,13 +384,7 @@ bool DeviceRestore::undoStaging(Work &work)
     }
     if (!undone)
         return false;
-    if (!work.journal.remove()) {
-        m_problems << problemOf(JobProblem::Kind::JournalUnusable,
-                                QFile::encodeName(work.journal.path()), work.journal.error());
-        return false;
-    }
-    removeWorkFolder();
-    return true;
+    return endJournal(work);
 }
 
 bool DeviceRestore::commit(Work &work, bool recovering)
@@ -423,8 +414,8 @@ bool DeviceRestore::commit(Work &work, bool recovering)
     const bool swapped =
         recovering ? work.replacer.finish(state.stagedInode) : work.replacer.commit();
     if (!swapped) {
-        JobProblem failed = problemOf(JobProblem::Kind::TreeNotReplaced, work.replacer.errorPath(),
-                                      work.replacer.error());
+        JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
+                                           work.replacer.errorPath(), work.replacer.error());
         failed.name = optFolder(m_root);
         m_problems << failed;
         return false;
@@ -444,8 +435,8 @@ bool DeviceRestore::goBack(Work &work)
         record(work);
     }
     if (!work.replacer.undo(state.stagedInode)) {
-        JobProblem failed = problemOf(JobProblem::Kind::TreeNotReplaced, work.replacer.errorPath(),
-                                      work.replacer.error());
+        JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
+                                           work.replacer.errorPath(), work.replacer.error());
         failed.name = optFolder(m_root);
         m_problems << failed;
         return false;
@@ -460,13 +451,7 @@ bool DeviceRestore::goBack(Work &work)
         m_problems << work.databases->problems();
         return false;
     }
-    if (!work.journal.remove()) {
-        m_problems << problemOf(JobProblem::Kind::JournalUnusable,
-                                QFile::encodeName(work.journal.path()), work.journal.error());
-        return false;
-    }
-    removeWorkFolder();
-    return true;
+    return endJournal(work);
 }
 
 bool DeviceRestore::cleanUp(Work &work)
@@ -474,7 +459,7 @@ bool DeviceRestore::cleanUp(Work &work)
     // All new from here: what stays behind is only told.
     if (!work.replacer.removeWork()) {
         for (const CopyProblem &problem : work.replacer.problems().first())
-            m_notes << problemOf(JobProblem::Kind::LeftBehind, problem.path, problem.error);
+            m_notes << JobProblem::of(JobProblem::Kind::LeftBehind, problem.path, problem.error);
     }
     // Folders that stayed get their own metadata last, after the entries moved in and out.
     for (const RestoreJournal::PinnedTop &top : qAsConst(work.state.tops)) {
@@ -485,17 +470,11 @@ bool DeviceRestore::cleanUp(Work &work)
         const int error =
             folder.isValid() ? TreeRestorer::applyMetadataTo(folder.get(), top.entry) : errno;
         if (error != 0)
-            m_notes << problemOf(JobProblem::Kind::NotRestored, path, error);
+            m_notes << JobProblem::of(JobProblem::Kind::NotRestored, path, error);
     }
     if (!work.databases->finish())
         m_notes << work.databases->problems();
-    if (!work.journal.remove()) {
-        m_problems << problemOf(JobProblem::Kind::JournalUnusable,
-                                QFile::encodeName(work.journal.path()), work.journal.error());
-        return false;
-    }
-    removeWorkFolder();
-    return true;
+    return endJournal(work);
 }
 
 bool DeviceRestore::openWork(Work &work)
@@ -503,8 +482,8 @@ bool DeviceRestore::openWork(Work &work)
     work.databases = std::make_unique<DatabaseRestore>(
         m_runner, DatabaseRestore::defaultWorkFolder(m_root), maintainedDatabases());
     if (!work.replacer.plan()) {
-        JobProblem failed = problemOf(JobProblem::Kind::TreeNotReplaced, work.replacer.errorPath(),
-                                      work.replacer.error());
+        JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
+                                           work.replacer.errorPath(), work.replacer.error());
         failed.name = optFolder(m_root);
         m_problems << failed;
         return false;
@@ -520,16 +499,16 @@ bool DeviceRestore::restore()
     m_restoredFiles = m_restoredBytes = m_done = 0;
     m_outcome = Outcome::Refused;
     if (isUnfinished(m_root)) {
-        m_problems << problemOf(JobProblem::Kind::RestoreUnfinished);
+        m_problems << JobProblem::of(JobProblem::Kind::RestoreUnfinished);
         return false;
     }
     m_outcome = Outcome::Unchanged;
     if (m_verdict == Verdict::Refused) {
-        m_problems << problemOf(JobProblem::Kind::NoCompleteSet);
+        m_problems << JobProblem::of(JobProblem::Kind::NoCompleteSet);
         return false;
     }
     if (!stickUnchanged()) {
-        m_problems << problemOf(JobProblem::Kind::StickChanged);
+        m_problems << JobProblem::of(JobProblem::Kind::StickChanged);
         return false;
     }
 
@@ -548,14 +527,13 @@ bool DeviceRestore::restore()
     if (!work.databases->begin()) {
         // Nothing of this restore exists yet: there is nothing to undo.
         m_problems << work.databases->problems();
-        if (work.journal.remove())
-            removeWorkFolder();
+        endJournal(work);
         return false;
     }
     bool staged = work.replacer.stage();
     if (!staged) {
-        JobProblem failed = problemOf(JobProblem::Kind::TreeNotReplaced, work.replacer.errorPath(),
-                                      work.replacer.error());
+        JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
+                                           work.replacer.errorPath(), work.replacer.error());
         failed.name = optFolder(m_root);
         m_problems << failed;
     }
@@ -590,7 +568,7 @@ bool DeviceRestore::restore()
         return false;
     }
     if (!synced.succeeded()) {
-        JobProblem notSynced = problemOf(JobProblem::Kind::RestoredNotSynced);
+        JobProblem notSynced = JobProblem::of(JobProblem::Kind::RestoredNotSynced);
         notSynced.result = synced;
         m_problems << notSynced;
         m_outcome = Outcome::NotSynced;
@@ -608,8 +586,8 @@ DeviceRestore::Recovery DeviceRestore::finishUnfinished()
     if (!work.journal.exists())
         return Recovery::None;
     if (!work.journal.read(&work.state)) {
-        m_problems << problemOf(JobProblem::Kind::JournalUnusable,
-                                QFile::encodeName(work.journal.path()), work.journal.error());
+        m_problems << JobProblem::of(JobProblem::Kind::JournalUnusable,
+                                     QFile::encodeName(work.journal.path()), work.journal.error());
         return Recovery::Failed;
     }
     RestoreJournal::State &state = work.state;
@@ -621,7 +599,7 @@ DeviceRestore::Recovery DeviceRestore::finishUnfinished()
     }
     // The mounts must be those the restore planned with: else its names mean other things.
     if (work.replacer.target() != state.tree || work.replacer.isBeside() != state.beside) {
-        JobProblem moved = problemOf(JobProblem::Kind::TreeNotReplaced, state.tree, ESTALE);
+        JobProblem moved = JobProblem::of(JobProblem::Kind::TreeNotReplaced, state.tree, ESTALE);
         moved.name = optFolder(m_root);
         m_problems << moved;
         return Recovery::Failed;

@@ -128,7 +128,7 @@ private:
     bool goBack(Work &work);
     bool cleanUp(Work &work);
     bool openWork(Work &work);
-    void removeWorkFolder();
+    bool endJournal(Work &work);
 
     CommandRunner &m_runner;
     QString m_root;
