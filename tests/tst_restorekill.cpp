@@ -7,6 +7,7 @@
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/deviceclear.h"
 #include "maintenance/system/devicecommands.h"
+#include "app/language.h"
 #include "panel/maintenancetext.h"
 #include "panel/sendordertoprinter_test.h"
 
@@ -351,17 +352,24 @@ void tst_restorekill::panelAfterAKill_data()
     QTest::addColumn<QString>("point");
     QTest::addColumn<QString>("box");
     QTest::addColumn<bool>("finished");
+    QTest::addColumn<QString>("language");
     QTest::newRow("killed while staging")
         << QStringLiteral("load:appdb:%1").arg(m_appdbSize / 2)
         << "The last restore did not finish. It is undone now: /opt and the databases appdb and "
            "Misc are as they were before it."
-        << false;
+        << false << "en";
     // The journal's third entry from the end: appdb switched, Misc not yet.
+    const QString switching = QStringLiteral("journal:%1").arg(m_journals - 3);
     QTest::newRow("killed while switching")
-        << QStringLiteral("journal:%1").arg(m_journals - 3)
+        << switching
         << "The last restore did not finish. It is finished now: /opt and the databases appdb "
            "and Misc hold the backup it restored."
-        << true;
+        << true << "en";
+    QTest::newRow("killed while switching, in Chinese")
+        << switching
+        << QStringLiteral("上次恢复没有完成。现已完成：/opt 以及数据库 appdb 和 Misc "
+                          "为其恢复的备份。")
+        << true << "zh_CN";
 }
 
 // Through the panel, as the technician sees it: a box at start, Backup and Clear Data refuse
@@ -371,13 +379,27 @@ void tst_restorekill::panelAfterAKill()
     QFETCH(QString, point);
     QFETCH(QString, box);
     QFETCH(bool, finished);
+    QFETCH(QString, language);
     QVERIFY(runChild(point));
     QVERIFY(DeviceRestore::isUnfinished(m_root->path()));
+    QVERIFY(installLanguage(language));
+    struct English
+    {
+        ~English() { installLanguage(QStringLiteral("en")); }
+    } english;
     auto panel = makeRootedPanel(*m_root);
-    const QString refusal = "The last restore did not finish. Run Restore first: it puts /opt "
-                            "and the databases appdb and Misc right.";
+    const QString refusal =
+        language == "en"
+            ? QStringLiteral("The last restore did not finish. Run Restore first: it puts /opt "
+                             "and the databases appdb and Misc right.")
+            : QStringLiteral("上次恢复没有完成。请先运行恢复：它会修复 /opt 以及数据库 appdb 和 "
+                             "Misc。");
+    const QString shots = qEnvironmentVariable("PANEL_SHOT_DIR", QDir::tempPath()) + '/' +
+                          (language == "en" ? QString() : language + '-');
     {
         ModalCloser closer;
+        closer.boxPicture = shots + "restore-unfinished.png";
+        closer.pictureScreen = QSize(800, 480);
         panel->warnOfUnfinishedRestore();
         QCOMPARE(closer.boxes.size(), 1);
         QCOMPARE(closer.boxes.first().text, refusal);
@@ -387,7 +409,7 @@ void tst_restorekill::panelAfterAKill()
         clickMaintenance(panel.get(), button);
         QCOMPARE(closer.questions.size(), 0);
         QCOMPARE(closer.boxes.size(), 1);
-        QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
+        QCOMPARE(closer.boxes.first().failure, true);
         QCOMPARE(closer.boxes.first().text, refusal);
     }
     QCOMPARE(TreeSnapshot(bytes(m_root->file("mnt/usb"))).entries(), m_stick);
@@ -395,14 +417,12 @@ void tst_restorekill::panelAfterAKill()
     m_root->unplugNodes();
     {
         ModalCloser closer;
-        const QString shots = qEnvironmentVariable("PANEL_SHOT_DIR", QDir::tempPath());
-        closer.boxPicture = shots + (finished ? "/restore-finished.png" : "/restore-undone.png");
+        closer.boxPicture = shots + (finished ? "restore-finished.png" : "restore-undone.png");
         closer.pictureScreen = QSize(800, 480);
         clickMaintenance(panel.get(), "btn_reduction");
         QCOMPARE(closer.questions.size(), 0);
         QCOMPARE(closer.boxes.size(), 1);
-        QCOMPARE(closer.boxes.first().title, QStringLiteral(" "));
-        QCOMPARE(closer.boxes.first().heading, QStringLiteral("Restore"));
+        QCOMPARE(closer.boxes.first().failure, false);
         QCOMPARE(closer.boxes.first().text, box);
     }
     QVERIFY(m_root->plugNode());
