@@ -50,9 +50,9 @@ void tst_restorejournal::roundTrip()
     top.path = {"Brevin", "caf\xe9 \\ x"};
     top.entry.mode = 0700;
     state.tops << top;
-    state.databases = {"appdb", "Misc"};
-    state.touched = {"appdb", "Misc"};
-    state.switched = {"appdb"};
+    state.databases = QStringList{"appdb", "Misc"};
+    state.touched = QStringList{"appdb", "Misc"};
+    state.switched = QStringList{"appdb"};
     state.treeSwapBegan = true;
     RestoreJournal journal(work());
     QVERIFY(!journal.exists());

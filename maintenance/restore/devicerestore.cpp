@@ -36,14 +36,11 @@ QList<QByteArray> dumpNames()
 // What one restore (or the recovery of one) works with.
 struct DeviceRestore::Work
 {
-    explicit Work(const QString &root)
-        : journal(DatabaseRestore::defaultWorkFolder(root)), replacer(optFolder(root))
-    {
-    }
+    explicit Work(const QString &root) : journal(DatabaseRestore::defaultWorkFolder(root)) {}
 
     RestoreJournal journal;
     RestoreJournal::State state;
-    TreeReplacer replacer;
+    std::unique_ptr<TreeReplacer> replacer;
     std::unique_ptr<DatabaseRestore> databases;
 };
 
@@ -264,7 +261,7 @@ bool DeviceRestore::endJournal(Work &work)
 
 bool DeviceRestore::restoreTree(Work &work)
 {
-    TreeReplacer &replacer = work.replacer;
+    TreeReplacer &replacer = *work.replacer;
     report(JobProgress::Step::RestoringTree, optFolder(QString()));
     qint64 treeDone = 0;
     for (int i = 0; i < replacer.partCount(); ++i) {
@@ -353,11 +350,11 @@ bool DeviceRestore::loadDumps(Work &work)
 bool DeviceRestore::readyToCommit(Work &work)
 {
     // The staged tree must be on the disk before the journal says it may be swapped in.
-    for (int i = 0; i < work.replacer.partCount(); ++i) {
-        const int staging = work.replacer.part(i).staging.get();
+    for (int i = 0; i < work.replacer->partCount(); ++i) {
+        const int staging = work.replacer->part(i).staging.get();
         if (staging >= 0 && ::syncfs(staging) != 0) {
-            m_problems << JobProblem::of(JobProblem::Kind::FolderNotWritten, work.replacer.target(),
-                                         errno);
+            m_problems << JobProblem::of(JobProblem::Kind::FolderNotWritten,
+                                         work.replacer->target(), errno);
             return false;
         }
     }
@@ -371,10 +368,10 @@ bool DeviceRestore::readyToCommit(Work &work)
 bool DeviceRestore::undoStaging(Work &work)
 {
     // Nothing but the staging databases and the staged tree changed.
-    bool undone = work.replacer.undo(0);
+    bool undone = work.replacer->undo(0);
     if (!undone) {
         JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
-                                           work.replacer.errorPath(), work.replacer.error());
+                                           work.replacer->errorPath(), work.replacer->error());
         failed.name = optFolder(m_root);
         m_problems << failed;
     }
@@ -412,10 +409,10 @@ bool DeviceRestore::commit(Work &work, bool recovering)
             return false;
     }
     const bool swapped =
-        recovering ? work.replacer.finish(state.stagedInode) : work.replacer.commit();
+        recovering ? work.replacer->finish(state.stagedInode) : work.replacer->commit();
     if (!swapped) {
         JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
-                                           work.replacer.errorPath(), work.replacer.error());
+                                           work.replacer->errorPath(), work.replacer->error());
         failed.name = optFolder(m_root);
         m_problems << failed;
         return false;
@@ -434,9 +431,9 @@ bool DeviceRestore::goBack(Work &work)
         // Even unrecorded, going back is better than stopping half-way.
         record(work);
     }
-    if (!work.replacer.undo(state.stagedInode)) {
+    if (!work.replacer->undo(state.stagedInode)) {
         JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
-                                           work.replacer.errorPath(), work.replacer.error());
+                                           work.replacer->errorPath(), work.replacer->error());
         failed.name = optFolder(m_root);
         m_problems << failed;
         return false;
@@ -457,8 +454,8 @@ bool DeviceRestore::goBack(Work &work)
 bool DeviceRestore::cleanUp(Work &work)
 {
     // All new from here: what stays behind is only told.
-    if (!work.replacer.removeWork()) {
-        for (const CopyProblem &problem : work.replacer.problems().first())
+    if (!work.replacer->removeWork()) {
+        for (const CopyProblem &problem : work.replacer->problems().first())
             m_notes << JobProblem::of(JobProblem::Kind::LeftBehind, problem.path, problem.error);
     }
     // Folders that stayed get their own metadata last, after the entries moved in and out.
@@ -477,13 +474,14 @@ bool DeviceRestore::cleanUp(Work &work)
     return endJournal(work);
 }
 
-bool DeviceRestore::openWork(Work &work)
+bool DeviceRestore::openWork(Work &work, const QString &folder)
 {
+    work.replacer = std::make_unique<TreeReplacer>(folder);
     work.databases = std::make_unique<DatabaseRestore>(
         m_runner, DatabaseRestore::defaultWorkFolder(m_root), maintainedDatabases());
-    if (!work.replacer.plan()) {
+    if (!work.replacer->plan()) {
         JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
-                                           work.replacer.errorPath(), work.replacer.error());
+                                           work.replacer->errorPath(), work.replacer->error());
         failed.name = optFolder(m_root);
         m_problems << failed;
         return false;
@@ -514,11 +512,11 @@ bool DeviceRestore::restore()
 
     // 1. Where the tree goes.
     Work work(m_root);
-    if (!openWork(work))
+    if (!openWork(work, optFolder(m_root)))
         return false;
     RestoreJournal::State &state = work.state;
-    state.tree = work.replacer.target();
-    state.beside = work.replacer.isBeside();
+    state.tree = work.replacer->target();
+    state.beside = work.replacer->isBeside();
     state.databases = maintainedDatabases();
 
     // 2.-5. Beside the device's data; a failure takes it all away again.
@@ -530,10 +528,10 @@ bool DeviceRestore::restore()
         endJournal(work);
         return false;
     }
-    bool staged = work.replacer.stage();
+    bool staged = work.replacer->stage();
     if (!staged) {
         JobProblem failed = JobProblem::of(JobProblem::Kind::TreeNotReplaced,
-                                           work.replacer.errorPath(), work.replacer.error());
+                                           work.replacer->errorPath(), work.replacer->error());
         failed.name = optFolder(m_root);
         m_problems << failed;
     }
@@ -551,7 +549,7 @@ bool DeviceRestore::restore()
     // 6. The commit: from here a power loss finishes the restore.
     state.step = RestoreJournal::Step::Commit;
     state.direction = RestoreJournal::Direction::Forward;
-    state.stagedInode = work.replacer.stagedInode();
+    state.stagedInode = work.replacer->stagedInode();
     if (!record(work) || !commit(work, false)) {
         if (!goBack(work))
             m_outcome = Outcome::Unfinished;
@@ -592,13 +590,14 @@ DeviceRestore::Recovery DeviceRestore::finishUnfinished()
     }
     RestoreJournal::State &state = work.state;
     // A load whose panel died may still be running: it ends before anything else happens.
-    if (!openWork(work) || !work.databases->endLoads()) {
+    // The folder is the one recorded: /opt may be a link whose folder is moved aside now.
+    if (!openWork(work, QFile::decodeName(state.tree)) || !work.databases->endLoads()) {
         if (work.databases)
             m_problems << work.databases->problems();
         return Recovery::Failed;
     }
     // The mounts must be those the restore planned with: else its names mean other things.
-    if (work.replacer.target() != state.tree || work.replacer.isBeside() != state.beside) {
+    if (work.replacer->target() != state.tree || work.replacer->isBeside() != state.beside) {
         JobProblem moved = JobProblem::of(JobProblem::Kind::TreeNotReplaced, state.tree, ESTALE);
         moved.name = optFolder(m_root);
         m_problems << moved;

@@ -127,7 +127,7 @@ private:
     bool commit(Work &work, bool recovering);
     bool goBack(Work &work);
     bool cleanUp(Work &work);
-    bool openWork(Work &work);
+    bool openWork(Work &work, const QString &folder);
     bool endJournal(Work &work);
 
     CommandRunner &m_runner;
