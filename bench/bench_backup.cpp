@@ -8,7 +8,7 @@
 // bytes, 100 to a folder) is written and synced once; the copies take turns, and each copy
 // is removed and synced outside the timed part. The panel's time includes the count, the
 // progress dialog, the SHA-256 of every file and the manifest, as a backup does them.
-#include "bench/benchtree.h"
+#include "benchtree.h"
 #include "dialogs/myprogressdialog.h"
 #include "maintenance/set/manifestwriter.h"
 #include "maintenance/restore/treerestorer.h"
@@ -16,6 +16,7 @@
 #include "maintenance/set/stickcapabilities.h"
 #include "maintenance/backup/treecopier.h"
 #include "maintenance/fs/uniquefd.h"
+#include "procstatus.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,18 +37,6 @@
 #include <unistd.h>
 
 namespace {
-
-long statusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 double median(std::vector<double> values)
 {

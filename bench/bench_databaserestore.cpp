@@ -10,7 +10,7 @@
 // Default: 300,000 rows in appdb.sales, 100 in Misc.settings.
 #include "maintenance/database/databaserestore.h"
 #include "maintenance/system/commandrunner.h"
-#include "bench/databasedata.h"
+#include "databasedata.h"
 #include "tests/mysqlclient.h"
 
 #include <QCoreApplication>

@@ -11,8 +11,8 @@
 // throwaway MariaDB server (tests/mariadb-fixture.sh start DIR/mariadb-fixture, then
 // HOME=DIR/mariadb-fixture/home); it refuses a server whose data folder is the machine's own.
 // Default: 10,000 small files and 20 MB of images in /opt, 300,000 rows in appdb.sales.
-#include "bench/benchtree.h"
-#include "bench/databasedata.h"
+#include "benchtree.h"
+#include "databasedata.h"
 #include "maintenance/backup/devicebackup.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"

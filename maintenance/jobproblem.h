@@ -1,6 +1,7 @@
 #ifndef JOBPROBLEM_H
 #define JOBPROBLEM_H
 
+#include "maintenance/database/dumpvetting.h"
 #include "maintenance/system/commandrunner.h"
 
 #include <QByteArray>
@@ -82,7 +83,8 @@ struct JobProblem
     QString name;
     QByteArray command;
     CommandResult result;
-    QString detail; // a reason another part words itself (the vetter's)
+    QString detail;              // a reason another part words itself (the manifest reader's)
+    DumpVetter::Refusal refusal; // the vetter's
 
     static JobProblem of(Kind kind, const QByteArray &path = QByteArray(), int error = 0)
     {

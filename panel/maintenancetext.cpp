@@ -54,6 +54,20 @@ QString joined(const QString &what, const QString &reason)
     return MaintenanceText::tr("%1: %2").arg(what, reason);
 }
 
+// Bytes of a dump for a box: printable, short.
+QString shownDumpBytes(const QByteArray &text)
+{
+    QByteArray cut = text.left(40);
+    for (char &c : cut) {
+        if (static_cast<unsigned char>(c) <= ' ')
+            c = ' ';
+    }
+    QString result = QString::fromUtf8(cut);
+    if (text.size() > 40)
+        result += QStringLiteral("...");
+    return result;
+}
+
 } // namespace
 
 QString MaintenanceText::size(qint64 bytes)
@@ -239,7 +253,7 @@ QString MaintenanceText::line(const JobProblem &problem)
     case JobProblem::Kind::DumpSwapped:
         return tr("%1 changed while it was opened").arg(path);
     case JobProblem::Kind::DumpRefused:
-        return tr("%1 refused: %2").arg(problem.name, problem.detail);
+        return tr("%1 refused: %2").arg(problem.name, vetterRefusal(problem.refusal));
     case JobProblem::Kind::DumpChanged:
         return tr("%1 changed on the U disk after it was checked").arg(problem.name);
     case JobProblem::Kind::DumpNotLoaded:
@@ -405,4 +419,154 @@ QStringList MaintenanceText::unfinishedRestore(const DeviceRestore &restore,
     }
     return QStringList{tr("The last restore did not finish, and it cannot be put right now:")}
            << lines(restore.problems()) << tr("Run Restore again.");
+}
+
+QString MaintenanceText::vetterRefusal(const DumpVetter::Refusal &refusal)
+{
+    using Reason = DumpVetter::Refusal::Reason;
+    const QString name = QString::fromUtf8(refusal.name);
+    const QString shownName = shownDumpBytes(refusal.name);
+    QString why;
+    switch (refusal.reason) {
+    case Reason::None:
+        return QString();
+    case Reason::Empty:
+        why = tr("the dump is empty");
+        break;
+    case Reason::EndsInText:
+        why = tr("the dump ends inside a quoted text");
+        break;
+    case Reason::EndsInComment:
+        why = tr("the dump ends inside a comment");
+        break;
+    case Reason::Incomplete:
+        why = tr("the dump is incomplete: it does not end with \"-- Dump completed\"");
+        break;
+    case Reason::NoStatements:
+        why = tr("the dump holds no statements");
+        break;
+    case Reason::NoHeader:
+        why = tr("not a dump written by mysqldump: its header is missing");
+        break;
+    case Reason::NulByte:
+        why = tr("a NUL byte, which mysqldump never writes");
+        break;
+    case Reason::LineTooLong:
+        why = tr("a line longer than %1 bytes").arg(refusal.number);
+        break;
+    case Reason::StatementTooLong:
+        why = tr("a statement longer than %1 bytes").arg(refusal.number);
+        break;
+    case Reason::EndsInStatement:
+        why = tr("the dump ends inside a statement");
+        break;
+    case Reason::BackslashAtLineEnd:
+        why = tr("a backslash at the end of a line in a text");
+        break;
+    case Reason::BackslashCommand:
+        why = tr("the mysql client command \\%1").arg(QString::fromLatin1(refusal.name));
+        break;
+    case Reason::ClientCommand:
+        why = tr("the mysql client command %1").arg(name);
+        break;
+    case Reason::Delimiter:
+        why = tr("a delimiter that mysqldump never writes: %1").arg(shownName);
+        break;
+    case Reason::DashesWithoutBlank:
+        why = tr("a -- without a blank after it");
+        break;
+    case Reason::ControlByte:
+        why =
+            tr("the control byte 0x%1 outside a text").arg(refusal.number, 2, 16, QLatin1Char('0'));
+        break;
+    case Reason::ExecutableCommentInside:
+        why = tr("an executable comment inside another");
+        break;
+    case Reason::CommentInsideExecutable:
+        why = tr("a comment inside an executable comment");
+        break;
+    case Reason::CommentNotEnded:
+        why = tr("a comment that does not end");
+        break;
+    case Reason::TextNotEnded:
+        why = tr("a quoted text that does not end");
+        break;
+    case Reason::ExecutableCommentNotEnded:
+        why = tr("an executable comment that does not end");
+        break;
+    case Reason::TooManyWords:
+        why = tr("a statement of more than %1 words").arg(refusal.number);
+        break;
+    case Reason::OtherDatabase:
+        why = tr("a name in the database %1, which is not this dump's").arg(name);
+        break;
+    case Reason::GlobalSetting:
+        why = tr("a global server setting");
+        break;
+    case Reason::SavedSettingUsed:
+        why = tr("the saved setting @%1 outside its SET").arg(name);
+        break;
+    case Reason::ForbiddenWord:
+        why = tr("%1, which a dump never holds").arg(name);
+        break;
+    case Reason::ForbiddenObject:
+        why = tr("%1 %2, which a dump of one database never holds")
+                  .arg(name, QString::fromUtf8(refusal.value));
+        break;
+    case Reason::ForbiddenSet:
+        why = tr("SET %1, which a dump never holds").arg(name);
+        break;
+    case Reason::Replication:
+        why = tr("replication commands");
+        break;
+    case Reason::FileDirectory:
+        why = tr("%1 DIRECTORY, which puts files outside the server").arg(name);
+        break;
+    case Reason::StorageEngine:
+        why = tr("the storage engine %1").arg(name);
+        break;
+    case Reason::NotMysqldump:
+        why = tr("a statement that mysqldump does not write: %1").arg(shownName);
+        break;
+    case Reason::CreateNotMysqldump:
+        why = tr("CREATE %1, which mysqldump does not write").arg(shownName);
+        break;
+    case Reason::AlterOtherDatabase:
+        why = tr("ALTER DATABASE %1, which is not this dump's").arg(name);
+        break;
+    case Reason::AlterDatabaseForm:
+        why = tr("an ALTER DATABASE that mysqldump does not write");
+        break;
+    case Reason::SetOfUnknown:
+        why = tr("SET of %1, which mysqldump does not write").arg(shownName);
+        break;
+    case Reason::SetOfUserVariable:
+        why = tr("SET of @%1, which mysqldump does not write").arg(shownName);
+        break;
+    case Reason::SetWithoutValue:
+        why = tr("SET without a value");
+        break;
+    case Reason::SetExpression:
+        why = tr("SET with an expression");
+        break;
+    case Reason::SetByNumber:
+        why = tr("%1 set by a number").arg(name);
+        break;
+    case Reason::SetValue:
+        why = tr("%1 set to %2, which mysqldump does not write")
+                  .arg(name, shownDumpBytes(refusal.value));
+        break;
+    case Reason::SetValueBackslash:
+        why = tr("a SET value with a backslash");
+        break;
+    case Reason::SqlMode:
+        why = tr("the SQL mode %1").arg(shownName);
+        break;
+    case Reason::CharacterSet:
+        why = tr("the character set %1").arg(shownName);
+        break;
+    }
+    if (refusal.line <= 0)
+        return why;
+    return tr("line %1: %2").arg(refusal.line).arg(why);
 }

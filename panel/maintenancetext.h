@@ -1,6 +1,7 @@
 #ifndef MAINTENANCETEXT_H
 #define MAINTENANCETEXT_H
 
+#include "maintenance/database/dumpvetting.h"
 #include "maintenance/jobproblem.h"
 #include "maintenance/jobprogress.h"
 #include "maintenance/restore/devicerestore.h"
@@ -57,6 +58,9 @@ public:
     // ... after Restore put right a restore that was cut short.
     static QStringList unfinishedRestore(const DeviceRestore &restore,
                                          DeviceRestore::Recovery recovery);
+
+    // Why a dump from the stick is refused: "line 12: the mysql client command \!".
+    static QString vetterRefusal(const DumpVetter::Refusal &refusal);
 
 private:
     // "15 min", "5 s", "250 ms".

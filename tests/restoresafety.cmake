@@ -5,6 +5,8 @@
 
 panel_test(dumpvetting LIBS servicepanel_maintenance)
 target_compile_definitions(tst_dumpvetting PRIVATE PANEL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+# The panel's words for a refused dump.
+panel_test(vetterrefusal)
 panel_test(commandrunner LIBS servicepanel_maintenance)
 
 # Real loads into the throwaway server; the panel's stick needs the mount namespace.

@@ -239,6 +239,186 @@ Nothing was written.</source>
         <translation>%1 不在系统根目录 %2 之内</translation>
     </message>
     <message>
+        <source>line %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>a NUL byte, which mysqldump never writes</source>
+        <translation>含有 NUL 字节（mysqldump 不会写出）</translation>
+    </message>
+    <message>
+        <source>a line longer than %1 bytes</source>
+        <translation>有一行超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>the dump is empty</source>
+        <translation>转储文件为空</translation>
+    </message>
+    <message>
+        <source>the dump ends inside a quoted text</source>
+        <translation>转储文件在引号内的文本中结束</translation>
+    </message>
+    <message>
+        <source>the dump ends inside a comment</source>
+        <translation>转储文件在注释中结束</translation>
+    </message>
+    <message>
+        <source>the dump ends inside a statement</source>
+        <translation>转储文件在语句中途结束</translation>
+    </message>
+    <message>
+        <source>the dump is incomplete: it does not end with &quot;-- Dump completed&quot;</source>
+        <translation>转储文件不完整：结尾没有“-- Dump completed”</translation>
+    </message>
+    <message>
+        <source>the dump holds no statements</source>
+        <translation>转储文件中没有语句</translation>
+    </message>
+    <message>
+        <source>not a dump written by mysqldump: its header is missing</source>
+        <translation>不是 mysqldump 写出的转储文件：缺少文件头</translation>
+    </message>
+    <message>
+        <source>a backslash at the end of a line in a text</source>
+        <translation>文本中的行末有反斜杠</translation>
+    </message>
+    <message>
+        <source>the mysql client command \%1</source>
+        <translation>mysql 客户端命令 \%1</translation>
+    </message>
+    <message>
+        <source>a statement longer than %1 bytes</source>
+        <translation>有一条语句超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>the mysql client command %1</source>
+        <translation>mysql 客户端命令 %1</translation>
+    </message>
+    <message>
+        <source>a delimiter that mysqldump never writes: %1</source>
+        <translation>mysqldump 不会写出的分隔符：%1</translation>
+    </message>
+    <message>
+        <source>an executable comment inside another</source>
+        <translation>可执行注释嵌套在另一个之中</translation>
+    </message>
+    <message>
+        <source>a comment inside an executable comment</source>
+        <translation>可执行注释中含有注释</translation>
+    </message>
+    <message>
+        <source>a comment that does not end</source>
+        <translation>注释没有结束</translation>
+    </message>
+    <message>
+        <source>a quoted text that does not end</source>
+        <translation>引号内的文本没有结束</translation>
+    </message>
+    <message>
+        <source>an executable comment that does not end</source>
+        <translation>可执行注释没有结束</translation>
+    </message>
+    <message>
+        <source>a name in the database %1, which is not this dump&apos;s</source>
+        <translation>引用了数据库 %1 中的名称，而该库不属于此转储</translation>
+    </message>
+    <message>
+        <source>a global server setting</source>
+        <translation>服务器全局设置</translation>
+    </message>
+    <message>
+        <source>%1, which a dump never holds</source>
+        <translation>%1（转储文件中不应出现）</translation>
+    </message>
+    <message>
+        <source>%1 %2, which a dump of one database never holds</source>
+        <translation>%1 %2（单个数据库的转储中不应出现）</translation>
+    </message>
+    <message>
+        <source>SET %1, which a dump never holds</source>
+        <translation>SET %1（转储文件中不应出现）</translation>
+    </message>
+    <message>
+        <source>replication commands</source>
+        <translation>复制（replication）命令</translation>
+    </message>
+    <message>
+        <source>%1 DIRECTORY, which puts files outside the server</source>
+        <translation>%1 DIRECTORY（会把文件放到服务器之外）</translation>
+    </message>
+    <message>
+        <source>the storage engine %1</source>
+        <translation>存储引擎 %1</translation>
+    </message>
+    <message>
+        <source>a statement that mysqldump does not write: %1</source>
+        <translation>mysqldump 不会写出的语句：%1</translation>
+    </message>
+    <message>
+        <source>SET without a value</source>
+        <translation>SET 没有值</translation>
+    </message>
+    <message>
+        <source>%1 set by a number</source>
+        <translation>%1 以数字设置</translation>
+    </message>
+    <message>
+        <source>SET with an expression</source>
+        <translation>SET 使用了表达式</translation>
+    </message>
+    <message>
+        <source>the SQL mode %1</source>
+        <translation>SQL 模式 %1</translation>
+    </message>
+    <message>
+        <source>the character set %1</source>
+        <translation>字符集 %1</translation>
+    </message>
+    <message>
+        <source>SET of %1, which mysqldump does not write</source>
+        <translation>SET %1（mysqldump 不会写出）</translation>
+    </message>
+    <message>
+        <source>CREATE %1, which mysqldump does not write</source>
+        <translation>CREATE %1（mysqldump 不会写出）</translation>
+    </message>
+    <message>
+        <source>ALTER DATABASE %1, which is not this dump&apos;s</source>
+        <translation>ALTER DATABASE %1（该库不属于此转储）</translation>
+    </message>
+    <message>
+        <source>an ALTER DATABASE that mysqldump does not write</source>
+        <translation>mysqldump 不会写出的 ALTER DATABASE</translation>
+    </message>
+    <message>
+        <source>a -- without a blank after it</source>
+        <translation>“--”后面没有空白</translation>
+    </message>
+    <message>
+        <source>the control byte 0x%1 outside a text</source>
+        <translation>文本之外有控制字节 0x%1</translation>
+    </message>
+    <message>
+        <source>a statement of more than %1 words</source>
+        <translation>有一条语句超过 %1 个词</translation>
+    </message>
+    <message>
+        <source>the saved setting @%1 outside its SET</source>
+        <translation>保存的设置 @%1 出现在其 SET 之外</translation>
+    </message>
+    <message>
+        <source>%1 set to %2, which mysqldump does not write</source>
+        <translation>%1 被设为 %2，mysqldump 不会写出这样的值</translation>
+    </message>
+    <message>
+        <source>a SET value with a backslash</source>
+        <translation>SET 的值中含有反斜杠</translation>
+    </message>
+    <message>
+        <source>SET of @%1, which mysqldump does not write</source>
+        <translation>设置 @%1，mysqldump 不会写出这样的语句</translation>
+    </message>
+    <message>
         <source>a link</source>
         <translation>链接</translation>
     </message>
@@ -1031,158 +1211,6 @@ Explanation: Check the current printer veriosn number.</source>
         <translation>没有可用的 shell</translation>
     </message>
     <message>
-        <source>line %1: %2</source>
-        <translation>第 %1 行：%2</translation>
-    </message>
-    <message>
-        <source>a NUL byte, which mysqldump never writes</source>
-        <translation>含有 NUL 字节（mysqldump 不会写出）</translation>
-    </message>
-    <message>
-        <source>a line longer than %1 bytes</source>
-        <translation>有一行超过 %1 字节</translation>
-    </message>
-    <message>
-        <source>the dump is empty</source>
-        <translation>转储文件为空</translation>
-    </message>
-    <message>
-        <source>the dump ends inside a quoted text</source>
-        <translation>转储文件在引号内的文本中结束</translation>
-    </message>
-    <message>
-        <source>the dump ends inside a comment</source>
-        <translation>转储文件在注释中结束</translation>
-    </message>
-    <message>
-        <source>the dump ends inside a statement</source>
-        <translation>转储文件在语句中途结束</translation>
-    </message>
-    <message>
-        <source>the dump is incomplete: it does not end with &quot;-- Dump completed&quot;</source>
-        <translation>转储文件不完整：结尾没有“-- Dump completed”</translation>
-    </message>
-    <message>
-        <source>the dump holds no statements</source>
-        <translation>转储文件中没有语句</translation>
-    </message>
-    <message>
-        <source>not a dump written by mysqldump: its header is missing</source>
-        <translation>不是 mysqldump 写出的转储文件：缺少文件头</translation>
-    </message>
-    <message>
-        <source>a backslash at the end of a line in a text</source>
-        <translation>文本中的行末有反斜杠</translation>
-    </message>
-    <message>
-        <source>the mysql client command \%1</source>
-        <translation>mysql 客户端命令 \%1</translation>
-    </message>
-    <message>
-        <source>a statement longer than %1 bytes</source>
-        <translation>有一条语句超过 %1 字节</translation>
-    </message>
-    <message>
-        <source>the mysql client command %1</source>
-        <translation>mysql 客户端命令 %1</translation>
-    </message>
-    <message>
-        <source>a delimiter that mysqldump never writes: %1</source>
-        <translation>mysqldump 不会写出的分隔符：%1</translation>
-    </message>
-    <message>
-        <source>an executable comment inside another</source>
-        <translation>可执行注释嵌套在另一个之中</translation>
-    </message>
-    <message>
-        <source>a comment inside an executable comment</source>
-        <translation>可执行注释中含有注释</translation>
-    </message>
-    <message>
-        <source>a comment that does not end</source>
-        <translation>注释没有结束</translation>
-    </message>
-    <message>
-        <source>a quoted text that does not end</source>
-        <translation>引号内的文本没有结束</translation>
-    </message>
-    <message>
-        <source>an executable comment that does not end</source>
-        <translation>可执行注释没有结束</translation>
-    </message>
-    <message>
-        <source>a name in the database %1, which is not this dump&apos;s</source>
-        <translation>引用了数据库 %1 中的名称，而该库不属于此转储</translation>
-    </message>
-    <message>
-        <source>a global server setting</source>
-        <translation>服务器全局设置</translation>
-    </message>
-    <message>
-        <source>%1, which a dump never holds</source>
-        <translation>%1（转储文件中不应出现）</translation>
-    </message>
-    <message>
-        <source>%1 %2, which a dump of one database never holds</source>
-        <translation>%1 %2（单个数据库的转储中不应出现）</translation>
-    </message>
-    <message>
-        <source>SET %1, which a dump never holds</source>
-        <translation>SET %1（转储文件中不应出现）</translation>
-    </message>
-    <message>
-        <source>replication commands</source>
-        <translation>复制（replication）命令</translation>
-    </message>
-    <message>
-        <source>%1 DIRECTORY, which puts files outside the server</source>
-        <translation>%1 DIRECTORY（会把文件放到服务器之外）</translation>
-    </message>
-    <message>
-        <source>the storage engine %1</source>
-        <translation>存储引擎 %1</translation>
-    </message>
-    <message>
-        <source>a statement that mysqldump does not write: %1</source>
-        <translation>mysqldump 不会写出的语句：%1</translation>
-    </message>
-    <message>
-        <source>SET without a value</source>
-        <translation>SET 没有值</translation>
-    </message>
-    <message>
-        <source>%1 set by a number</source>
-        <translation>%1 以数字设置</translation>
-    </message>
-    <message>
-        <source>SET with an expression</source>
-        <translation>SET 使用了表达式</translation>
-    </message>
-    <message>
-        <source>the SQL mode %1</source>
-        <translation>SQL 模式 %1</translation>
-    </message>
-    <message>
-        <source>the character set %1</source>
-        <translation>字符集 %1</translation>
-    </message>
-    <message>
-        <source>SET of %1, which mysqldump does not write</source>
-        <translation>SET %1（mysqldump 不会写出）</translation>
-    </message>
-    <message>
-        <source>CREATE %1, which mysqldump does not write</source>
-        <translation>CREATE %1（mysqldump 不会写出）</translation>
-    </message>
-    <message>
-        <source>ALTER DATABASE %1, which is not this dump&apos;s</source>
-        <translation>ALTER DATABASE %1（该库不属于此转储）</translation>
-    </message>
-    <message>
-        <source>an ALTER DATABASE that mysqldump does not write</source>
-        <translation>mysqldump 不会写出的 ALTER DATABASE</translation>
-    </message>
-    <message>
         <source>%1 files, %2</source>
         <translation>%1 个文件，%2</translation>
     </message>
@@ -1241,34 +1269,6 @@ Explanation: Check the current printer veriosn number.</source>
     <message>
         <source>Printer port %1 cannot be opened: %2</source>
         <translation>无法打开打印机端口 %1：%2</translation>
-    </message>
-    <message>
-        <source>a -- without a blank after it</source>
-        <translation>“--”后面没有空白</translation>
-    </message>
-    <message>
-        <source>the control byte 0x%1 outside a text</source>
-        <translation>文本之外有控制字节 0x%1</translation>
-    </message>
-    <message>
-        <source>a statement of more than %1 words</source>
-        <translation>有一条语句超过 %1 个词</translation>
-    </message>
-    <message>
-        <source>the saved setting @%1 outside its SET</source>
-        <translation>保存的设置 @%1 出现在其 SET 之外</translation>
-    </message>
-    <message>
-        <source>%1 set to %2, which mysqldump does not write</source>
-        <translation>%1 被设为 %2，mysqldump 不会写出这样的值</translation>
-    </message>
-    <message>
-        <source>a SET value with a backslash</source>
-        <translation>SET 的值中含有反斜杠</translation>
-    </message>
-    <message>
-        <source>SET of @%1, which mysqldump does not write</source>
-        <translation>设置 @%1，mysqldump 不会写出这样的语句</translation>
     </message>
     <message>
         <source>stopped before it had read all of its input</source>

@@ -34,7 +34,7 @@ bool DumpFeed::stop(JobProblem::Kind kind)
     problem.kind = kind;
     problem.name = m_name;
     if (kind == JobProblem::Kind::DumpRefused)
-        problem.detail = m_vetter.problem();
+        problem.refusal = m_vetter.refusal();
     return stop(problem);
 }
 

@@ -4,9 +4,10 @@
 # Source this file (POSIX sh), then call:
 #   mariadb_create DIR               create DIR and a fresh data folder DIR/data
 #                                    (mariadb-install-db; root logs in without password)
-#   mariadb_start DIR                start mariadbd as the current user on DIR/mysqld.sock,
-#                                    networking off; returns once it answers; its process
-#                                    id goes to DIR/server.pid, its log to DIR/server.log
+#   mariadb_start DIR [OPTION...]    start mariadbd as the current user on DIR/mysqld.sock,
+#                                    networking off, with the server OPTIONs given; returns
+#                                    once it answers; its process id goes to DIR/server.pid,
+#                                    its log to DIR/server.log
 #   mariadb_client_config HOME DIR   write HOME/.my.cnf so that plain mysql and mysqldump
 #                                    run with HOME=HOME reach this server
 #   mariadb_stop DIR                 stop the server of DIR by its process id and wait
@@ -43,11 +44,12 @@ mariadb_create() {
 
 mariadb_start() {
     _mdb_dir=$1
+    shift
     _mdb_socket=$(mariadb_socket "$_mdb_dir")
     mariadbd --no-defaults --datadir="$_mdb_dir/data" --socket="$_mdb_socket" \
         --skip-networking --pid-file="$_mdb_dir/mariadbd.pid" --user="$(id -un)" \
         --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
-        --innodb-buffer-pool-size=16M --log-error="$_mdb_dir/server.log" \
+        --innodb-buffer-pool-size=16M --log-error="$_mdb_dir/server.log" "$@" \
         </dev/null >>"$_mdb_dir/server.log" 2>&1 &
     echo $! >"$_mdb_dir/server.pid"
     _mdb_tries=0

@@ -1,0 +1,20 @@
+#ifndef PROCSTATUS_H
+#define PROCSTATUS_H
+
+#include <QByteArray>
+#include <QFile>
+
+// A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:"), -1 when it cannot be read.
+inline long statusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+#endif
