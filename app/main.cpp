@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -73,5 +74,7 @@ int main(int argc, char **argv)
     sendordertoprinter_test *panel = window.panel();
     panel->setSystemRoot(root.root);
     panel->setCurrentPage(startPageIndex(options.page));
+    // Once the panel is on screen.
+    QTimer::singleShot(0, panel, [panel] { panel->warnOfUnfinishedRestore(); });
     return app.exec();
 }

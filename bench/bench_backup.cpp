@@ -8,6 +8,7 @@
 // bytes, 100 to a folder) is written and synced once; the copies take turns, and each copy
 // is removed and synced outside the timed part. The panel's time includes the count, the
 // progress dialog, the SHA-256 of every file and the manifest, as a backup does them.
+#include "bench/benchdata.h"
 #include "dialogs/myprogressdialog.h"
 #include "maintenance/set/manifestwriter.h"
 #include "maintenance/restore/treerestorer.h"
@@ -36,19 +37,6 @@
 #include <unistd.h>
 
 namespace {
-
-void makeTree(const QString &root, int files)
-{
-    const int perFolder = 100;
-    for (int i = 0; i < files; ++i) {
-        const QString folder = QStringLiteral("%1/Brevin/data/%2").arg(root).arg(i / perFolder);
-        if (i % perFolder == 0)
-            QDir().mkpath(folder);
-        QFile file(QStringLiteral("%1/label-%2.prn").arg(folder).arg(i));
-        file.open(QIODevice::WriteOnly);
-        file.write(QByteArray(200 + (i * 37) % 3800, char('A' + i % 26)));
-    }
-}
 
 double median(std::vector<double> values)
 {
@@ -135,7 +123,7 @@ int main(int argc, char *argv[])
     if (!work.isValid())
         return 1;
     const QString source = work.filePath(QStringLiteral("opt"));
-    makeTree(source, files);
+    BenchData::makeTree(source, files, 0);
     std::system("sync");
 
     QWidget panel;
@@ -147,7 +135,7 @@ int main(int argc, char *argv[])
     // first painting and the copy's fixed buffers once).
     const QString stick = work.filePath(QStringLiteral("stick"));
     const QString tiny = work.filePath(QStringLiteral("tiny"));
-    makeTree(tiny, 10);
+    BenchData::makeTree(tiny, 10, 0);
     panelBackup(&panel, tiny, stick + QStringLiteral("/BackupData"));
     removeAndSync(stick);
     const long before = statusKiB("VmHWM:");

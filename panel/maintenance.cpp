@@ -40,6 +40,18 @@ int progressValue(qint64 count)
     return int(qMin<qint64>(count, INT_MAX));
 }
 
+// What a restore's journal says now, for the action's record.
+QString journalLine(const RestoreJournal::State &state)
+{
+    const char *step = state.step == RestoreJournal::Step::Staging             ? "staging"
+                       : state.step == RestoreJournal::Step::Cleanup           ? "cleanup"
+                       : state.direction == RestoreJournal::Direction::Forward ? "commit"
+                                                                               : "going back";
+    return QStringLiteral("restore journal: %1; switched: %2; /opt swap %3")
+        .arg(QLatin1String(step), state.switched.join(QLatin1Char(' ')),
+             QLatin1String(state.treeSwapBegan ? "began" : "not begun"));
+}
+
 // A set's date (UTC in the manifest) as the device's clock shows it.
 QString shownDate(const QByteArray &created)
 {
@@ -237,15 +249,24 @@ void sendordertoprinter_test::on_btn_back_clicked()
 void sendordertoprinter_test::on_btn_reduction_clicked()
 {
     ActionJournal::begin(QStringLiteral("Restore"));
-    if (!getUDisk())
-        return;
+    // Before the journal is read: another panel's Restore may be writing it.
     MaintenanceLock lock(m_systemRoot);
     if (!takeMaintenanceLock(lock, MaintenanceLock::Action::Restore))
         return;
     DeviceRestore restore(commandRunner(), m_systemRoot);
+    restore.recorded = [](const RestoreJournal::State &state) {
+        ActionJournal::step(journalLine(state));
+    };
+    // A restore cut short comes first, and needs no stick.
+    if (DeviceRestore::isUnfinished(m_systemRoot)) {
+        finishUnfinishedRestore(restore);
+        return;
+    }
+    if (!getUDisk())
+        return;
     DeviceRestore::Verdict verdict;
     {
-        // The whole set is read: taps made meanwhile must not answer the question.
+        // The set is looked over: taps made meanwhile must not answer the question.
         BusyGuard checking;
         MyProgressDialog dialog(tr("Checking..."), this);
         showProgress(dialog, this);
@@ -259,7 +280,7 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
         checking.finish();
     }
     if (verdict == DeviceRestore::Verdict::Refused) {
-        PanelBox::failure(restore.problems().join(QLatin1Char('\n')));
+        PanelBox::failure(MaintenanceText::restore(restore).join(QLatin1Char('\n')));
         return;
     }
     if (!confirmRestore(restore, verdict == DeviceRestore::Verdict::Good))
@@ -270,25 +291,44 @@ void sendordertoprinter_test::on_btn_reduction_clicked()
     {
         MyProgressDialog dialog(tr("Restore..."), this);
         showProgress(dialog, this);
-        const int maximum = progressValue(restore.treeEntries());
-        dialog.setMaxNum(maximum);
+        JobProgressDisplay display(dialog);
+        restore.progress = display.callback();
         repaint();
-        restore.progress = [&dialog](qint64 done) { dialog.setValue(progressValue(done)); };
         restored = restore.restore();
-        dialog.setValue(maximum);
     }
     busy.finish();
-    if (!restored) {
-        PanelBox::failure(restore.problems().join(QLatin1Char('\n')));
-        return;
+    const QString box = MaintenanceText::restore(restore).join(QLatin1Char('\n'));
+    if (restored)
+        PanelBox::success(tr("Restore"), box);
+    else
+        PanelBox::failure(box);
+}
+
+void sendordertoprinter_test::finishUnfinishedRestore(DeviceRestore &restore)
+{
+    BusyGuard busy;
+    DeviceRestore::Recovery recovery;
+    {
+        MyProgressDialog dialog(tr("Restore..."), this);
+        showProgress(dialog, this);
+        recovery = restore.finishUnfinished();
     }
-    QStringList lines{tr("Restore Ok"), tr("%1 files, %2")
-                                            .arg(restore.restoredFiles())
-                                            .arg(MaintenanceText::size(restore.restoredBytes()))};
-    lines << MaintenanceText::skippedLines(restore.notRestored(), QFile::encodeName(m_systemRoot),
-                                           MaintenanceText::More::NotRestored);
-    lines << restore.notes();
-    PanelBox::success(tr("Restore"), lines.join(QLatin1Char('\n')));
+    busy.finish();
+    const QString box =
+        MaintenanceText::unfinishedRestore(restore, recovery).join(QLatin1Char('\n'));
+    if (recovery == DeviceRestore::Recovery::Failed)
+        PanelBox::failure(box);
+    else
+        PanelBox::success(tr("Restore"), box);
+}
+
+void sendordertoprinter_test::warnOfUnfinishedRestore()
+{
+    if (!DeviceRestore::isUnfinished(m_systemRoot))
+        return;
+    JobProblem unfinished;
+    unfinished.kind = JobProblem::Kind::RestoreUnfinished;
+    PanelBox::failure(MaintenanceText::line(unfinished));
 }
 
 bool sendordertoprinter_test::confirmRestore(const DeviceRestore &restore, bool verified)
@@ -356,13 +396,17 @@ bool sendordertoprinter_test::confirmClearData()
 void sendordertoprinter_test::on_btn_clear_clicked()
 {
     ActionJournal::begin(QStringLiteral("Clear Data"));
+    DeviceClear clear(commandRunner(), m_systemRoot);
+    if (!clear.check()) {
+        PanelBox::failure(MaintenanceText::lines(clear.problems()).join(QLatin1Char('\n')));
+        return;
+    }
     if (!confirmClearData())
         return;
     MaintenanceLock lock(m_systemRoot);
     if (!takeMaintenanceLock(lock, MaintenanceLock::Action::ClearData))
         return;
     BusyGuard busy;
-    DeviceClear clear(commandRunner(), m_systemRoot);
     bool cleared = false;
     {
         // Drawn over the question, which would otherwise stay on screen until the end.

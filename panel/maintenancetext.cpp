@@ -1,7 +1,6 @@
 #include "panel/maintenancetext.h"
 
 #include "maintenance/backup/devicebackup.h"
-#include "maintenance/database/databaserestore.h"
 #include "maintenance/system/deviceclear.h"
 #include "maintenance/system/devicecommands.h"
 #include "maintenance/system/maintenancelock.h"
@@ -15,12 +14,47 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
 QString shownPath(const QByteArray &base, const QByteArray &relative)
 {
     return posixfs::displayPath(relative.isEmpty() ? base : base + '/' + relative);
+}
+
+// A file's type where a file should be.
+QString fileKind(qint64 type)
+{
+    switch (type) {
+    case S_IFLNK:
+        return MaintenanceText::tr("a link");
+    case S_IFDIR:
+        return MaintenanceText::tr("a folder");
+    case S_IFIFO:
+        return MaintenanceText::tr("a FIFO");
+    case S_IFSOCK:
+        return MaintenanceText::tr("a socket");
+    case S_IFCHR:
+    case S_IFBLK:
+        return MaintenanceText::tr("a device");
+    default:
+        break;
+    }
+    return MaintenanceText::tr("not a regular file");
+}
+
+// Why a step failed: its errno where it has one, else how its command ended.
+QString why(const JobProblem &problem)
+{
+    return problem.error != 0 ? posixfs::errorText(problem.error)
+                              : MaintenanceText::commandReason(problem.result);
+}
+
+// "what: why", as the box has always joined them.
+QString joined(const QString &what, const QString &reason)
+{
+    return MaintenanceText::tr("%1: %2").arg(what, reason);
 }
 
 // Bytes of a dump for a box: printable, short.
@@ -36,10 +70,6 @@ QString shownDumpBytes(const QByteArray &text)
         result += QStringLiteral("...");
     return result;
 }
-
-// Restore still words its lines in the engine; a refused dump's line is worded here.
-const bool refusalWordingGiven =
-    (DatabaseRestore::setRefusalWording(&MaintenanceText::vetterRefusal), true);
 
 } // namespace
 
@@ -177,8 +207,6 @@ QString MaintenanceText::line(const JobProblem &problem)
         return more(problem.count, More::NotCopied);
     case JobProblem::Kind::WritingStopped:
         return tr("Writing stopped at %1: %2").arg(path, error);
-    case JobProblem::Kind::ServerUnreachable:
-        return tr("The database server cannot be reached: %1").arg(commandReason(problem.result));
     case JobProblem::Kind::CommandFailed:
         return commandLine(problem.command, problem.result);
     case JobProblem::Kind::DumpIncomplete:
@@ -193,6 +221,86 @@ QString MaintenanceText::line(const JobProblem &problem)
     }
     case JobProblem::Kind::NotSynced:
         return tr("Data not written to disk (sync): %1").arg(commandReason(problem.result));
+    case JobProblem::Kind::RestoreUnfinished:
+        return tr("The last restore did not finish. Run Restore first: it puts /opt and the "
+                  "databases appdb and Misc right.");
+    case JobProblem::Kind::JournalUnusable:
+        return tr("The record of the restore (%1) cannot be used: %2").arg(path, error);
+    case JobProblem::Kind::NoCompleteSet:
+        return tr("No complete backup on U disk!");
+    case JobProblem::Kind::NotAFolderOnStick:
+        return tr("%1 on the U disk is not a folder (a link?).").arg(path);
+    case JobProblem::Kind::OtherMountOnStick:
+        return tr("%1 on the U disk is another file system.").arg(path);
+    case JobProblem::Kind::ManifestUnusable:
+        return tr("The list of the backup (%1) cannot be used: %2")
+            .arg(problem.name, problem.detail);
+    case JobProblem::Kind::MissingOnStick:
+        return tr("Missing on the U disk: %1").arg(path);
+    case JobProblem::Kind::DamagedOnStick:
+        return tr("Damaged on the U disk: %1").arg(path);
+    case JobProblem::Kind::UnreadableOnStick:
+        return tr("Cannot be read on the U disk: %1 (%2)").arg(path, error);
+    case JobProblem::Kind::OtherFileSystem:
+        return tr("Another file system on the U disk: %1").arg(path);
+    case JobProblem::Kind::LeadsOutside:
+        return tr("Leads outside the backup: %1").arg(path);
+    case JobProblem::Kind::MoreProblems:
+        return more(problem.count, More::Plain);
+    case JobProblem::Kind::StickChanged:
+        return tr("The U disk was changed after it was checked.");
+    case JobProblem::Kind::RemovedDuringRestore:
+        return tr("The U disk was removed during the restore.");
+    case JobProblem::Kind::FolderNotMade:
+        return tr("The folder %1 cannot be made on the device").arg(path);
+    case JobProblem::Kind::FolderNotWritten:
+        return tr("The folder %1 cannot be written: %2").arg(path, error);
+    case JobProblem::Kind::NotRestored:
+        return tr("Not restored: %1 (%2)").arg(path, error);
+    case JobProblem::Kind::TreeNotReplaced:
+        return tr("%1 cannot be replaced: %2 (%3)").arg(problem.name, path, error);
+    case JobProblem::Kind::LeftBehind:
+        return tr("Left behind: %1 (%2)").arg(path, error);
+    case JobProblem::Kind::DumpUnreadable:
+        return tr("%1 cannot be read: %2").arg(path, error);
+    case JobProblem::Kind::DumpNotAFile:
+        return tr("%1 is %2, not a file").arg(path, fileKind(problem.count));
+    case JobProblem::Kind::DumpSwapped:
+        return tr("%1 changed while it was opened").arg(path);
+    case JobProblem::Kind::DumpRefused:
+        return tr("%1 refused: %2").arg(problem.name, vetterRefusal(problem.refusal));
+    case JobProblem::Kind::DumpChanged:
+        return tr("%1 changed on the U disk after it was checked").arg(problem.name);
+    case JobProblem::Kind::DumpNotLoaded:
+        return joined(tr("%1 does not load").arg(problem.name), commandReason(problem.result));
+    case JobProblem::Kind::ServerUnreachable:
+        return joined(tr("The database server cannot be reached"), commandReason(problem.result));
+    case JobProblem::Kind::AccountNotReady:
+        return tr("The database account for the restore cannot be set up: %1").arg(why(problem));
+    case JobProblem::Kind::StagingNotMade:
+        return joined(tr("The scratch database %1 cannot be made").arg(problem.name),
+                      commandReason(problem.result));
+    case JobProblem::Kind::NameNotHandled:
+        return tr("The database %1 holds a name the restore cannot handle: %2")
+            .arg(problem.name, path);
+    case JobProblem::Kind::DatabaseNotSaved:
+        return joined(tr("The data of %1 cannot be saved on the device first").arg(problem.name),
+                      why(problem));
+    case JobProblem::Kind::DatabaseNotSwitched:
+        return joined(tr("%1 cannot be replaced").arg(problem.name), why(problem));
+    case JobProblem::Kind::DatabaseBack:
+        return tr("%1 has its previous data back").arg(problem.name);
+    case JobProblem::Kind::DatabaseGoneAgain:
+        return tr("%1 is gone again, as before").arg(problem.name);
+    case JobProblem::Kind::DatabaseNotBack:
+        return joined(tr("The previous data of %1 cannot be put back").arg(problem.name),
+                      why(problem));
+    case JobProblem::Kind::DatabaseLeftBehind:
+        return tr("Left behind: %1 (%2)").arg(problem.name, commandReason(problem.result));
+    case JobProblem::Kind::RestoredNotSynced:
+        return tr("/opt and the databases were restored, but writing them to disk failed (sync): "
+                  "%1")
+            .arg(commandReason(problem.result));
     }
     return QString();
 }
@@ -279,6 +387,57 @@ QStringList MaintenanceText::backup(const DeviceBackup &backup)
     return QStringList{tr("Backup Ok"),
                        tr("%1 files, %2").arg(backup.files()).arg(size(backup.bytes()))}
            << skipped;
+}
+
+QStringList MaintenanceText::restore(const DeviceRestore &restore)
+{
+    const QStringList shown = lines(restore.problems());
+    switch (restore.outcome()) {
+    case DeviceRestore::Outcome::Refused: {
+        // A set that is not there, or a restore still to be put right, is all there is to say.
+        const JobProblem::Kind first = restore.problems().value(0).kind;
+        if (restore.problems().size() == 1 && (first == JobProblem::Kind::NoCompleteSet ||
+                                               first == JobProblem::Kind::RestoreUnfinished))
+            return shown;
+        return shown + QStringList{tr("Nothing on the device was changed.")};
+    }
+    case DeviceRestore::Outcome::Unchanged:
+        return shown +
+               QStringList{tr("/opt and the databases appdb and Misc were left as they were.")};
+    case DeviceRestore::Outcome::Unfinished:
+        return shown + QStringList{tr("The restore did not finish: run Restore again to put it "
+                                      "right.")};
+    case DeviceRestore::Outcome::NotSynced:
+        return shown;
+    case DeviceRestore::Outcome::Done:
+        break;
+    }
+    return QStringList{
+               tr("Restore Ok"),
+               tr("%1 files, %2").arg(restore.restoredFiles()).arg(size(restore.restoredBytes()))}
+           << skippedLines(restore.notRestored(), QFile::encodeName(restore.systemRoot()),
+                           More::NotRestored)
+           << lines(restore.notes());
+}
+
+QStringList MaintenanceText::unfinishedRestore(const DeviceRestore &restore,
+                                               DeviceRestore::Recovery recovery)
+{
+    switch (recovery) {
+    case DeviceRestore::Recovery::Finished:
+        return QStringList{tr("The last restore did not finish. It is finished now: /opt and the "
+                              "databases appdb and Misc hold the backup it restored.")}
+               << lines(restore.notes());
+    case DeviceRestore::Recovery::Undone:
+        return QStringList{tr("The last restore did not finish. It is undone now: /opt and the "
+                              "databases appdb and Misc are as they were before it.")}
+               << lines(restore.notes());
+    case DeviceRestore::Recovery::Failed:
+    case DeviceRestore::Recovery::None:
+        break;
+    }
+    return QStringList{tr("The last restore did not finish, and it cannot be put right now:")}
+           << lines(restore.problems()) << tr("Run Restore again.");
 }
 
 QString MaintenanceText::vetterRefusal(const DumpVetter::Refusal &refusal)

@@ -4,6 +4,7 @@
 #include "maintenance/database/dumpvetting.h"
 #include "maintenance/jobproblem.h"
 #include "maintenance/jobprogress.h"
+#include "maintenance/restore/devicerestore.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -59,6 +60,11 @@ public:
     static QStringList clearData(const DeviceClear &clear);
     // The box of an action that found another one running on the device.
     static QString lockRefused(const MaintenanceLock &lock);
+    // ... after Restore's check refused the set, or after the restore.
+    static QStringList restore(const DeviceRestore &restore);
+    // ... after Restore put right a restore that was cut short.
+    static QStringList unfinishedRestore(const DeviceRestore &restore,
+                                         DeviceRestore::Recovery recovery);
 
     // Why a dump from the stick is refused: "line 12: the mysql client command \!".
     static QString vetterRefusal(const DumpVetter::Refusal &refusal);

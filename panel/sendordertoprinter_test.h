@@ -41,6 +41,9 @@ public:
     QString systemRoot() const { return m_systemRoot; }
     // Shows page 0 (start), 1 (printer test) or 2 (backup).
     void setCurrentPage(int index);
+    // At start: a box when a restore was cut short on the device, which Restore must put right
+    // before anything else is done.
+    void warnOfUnfinishedRestore();
 
     QStringList sendReceive(QString command);
     void getCurrSitCmd(QString code);
@@ -103,6 +106,7 @@ private:
     static bool askToGoOn(const QString &title, const QString &text);
     bool confirmClearData();
     bool confirmRestore(const DeviceRestore &restore, bool verified);
+    void finishUnfinishedRestore(DeviceRestore &restore);
     // Asks before a backup replaces the set of another device.
     bool confirmReplaceSet(const StoredSet &stored);
     // Asks before a backup deletes the set on the stick to make room for the new one.

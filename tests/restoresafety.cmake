@@ -52,3 +52,15 @@ set_tests_properties(stickroom PROPERTIES
     FIXTURES_REQUIRED mariadb
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
 set_property(TEST stickroom APPEND PROPERTY RESOURCE_LOCK mariadb-server)
+
+# A restore killed at each of its steps, in a child process (restorechild), then Backup, Clear
+# Data and Restore tried.
+add_executable(restorechild restorechild.cpp)
+target_link_libraries(restorechild PRIVATE servicepanel_maintenance)
+panel_namespace_test(restorekill)
+target_compile_definitions(tst_restorekill PRIVATE RESTORECHILD_EXE="$<TARGET_FILE:restorechild>")
+add_dependencies(tst_restorekill restorechild)
+set_tests_properties(restorekill PROPERTIES
+    FIXTURES_REQUIRED mariadb TIMEOUT 900
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000;PANEL_SHOT_DIR=${CMAKE_BINARY_DIR}/shots;HOME=${PANEL_MARIADB_DIR}/home;PANEL_TEST_MARIADB_DIR=${PANEL_MARIADB_DIR}")
+set_property(TEST restorekill APPEND PROPERTY RESOURCE_LOCK mariadb-server)

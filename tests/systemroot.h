@@ -140,6 +140,22 @@ template <typename Entries> Entries withoutLock(Entries entries)
     return entries;
 }
 
+// Why a test that mounts a stick and uses the throwaway MariaDB server (of the mariadb
+// fixture, through HOME/.my.cnf) cannot run here, or "" when it can.
+inline QString missingStickOrServer()
+{
+    const QString problem = TestSystemRoot::namespaceProblem();
+    if (!problem.isEmpty())
+        return QStringLiteral("no private mount namespace for the stick (") + problem +
+               QLatin1Char(')');
+    if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
+        return QStringLiteral("no throwaway MariaDB server: run through ctest (the mariadb "
+                              "fixture)");
+    if (!QFile::exists(QDir::homePath() + QLatin1String("/.my.cnf")))
+        return QStringLiteral("HOME has no .my.cnf");
+    return QString();
+}
+
 // A shown panel whose maintenance paths all lie below the temporary root; runner nullptr
 // keeps the real shell.
 inline std::unique_ptr<sendordertoprinter_test> makeRootedPanel(const TestSystemRoot &root,

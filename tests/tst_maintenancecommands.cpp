@@ -59,37 +59,55 @@ public:
     }
     QString dumpInto;
 };
-// What Restore runs, %1 standing for the system root: the dumps proved in scratch databases,
-// then the databases replaced, then "sync" once /opt is swapped.
+// What Restore runs, %1 standing for the system root, each line with the first statement it
+// reads (" << "): the server read, the dumps streamed into staging databases as the loading
+// account, the switch prepared, each database switched, the old data dropped, then "sync"
+// once /opt is swapped. (The recording runner's server holds nothing: no definitions to
+// keep or make again.)
 static const QString restoreWork = "%1/var/backups/servicepanel";
-static const QString restoreLoad =
-    "mysql --defaults-file=" + restoreWork +
-    "/loading.cnf --default-character-set=utf8mb4 --local-infile=0 --skip-named-commands "
-    "--skip-force --init-command=\"SET SESSION "
-    "sql_mode='STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'\" --sandbox %2 < " +
-    restoreWork + "/incoming/%3.sql";
-// The loading account is opened before each load and closed after it.
-static const QString accountSetUp = "mysql --skip-force < " + restoreWork + "/account.sql";
+static const QString restoreClient = "mysql --default-character-set=utf8mb4 --local-infile=0 "
+                                     "--skip-named-commands --skip-force --skip-reconnect --batch "
+                                     "--sandbox";
+static const QString restoreQuery =
+    restoreClient + " --skip-column-names > " + restoreWork + "/answer.txt";
+static const QString restoreLoad = "mysql --defaults-file=" + restoreWork +
+                                   "/loading.cnf --default-character-set=utf8mb4 "
+                                   "--local-infile=0 --skip-named-commands --skip-force "
+                                   "--skip-reconnect --batch --sandbox";
+static const QString accountLine =
+    " << CREATE USER IF NOT EXISTS 'servicepanel_data'@'localhost' ACCOUNT LOCK;";
 static QStringList restoreTexts()
 {
     QStringList lines{"mysql --no-defaults --help 2>/dev/null | grep -q -e '--sandbox'",
-                      "mysql -N -B -e 'show databases' > " + restoreWork + "/databases.txt"};
-    for (const QString database : {"appdb", "Misc"}) {
-        const QString scratch = "servicepanel_check_" + database;
-        lines << "mysql -e 'drop database if exists " + scratch + "; create database " + scratch +
-                     ";'";
-        if (database == QLatin1String("appdb"))
-            lines << "mysql -N -B -e 'SELECT @@socket' > " + restoreWork + "/socket.txt";
-        lines << accountSetUp << QString(restoreLoad).replace("%2", scratch).replace("%3", database)
-              << accountSetUp << "mysql -e 'drop database if exists " + scratch + ";'";
+                      restoreQuery + " << SELECT 'socket', HEX(@@socket);",
+                      restoreClient + accountLine,
+                      restoreClient + " << CREATE DATABASE `servicepanel_new_appdb`;"};
+    for (const QString database : {"appdb", "Misc"})
+        lines << restoreClient + accountLine
+              << restoreLoad + " << SET ROLE `servicepanel_staging`;";
+    lines << restoreClient + accountLine
+          << restoreQuery + " << SELECT 'appdb', 'schema', DEFAULT_CHARACTER_SET_NAME, "
+                            "DEFAULT_COLLATION_NAME FROM information_schema.SCHEMATA WHERE "
+                            "SCHEMA_NAME = 'appdb';";
+    for (const QString database : {"appdb", "Misc"})
+        lines << restoreQuery + " << SELECT '" + database +
+                     "', 'schema', DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME FROM "
+                     "information_schema.SCHEMATA WHERE SCHEMA_NAME = '" +
+                     database + "';"
+              << restoreClient + " << CREATE DATABASE IF NOT EXISTS `" + database + "`;";
+    return lines << restoreClient + " << DROP DATABASE IF EXISTS `servicepanel_new_appdb`;"
+                 << "sync";
+}
+// What a recording runner ran: each line, with the first statement it read.
+static QList<QByteArray> steps(const RecordingRunner &runner)
+{
+    QList<QByteArray> ran;
+    for (int i = 0; i < runner.lines.size(); ++i) {
+        const QByteArray input = runner.inputs.value(i);
+        ran << (input.isEmpty() ? runner.lines.at(i)
+                                : runner.lines.at(i) + " << " + input.left(input.indexOf('\n')));
     }
-    for (const QString database : {"appdb", "Misc"}) {
-        lines << "mysql -e  \"drop database if exists " + database + ";\""
-              << "mysql -e  \"create database " + database + ";\"" << accountSetUp
-              << QString(restoreLoad).replace("%2", database).replace("%3", database)
-              << accountSetUp;
-    }
-    return lines << "sync";
+    return ran;
 }
 // The one file of the set that writeCompleteSet() makes.
 static const QByteArray keptFile = "from the stick";
@@ -164,8 +182,10 @@ void tst_maintenancecommands::init()
     m_root = std::make_unique<TestSystemRoot>();
     QVERIFY(m_root->isValid());
     m_runner.lines.clear();
+    m_runner.inputs.clear();
     m_runner.statuses.clear();
     m_runner.timeouts.clear();
+    m_runner.failWith = nullptr;
     m_runner.onRun = nullptr;
     m_runner.dumpInto = m_root->file("mnt/usb/BackupData.new");
     m_panel = makeRootedPanel(*m_root, &m_runner);
@@ -263,7 +283,7 @@ void tst_maintenancecommands::slotsRunTheLinesInOrder()
     QCOMPARE(closer.questions.size(), question.isEmpty() ? 0 : 1);
     if (!question.isEmpty())
         QCOMPARE(closer.questions.first().title, question);
-    QCOMPARE(m_runner.lines, linesFor(texts, m_root->path()));
+    QCOMPARE(steps(m_runner), linesFor(texts, m_root->path()));
     QStringList seen;
     for (const ModalCloser::Box &box : closer.boxes) {
         seen << box.title << box.text;
@@ -425,22 +445,18 @@ void tst_maintenancecommands::failedStepsAreNamed_data()
         << QStringList{"The database server cannot be reached: exit status 1", kept};
     const QStringList restore = restoreTexts();
     const QString untouched = "/opt and the databases appdb and Misc were left as they were.";
-    QTest::newRow("a dump does not load into its scratch database")
-        << "btn_reduction"
-        << QStringList{QString(restoreLoad)
-                           .replace("%2", "servicepanel_check_appdb")
-                           .replace("%3", "appdb")}
+    // Lines that read this text fail (the runner runs no statement).
+    QTest::newRow("a dump does not load into its staging database")
+        << "btn_reduction" << QStringList{"<< SET ROLE", "`servicepanel_new_appdb`"}
         << QStringList{"appdb.sql does not load: exit status 1", untouched};
     QTest::newRow("the server cannot be reached")
-        << "btn_reduction" << QStringList{restore.at(1)}
+        << "btn_reduction" << QStringList{"<< SELECT 'socket'"}
         << QStringList{"The database server cannot be reached: exit status 1", untouched};
-    // The databases it replaced are put back (here: gone again, as the runner lists none).
-    QTest::newRow("the load into the live Misc fails")
-        << "btn_reduction"
-        << QStringList{QString(restoreLoad).replace("%2", "Misc").replace("%3", "Misc")}
-        << QStringList{"Misc.sql does not load into Misc: exit status 1",
-                       "appdb is gone again, as before", "Misc is gone again, as before",
-                       "/opt was left as it was."};
+    // The databases it switched are put back (here: gone again, as the runner lists none).
+    QTest::newRow("the switch of Misc fails")
+        << "btn_reduction" << QStringList{"<< CREATE DATABASE IF NOT EXISTS `Misc`"}
+        << QStringList{"Misc cannot be replaced: exit status 1", "Misc is gone again, as before",
+                       "appdb is gone again, as before", untouched};
     QTest::newRow("the last sync fails")
         << "btn_reduction" << QStringList{restore.last()}
         << QStringList{"/opt and the databases were restored, but writing them to disk failed "
@@ -457,8 +473,17 @@ void tst_maintenancecommands::failedStepsAreNamed()
         QSKIP("needs a mounted stick: run through tests/mountns.sh");
     writeCompleteSet();
     const QString root = m_root->path();
-    for (const QString &text : failing)
-        m_runner.statuses.insert(rootedText(text, root).toLatin1(), 256);
+    if (failing.value(0).startsWith("<< ")) {
+        // What a line reads: its first statement, and a name it holds.
+        m_runner.failWith = [&](const QByteArray &, const QByteArray &input) {
+            const bool match = input.startsWith(failing.first().mid(3).toUtf8()) &&
+                               input.contains(failing.value(1).toUtf8());
+            return match ? 256 : 0;
+        };
+    } else {
+        for (const QString &text : failing)
+            m_runner.statuses.insert(rootedText(text, root).toLatin1(), 256);
+    }
     QFile misc(m_root->file("mnt/usb/BackupData/Misc.sql"));
     QVERIFY(misc.open(QIODevice::ReadOnly));
     const QByteArray previousMisc = misc.readAll();

@@ -81,6 +81,8 @@ private slots:
     void hostileLayout();
     void setRefused_data();
     void setRefused();
+    void damageFoundInTheOnePass_data();
+    void damageFoundInTheOnePass();
     void hostileDump_data();
     void hostileDump();
     void stickPulledDuringTheRestore();
@@ -108,6 +110,8 @@ private:
     void fillDevice();
     void damageDevice(bool routines = true);
     void click(const char *button);
+    // Restores, answering its question, and returns the lines of the Fail box that follows.
+    QStringList restoreFails();
     QString backup();
     // Gives the set's manifest the size and SHA-256 of a file changed on the stick.
     void vouchFor(const QString &relative);
@@ -205,6 +209,16 @@ void tst_restore::click(const char *button)
     clickMaintenance(m_panel.get(), button);
 }
 
+QStringList tst_restore::restoreFails()
+{
+    ModalCloser closer;
+    click("btn_reduction");
+    if (closer.questions.size() != 1 || closer.boxes.size() != 1 ||
+        closer.boxes.first().title != QLatin1String("Fail"))
+        return {QStringLiteral("not one question and one Fail box")};
+    return closer.boxes.first().text.split('\n');
+}
+
 // Backs up and returns the box's second line: "N files, SIZE".
 QString tst_restore::backup()
 {
@@ -256,12 +270,9 @@ QString tst_restore::expectedDate() const
 void tst_restore::initTestCase()
 {
     raiseOpenFileLimit();
-    const QString problem = TestSystemRoot::namespaceProblem();
-    if (!problem.isEmpty())
-        QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    if (qEnvironmentVariable("PANEL_TEST_MARIADB_DIR").isEmpty())
-        QSKIP("no throwaway MariaDB server: run through ctest (the mariadb fixture)");
-    QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
+    const QString missing = missingStickOrServer();
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
     QByteArray socket;
     QVERIFY2(sql("SELECT @@socket;", QString(), &socket), "the throwaway server does not answer");
     m_rootUser = isMachineRoot();
@@ -455,9 +466,6 @@ void tst_restore::setRefused_data()
     QTest::newRow("a file missing")
         << "remove file"
         << QStringList{"Missing on the U disk: %1/opt/Brevin/data/journal.bin", nothing};
-    QTest::newRow("a file damaged (same size)")
-        << "change file"
-        << QStringList{"Damaged on the U disk: %1/opt/Brevin/etc/app.conf", nothing};
     QTest::newRow("a dump damaged")
         << "change dump" << QStringList{"Damaged on the U disk: %1/Misc.sql", nothing};
     QTest::newRow("a FIFO as a dump")
@@ -504,10 +512,6 @@ void tst_restore::setRefused()
         QVERIFY(QDir(set + "/opt/Brevin/data").removeRecursively());
     } else if (damage == "remove file") {
         QVERIFY(QFile::remove(set + "/opt/Brevin/data/journal.bin"));
-    } else if (damage == "change file") {
-        file.setFileName(set + "/opt/Brevin/etc/app.conf");
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.seek(0) && file.write("P") == 1);
     } else if (damage == "change dump") {
         file.setFileName(set + "/Misc.sql");
         QVERIFY(file.open(QIODevice::Append));
@@ -550,6 +554,43 @@ void tst_restore::setRefused()
     compareState(before, deviceState());
     QCOMPARE(TreeSnapshot(bytes(stick)).entries(), onStick);
     QVERIFY(!QFileInfo::exists(m_root->file(".opt.servicepanel-new")));
+}
+
+void tst_restore::damageFoundInTheOnePass_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("a file of the tree") << "opt/Brevin/etc/app.conf"
+                                        << "Damaged on the U disk: %1/opt/Brevin/etc/app.conf";
+    QTest::newRow("a dump") << "Misc.sql"
+                            << "Misc.sql changed on the U disk after it was checked";
+}
+
+// The check before the question reads no file's content: a file changed on the stick without
+// changing its size is found by the one pass that restores it, and then nothing on the
+// device changes either.
+void tst_restore::damageFoundInTheOnePass()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, line);
+    QVERIFY(!backup().isEmpty());
+    const QString set = m_root->file("mnt/usb/BackupData");
+    QFile changed(set + "/" + file);
+    QVERIFY(changed.open(QIODevice::ReadWrite));
+    QByteArray text = changed.readAll();
+    const int at = text.indexOf("Grüße") >= 0 ? text.indexOf("Grüße") : 0;
+    text[at] = text.at(at) == 'P' ? 'Q' : 'P';
+    QVERIFY(changed.seek(0) && changed.write(text) == text.size());
+    changed.close();
+    damageDevice();
+    const DeviceState before = deviceState();
+
+    QCOMPARE(restoreFails(),
+             QStringList(
+                 {line.arg(set), "/opt and the databases appdb and Misc were left as they were."}));
+    compareState(before, deviceState());
+    QVERIFY(!QFileInfo::exists(m_root->file(".opt.servicepanel-new")));
+    QVERIFY(!QFileInfo::exists(m_root->file("var/backups/servicepanel")));
 }
 
 void tst_restore::hostileDump_data()
@@ -602,13 +643,8 @@ void tst_restore::hostileDump()
     damageDevice();
     const DeviceState before = deviceState();
 
-    ModalCloser closer;
-    click("btn_reduction");
-    QCOMPARE(closer.questions.size(), 1);
-    QCOMPARE(closer.boxes.size(), 1);
-    QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
-    const QStringList lines = closer.boxes.first().text.split('\n');
-    QVERIFY2(lines.first().startsWith(problem), qPrintable(closer.boxes.first().text));
+    const QStringList lines = restoreFails();
+    QVERIFY2(lines.first().startsWith(problem), qPrintable(lines.join('\n')));
     QCOMPARE(lines.last(),
              QStringLiteral("/opt and the databases appdb and Misc were left as they were."));
     QVERIFY(!QFile::exists(marker));
@@ -645,7 +681,7 @@ void tst_restore::stickPulledDuringTheRestore()
     QProcess::execute("umount", {stickFs});
 }
 
-// The databases are replaced before /opt is swapped; should the swap fail, they get their
+// The databases are switched before /opt is swapped; should the swap fail, they get their
 // data back and /opt stays as it was.
 void tst_restore::swapFailsDatabasesComeBack()
 {
@@ -656,11 +692,12 @@ void tst_restore::swapFailsDatabasesComeBack()
     HookedRunner runner(shell);
     m_panel->setCommandRunner(&runner);
     const QString staging = m_root->file(".opt.servicepanel-new");
-    // The last load of the replacement: the new tree goes where the swap will not find it.
-    runner.before = [&](const QByteArray &line) {
-        if (line.contains(" --default-character-set=utf8mb4 ") && line.contains(" Misc < ") &&
-            line.endsWith("incoming/Misc.sql"))
+    // Misc's switch, the last before the swap: the new tree goes where the swap will not find
+    // it.
+    runner.changeInput = [&](const QByteArray &, const QByteArray &input) {
+        if (input.contains("CREATE DATABASE IF NOT EXISTS `servicepanel_old_Misc`"))
             QDir().rename(staging, m_root->file("elsewhere"));
+        return input;
     };
 
     ModalCloser closer;
@@ -673,7 +710,8 @@ void tst_restore::swapFailsDatabasesComeBack()
              qPrintable(closer.boxes.first().text));
     QVERIFY(lines.contains("appdb has its previous data back"));
     QVERIFY(lines.contains("Misc is gone again, as before"));
-    QCOMPARE(lines.last(), QStringLiteral("/opt was left as it was."));
+    QCOMPARE(lines.last(),
+             QStringLiteral("/opt and the databases appdb and Misc were left as they were."));
     compareState(before, deviceState());
     TreeRemover remover;
     UniqueFd root(::open(bytes(m_root->path()).constData(), O_RDONLY | O_DIRECTORY));

@@ -126,12 +126,9 @@ QMap<QByteArray, QByteArray> tst_setdevice::stick() const
 
 void tst_setdevice::initTestCase()
 {
-    const QString problem = TestSystemRoot::namespaceProblem();
-    if (!problem.isEmpty())
-        QSKIP(qPrintable("no private mount namespace for the stick (" + problem + ")"));
-    if (!throwawayServerProblem().isEmpty())
-        QSKIP(qPrintable(throwawayServerProblem()));
-    QVERIFY2(QFile::exists(QDir::homePath() + "/.my.cnf"), "HOME has no .my.cnf");
+    const QString missing = missingStickOrServer();
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
     QVERIFY(sql("DROP DATABASE IF EXISTS appdb; DROP DATABASE IF EXISTS Misc;"
                 "CREATE DATABASE appdb; CREATE DATABASE Misc;"));
     QVERIFY(sql("CREATE TABLE plu (id INT PRIMARY KEY, name VARCHAR(40));"

@@ -1,16 +1,20 @@
 #include "maintenance/database/stickfile.h"
+#include "maintenance/fs/posixfs.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+Q_DECLARE_METATYPE(JobProblem::Kind)
 
 // A file on the stick is read only when it is a regular file, reached without a link; a
 // FIFO is refused before it is opened, so it never blocks.
@@ -36,7 +40,7 @@ void tst_stickfile::readsARegularFile()
     out.write("0123456789");
     out.close();
     StickFile file(path);
-    QVERIFY2(file.open(), qPrintable(file.problem()));
+    QVERIFY2(file.open(), qPrintable(posixfs::errorText(file.problem().error)));
     QCOMPARE(file.size(), qint64(10));
     char buffer[4] = {};
     QCOMPARE(file.read(buffer, 4), qint64(4));
@@ -49,28 +53,32 @@ void tst_stickfile::readsARegularFile()
 
 void tst_stickfile::refused_data()
 {
+    // What open() reports: the kind, and the file type it found (0 where none) or errno.
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("problem");
-    QTest::newRow("missing") << "missing"
-                             << "cannot be read";
-    QTest::newRow("a link to a regular file") << "link"
-                                              << "a link";
-    QTest::newRow("a dangling link") << "dangling"
-                                     << "a link";
-    QTest::newRow("a folder") << "folder"
-                              << "a folder";
-    QTest::newRow("a FIFO, no writer") << "fifo"
-                                       << "a FIFO";
-    QTest::newRow("a socket") << "socket"
-                              << "a socket";
-    QTest::newRow("a device node") << "device"
-                                   << "a device";
+    QTest::addColumn<JobProblem::Kind>("problem");
+    QTest::addColumn<qint64>("type");
+    QTest::addColumn<int>("error");
+    QTest::newRow("missing") << "missing" << JobProblem::Kind::DumpUnreadable << qint64(0)
+                             << ENOENT;
+    QTest::newRow("a link to a regular file")
+        << "link" << JobProblem::Kind::DumpNotAFile << qint64(S_IFLNK) << 0;
+    QTest::newRow("a dangling link")
+        << "dangling" << JobProblem::Kind::DumpNotAFile << qint64(S_IFLNK) << 0;
+    QTest::newRow("a folder") << "folder" << JobProblem::Kind::DumpNotAFile << qint64(S_IFDIR) << 0;
+    QTest::newRow("a FIFO, no writer")
+        << "fifo" << JobProblem::Kind::DumpNotAFile << qint64(S_IFIFO) << 0;
+    QTest::newRow("a socket") << "socket" << JobProblem::Kind::DumpNotAFile << qint64(S_IFSOCK)
+                              << 0;
+    QTest::newRow("a device node")
+        << "device" << JobProblem::Kind::DumpNotAFile << qint64(S_IFCHR) << 0;
 }
 
 void tst_stickfile::refused()
 {
     QFETCH(QString, kind);
-    QFETCH(QString, problem);
+    QFETCH(JobProblem::Kind, problem);
+    QFETCH(qint64, type);
+    QFETCH(int, error);
     const QString path = m_dir.filePath(kind);
     const QByteArray local = QFile::encodeName(path);
     const QString target = m_dir.filePath("target");
@@ -103,10 +111,14 @@ void tst_stickfile::refused()
     timer.start();
     QVERIFY(!file.open());
     QVERIFY(timer.elapsed() < 5000);
-    QVERIFY2(file.problem().contains(problem), qPrintable(file.problem()));
-    QVERIFY(file.problem().contains(path));
+    QCOMPARE(file.problem().kind, problem);
+    QCOMPARE(file.problem().count, type);
+    QCOMPARE(file.problem().error, error);
+    QCOMPARE(file.problem().path, local);
     char byte;
     QCOMPARE(file.read(&byte, 1), qint64(-1));
+    QCOMPARE(file.problem().kind, JobProblem::Kind::DumpUnreadable);
+    QCOMPARE(file.problem().error, EBADF);
 }
 
 // The size and the offsets of a dump past 4 GiB (a sparse file here) are not cut to 32 bits.
@@ -122,7 +134,7 @@ void tst_stickfile::largerThanFourGiB()
     out.write("end");
     out.close();
     StickFile file(path);
-    QVERIFY2(file.open(), qPrintable(file.problem()));
+    QVERIFY2(file.open(), qPrintable(posixfs::errorText(file.problem().error)));
     QCOMPARE(file.size(), size);
     QVERIFY(file.seek(size - 3));
     char buffer[8];

@@ -636,7 +636,7 @@ void tst_translations::maintenanceTexts_data()
                                << QStringList{exactly(zh("Power Off... "))} << QString();
     QTest::newRow("restore without a backup set")
         << "restore, empty stick" << true << QString() << QStringList{fail}
-        << QStringList{exactly(zh("No complete backup on U disk!"))} << QString();
+        << QStringList{exactly(zhBox("No complete backup on U disk!"))} << QString();
     // An older panel's set: one file and two dumps, which the runner "loads".
     const QString olderSet =
         exactly(zh("Replace %1 and the databases appdb and Misc with an older panel's backup "
@@ -644,8 +644,8 @@ void tst_translations::maintenanceTexts_data()
                     .arg(QStringLiteral("/opt"), QStringLiteral("XFILESX")))
             .replace(QLatin1String("XFILESX"), files(1));
     QTest::newRow("restore") << "restore" << true << zh("Restore...") << QStringList{blank}
-                             << QStringList{exactly(zh("Restore Ok")) + QLatin1Char('\n') +
-                                            files(1)}
+                             << QStringList{exactly(zhBox("Restore Ok")) + QLatin1Char('\n') +
+                                            files(1, zhBox)}
                              << olderSet;
     // The dumps are written as mysqldump would write them: the set is whole.
     QTest::newRow("backup") << "backup" << true << zh("Backup...") << QStringList{blank}

@@ -86,6 +86,11 @@ void tst_treecopy::buildDeviceTree()
     QVERIFY(QFile::link("../nowhere", m_root->file("opt/Brevin/dangling")));
     QVERIFY(QFile::link("/opt/Brevin/bin/app", m_root->file("opt/absolute-link")));
     QCOMPARE(::mkfifo(QFile::encodeName(m_root->file("opt/Brevin/fifo")).constData(), 0644), 0);
+    // What a restore left in a folder that stays: its work, no data of the device's.
+    writeFile("opt/Brevin/.servicepanel-restore-old/old.txt", "the tree before a restore");
+    writeFile("opt/.servicepanel-restore-moving/new.txt", "half moved in");
+    writeFile("opt/Brevin/data/.servicepanel-restore-new", "a file of that name is data");
+    writeFile("opt/Brevin/.servicepanel-restore-older/kept.txt", "another name is data");
 
     // An older copy on the stick: one file to replace, one without counterpart to keep.
     writeFile("mnt/usb/BackupData/opt/Brevin/report.txt", "old report, longer than the new one");
@@ -123,6 +128,16 @@ void tst_treecopy::copiesTheTree_data()
         << "Brevin/bin/app" << Kind::File << QByteArray("binary") << 0750;
     QTest::newRow("permission bits, private")
         << "Brevin/etc/secret.conf" << Kind::File << QByteArray("key") << 0600;
+    QTest::newRow("a restore's old tree left behind")
+        << "Brevin/.servicepanel-restore-old" << Kind::Absent << QByteArray() << -1;
+    QTest::newRow("a restore's new entries half moved in")
+        << ".servicepanel-restore-moving" << Kind::Absent << QByteArray() << -1;
+    QTest::newRow("a file with a work folder's name")
+        << "Brevin/data/.servicepanel-restore-new" << Kind::File
+        << QByteArray("a file of that name is data") << -1;
+    QTest::newRow("a folder of another name")
+        << "Brevin/.servicepanel-restore-older/kept.txt" << Kind::File
+        << QByteArray("another name is data") << -1;
 }
 
 void tst_treecopy::copiesTheTree()

@@ -12,9 +12,10 @@
 #include <unistd.h>
 
 // The replacer's states where nothing is mounted in the folder: the new tree is made
-// beside it and swapped in, and what a power loss left half done is put right by the next
-// restore's stage(). (The states of folders that are mount points need mounts: the restore
-// tests.)
+// beside it and swapped in, and what a power loss left half done is put right, in the
+// direction the restore's journal says (finish() or undo()), or, without a journal, by the
+// next restore's stage(). (The states of folders that are mount points need mounts: the
+// restore tests.)
 class tst_treereplacer : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,8 @@ private slots:
     void cancelledKeepsTheFolder();
     void recovers_data();
     void recovers();
+    void followsTheJournal_data();
+    void followsTheJournal();
     void aLinkIsKeptAndItsFolderReplaced();
 
 private:
@@ -145,6 +148,81 @@ void tst_treereplacer::recovers()
     QVERIFY(replacer.removeOld());
     QCOMPARE(read("opt/Brevin/new.txt"), QByteArray("new"));
     QCOMPARE(entries(), QStringList{"opt"});
+}
+
+void tst_treereplacer::followsTheJournal_data()
+{
+    // Who holds which tree when the power went: "old", "new" (the staged tree) or nothing,
+    // for the folder and the two names beside it.
+    QTest::addColumn<QString>("opt");
+    QTest::addColumn<QString>("fresh"); // .opt.servicepanel-new
+    QTest::addColumn<QString>("aside"); // .opt.servicepanel-old
+    QTest::newRow("staged, not swapped") << "old"
+                                         << "new"
+                                         << "";
+    QTest::newRow("exchanged") << "new"
+                               << "old"
+                               << "";
+    QTest::newRow("between the two renames") << ""
+                                             << "new"
+                                             << "old";
+    QTest::newRow("after the two renames") << "new"
+                                           << ""
+                                           << "old";
+    QTest::newRow("a first restore, staged") << ""
+                                             << "new"
+                                             << "";
+    QTest::newRow("a first restore, swapped") << "new"
+                                              << ""
+                                              << "";
+    QTest::newRow("an undo between its two renames") << "old"
+                                                     << ""
+                                                     << "new";
+}
+
+void tst_treereplacer::followsTheJournal()
+{
+    QFETCH(QString, opt);
+    QFETCH(QString, fresh);
+    QFETCH(QString, aside);
+    const bool hadOld = opt == "old" || fresh == "old" || aside == "old";
+    for (const bool forward : {true, false}) {
+        init();
+        const QList<QPair<QString, QString>> places{
+            {"opt", opt}, {".opt.servicepanel-new", fresh}, {".opt.servicepanel-old", aside}};
+        for (const auto &place : places) {
+            if (!place.second.isEmpty())
+                write(place.first + "/Brevin/" + place.second + ".txt", place.second.toUtf8());
+        }
+        ino_t staged = 0;
+        for (const auto &place : places) {
+            struct stat status;
+            if (place.second == "new" &&
+                ::stat(QFile::encodeName(file(place.first)).constData(), &status) == 0)
+                staged = status.st_ino;
+        }
+        QVERIFY(staged != 0);
+        TreeReplacer replacer(file("opt"));
+        QVERIFY(replacer.plan());
+        QVERIFY(replacer.isBeside());
+        const bool done = forward ? replacer.finish(staged) : replacer.undo(staged);
+        QVERIFY2(done, qPrintable(QString::fromLocal8Bit(replacer.errorPath())));
+        QVERIFY(replacer.removeWork());
+        if (forward) {
+            QCOMPARE(read("opt/Brevin/new.txt"), QByteArray("new"));
+            QCOMPARE(entries(), QStringList{"opt"});
+        } else if (hadOld) {
+            QCOMPARE(read("opt/Brevin/old.txt"), QByteArray("old"));
+            QCOMPARE(entries(), QStringList{"opt"});
+        } else {
+            QCOMPARE(entries(), QStringList());
+        }
+        // Again, from where it is now: nothing changes.
+        TreeReplacer again(file("opt"));
+        QVERIFY(again.plan());
+        if (forward || hadOld)
+            QVERIFY(forward ? again.finish(staged) : again.undo(staged));
+    }
 }
 
 // /opt a link to a data partition: the folder it leads to is replaced, the link stays.

@@ -233,13 +233,15 @@ void tst_vetterrefusal::restoreBox()
     const auto panelText = [](const char *text) {
         return QCoreApplication::translate("sendordertoprinter_test", text);
     };
+    JobProblem refused;
+    refused.kind = JobProblem::Kind::DumpRefused;
+    refused.name = QStringLiteral("appdb.sql");
+    refused.refusal =
+        refusal(Reason::SetValue, 1204, "SQL_MODE", "NO_AUTO_VALUE_ON_ZERO,\nANSI_QUOTES");
     const QString text =
-        panelText("%1 refused: %2")
-            .arg(QStringLiteral("appdb.sql"),
-                 MaintenanceText::vetterRefusal(refusal(Reason::SetValue, 1204, "SQL_MODE",
-                                                        "NO_AUTO_VALUE_ON_ZERO,\nANSI_QUOTES"))) +
-        QLatin1Char('\n') +
-        panelText("/opt and the databases appdb and Misc were left as they were.");
+        MaintenanceText::line(refused) + QLatin1Char('\n') +
+        QCoreApplication::translate(
+            "MaintenanceText", "/opt and the databases appdb and Misc were left as they were.");
     OutcomeBox box(OutcomeBox::Kind::Failure, panelText("Fail"), panelText("Fail"), text);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));

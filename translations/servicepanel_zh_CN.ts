@@ -480,6 +480,194 @@ Nothing was changed.</source>
         <source>Clear Data</source>
         <translation>清除数据</translation>
     </message>
+    <message>
+        <source>a link</source>
+        <translation>链接</translation>
+    </message>
+    <message>
+        <source>a folder</source>
+        <translation>文件夹</translation>
+    </message>
+    <message>
+        <source>a FIFO</source>
+        <translation>FIFO 管道</translation>
+    </message>
+    <message>
+        <source>a socket</source>
+        <translation>套接字</translation>
+    </message>
+    <message>
+        <source>a device</source>
+        <translation>设备文件</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>不是普通文件</translation>
+    </message>
+    <message>
+        <source>The last restore did not finish. Run Restore first: it puts /opt and the databases appdb and Misc right.</source>
+        <translation>上次恢复没有完成。请先运行恢复：它会修复 /opt 以及数据库 appdb 和 Misc。</translation>
+    </message>
+    <message>
+        <source>The record of the restore (%1) cannot be used: %2</source>
+        <translation>恢复记录（%1）无法使用：%2</translation>
+    </message>
+    <message>
+        <source>No complete backup on U disk!</source>
+        <translation>U盘上没有完整的备份！</translation>
+    </message>
+    <message>
+        <source>%1 on the U disk is not a folder (a link?).</source>
+        <translation>U盘上的 %1 不是文件夹（是链接？）。</translation>
+    </message>
+    <message>
+        <source>%1 on the U disk is another file system.</source>
+        <translation>U盘上的 %1 属于另一个文件系统。</translation>
+    </message>
+    <message>
+        <source>The list of the backup (%1) cannot be used: %2</source>
+        <translation>备份清单（%1）无法使用：%2</translation>
+    </message>
+    <message>
+        <source>Missing on the U disk: %1</source>
+        <translation>U盘上缺少：%1</translation>
+    </message>
+    <message>
+        <source>Damaged on the U disk: %1</source>
+        <translation>U盘上已损坏：%1</translation>
+    </message>
+    <message>
+        <source>Cannot be read on the U disk: %1 (%2)</source>
+        <translation>U盘上无法读取：%1（%2）</translation>
+    </message>
+    <message>
+        <source>Another file system on the U disk: %1</source>
+        <translation>U盘上属于另一个文件系统：%1</translation>
+    </message>
+    <message>
+        <source>Leads outside the backup: %1</source>
+        <translation>指向备份之外：%1</translation>
+    </message>
+    <message>
+        <source>The U disk was changed after it was checked.</source>
+        <translation>U盘在检查之后被改动过。</translation>
+    </message>
+    <message>
+        <source>The U disk was removed during the restore.</source>
+        <translation>恢复过程中U盘被拔出。</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be made on the device</source>
+        <translation>无法在设备上创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be written: %2</source>
+        <translation>无法写入文件夹 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 cannot be replaced: %2 (%3)</source>
+        <translation>无法替换 %1：%2（%3）</translation>
+    </message>
+    <message>
+        <source>Left behind: %1 (%2)</source>
+        <translation>未能删除：%1（%2）</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is %2, not a file</source>
+        <translation>%1 是%2，不是文件</translation>
+    </message>
+    <message>
+        <source>%1 changed while it was opened</source>
+        <translation>%1 在打开时发生了变化</translation>
+    </message>
+    <message>
+        <source>%1 refused: %2</source>
+        <translation>%1 被拒绝：%2</translation>
+    </message>
+    <message>
+        <source>%1 changed on the U disk after it was checked</source>
+        <translation>%1 在检查之后在U盘上被改动过</translation>
+    </message>
+    <message>
+        <source>%1 does not load</source>
+        <translation>%1 无法导入</translation>
+    </message>
+    <message>
+        <source>The database server cannot be reached</source>
+        <translation>无法连接数据库服务器</translation>
+    </message>
+    <message>
+        <source>The database account for the restore cannot be set up: %1</source>
+        <translation>无法设置用于恢复的数据库账户：%1</translation>
+    </message>
+    <message>
+        <source>The scratch database %1 cannot be made</source>
+        <translation>无法创建临时数据库 %1</translation>
+    </message>
+    <message>
+        <source>The database %1 holds a name the restore cannot handle: %2</source>
+        <translation>数据库 %1 含有恢复无法处理的名称：%2</translation>
+    </message>
+    <message>
+        <source>The data of %1 cannot be saved on the device first</source>
+        <translation>无法先在设备上保存 %1 的数据</translation>
+    </message>
+    <message>
+        <source>%1 cannot be replaced</source>
+        <translation>无法替换 %1</translation>
+    </message>
+    <message>
+        <source>%1 has its previous data back</source>
+        <translation>%1 已恢复为原来的数据</translation>
+    </message>
+    <message>
+        <source>%1 is gone again, as before</source>
+        <translation>%1 已再次删除，与之前相同</translation>
+    </message>
+    <message>
+        <source>The previous data of %1 cannot be put back</source>
+        <translation>无法恢复 %1 原来的数据</translation>
+    </message>
+    <message>
+        <source>/opt and the databases were restored, but writing them to disk failed (sync): %1</source>
+        <translation>/opt 和数据库已恢复，但写入磁盘失败（sync）：%1</translation>
+    </message>
+    <message>
+        <source>Nothing on the device was changed.</source>
+        <translation>设备上没有任何改动。</translation>
+    </message>
+    <message>
+        <source>/opt and the databases appdb and Misc were left as they were.</source>
+        <translation>/opt 以及数据库 appdb 和 Misc 保持不变。</translation>
+    </message>
+    <message>
+        <source>The restore did not finish: run Restore again to put it right.</source>
+        <translation>恢复没有完成：请再次运行恢复以修复。</translation>
+    </message>
+    <message>
+        <source>Restore Ok</source>
+        <translation>恢复完成</translation>
+    </message>
+    <message>
+        <source>The last restore did not finish. It is finished now: /opt and the databases appdb and Misc hold the backup it restored.</source>
+        <translation>上次恢复没有完成。现已完成：/opt 以及数据库 appdb 和 Misc 为其恢复的备份。</translation>
+    </message>
+    <message>
+        <source>The last restore did not finish. It is undone now: /opt and the databases appdb and Misc are as they were before it.</source>
+        <translation>上次恢复没有完成。现已撤销：/opt 以及数据库 appdb 和 Misc 与恢复之前相同。</translation>
+    </message>
+    <message>
+        <source>The last restore did not finish, and it cannot be put right now:</source>
+        <translation>上次恢复没有完成，目前无法修复：</translation>
+    </message>
+    <message>
+        <source>Run Restore again.</source>
+        <translation>请再次运行恢复。</translation>
+    </message>
 </context>
 <context>
     <name>MyProgressDialog</name>
@@ -911,10 +1099,6 @@ BackUp </source>
         <translation>正在备份…</translation>
     </message>
     <message>
-        <source>No complete backup on U disk!</source>
-        <translation>U盘上没有完整的备份！</translation>
-    </message>
-    <message>
         <source>Restore...</source>
         <translation>正在恢复…</translation>
     </message>
@@ -1089,114 +1273,6 @@ Explanation: Check the current printer veriosn number.</source>
         <translation>没有可用的 shell</translation>
     </message>
     <message>
-        <source>%1: %2</source>
-        <translation>%1：%2</translation>
-    </message>
-    <message>
-        <source>The folder %1 cannot be made on the device</source>
-        <translation>无法在设备上创建文件夹 %1</translation>
-    </message>
-    <message>
-        <source>The database server cannot be reached</source>
-        <translation>无法连接数据库服务器</translation>
-    </message>
-    <message>
-        <source>%1 cannot be copied to the device: %2</source>
-        <translation>无法将 %1 复制到设备：%2</translation>
-    </message>
-    <message>
-        <source>%1 refused: %2</source>
-        <translation>%1 被拒绝：%2</translation>
-    </message>
-    <message>
-        <source>The data of %1 cannot be saved on the device first</source>
-        <translation>无法先在设备上保存 %1 的数据</translation>
-    </message>
-    <message>
-        <source>%1: the dump is incomplete</source>
-        <translation>%1：转储文件不完整</translation>
-    </message>
-    <message>
-        <source>The scratch database %1 cannot be made</source>
-        <translation>无法创建临时数据库 %1</translation>
-    </message>
-    <message>
-        <source>%1 does not load</source>
-        <translation>%1 无法导入</translation>
-    </message>
-    <message>
-        <source>%1 is not a database name</source>
-        <translation>%1 不是数据库名称</translation>
-    </message>
-    <message>
-        <source>%1 cannot be replaced</source>
-        <translation>无法替换 %1</translation>
-    </message>
-    <message>
-        <source>%1 does not load into %2</source>
-        <translation>%1 无法导入 %2</translation>
-    </message>
-    <message>
-        <source>The dumps were not checked first</source>
-        <translation>转储文件尚未事先检查</translation>
-    </message>
-    <message>
-        <source>The previous data of %1 cannot be put back</source>
-        <translation>无法恢复 %1 原来的数据</translation>
-    </message>
-    <message>
-        <source>The previous data of %1 is kept in %2</source>
-        <translation>%1 原来的数据保存在 %2</translation>
-    </message>
-    <message>
-        <source>%1 has its previous data back</source>
-        <translation>%1 已恢复为原来的数据</translation>
-    </message>
-    <message>
-        <source>%1 is gone again, as before</source>
-        <translation>%1 已再次删除，与之前相同</translation>
-    </message>
-    <message>
-        <source>a link</source>
-        <translation>链接</translation>
-    </message>
-    <message>
-        <source>a folder</source>
-        <translation>文件夹</translation>
-    </message>
-    <message>
-        <source>a FIFO</source>
-        <translation>FIFO 管道</translation>
-    </message>
-    <message>
-        <source>a socket</source>
-        <translation>套接字</translation>
-    </message>
-    <message>
-        <source>a device</source>
-        <translation>设备文件</translation>
-    </message>
-    <message>
-        <source>not a regular file</source>
-        <translation>不是普通文件</translation>
-    </message>
-    <message>
-        <source>%1 cannot be read: %2</source>
-        <translation>无法读取 %1：%2</translation>
-    </message>
-    <message>
-        <source>%1 is %2, not a file</source>
-        <translation>%1 是%2，不是文件</translation>
-    </message>
-    <message>
-        <source>%1 changed while it was opened</source>
-        <translation>%1 在打开时发生了变化</translation>
-    </message>
-    <message>
-        <source>%1 is not open</source>
-        <translation>%1 未打开</translation>
-    </message>
-    <message>
         <source>%1 files, %2</source>
         <translation>%1 个文件，%2</translation>
     </message>
@@ -1217,96 +1293,8 @@ Explanation: Check the current printer veriosn number.</source>
         <translation>关机失败：%1</translation>
     </message>
     <message>
-        <source>%1 changed on the U disk after it was checked</source>
-        <translation>%1 在检查之后在U盘上被改动过</translation>
-    </message>
-    <message>
-        <source>/opt and the databases appdb and Misc were left as they were.</source>
-        <translation>/opt 以及数据库 appdb 和 Misc 保持不变。</translation>
-    </message>
-    <message>
-        <source>Missing on the U disk: %1</source>
-        <translation>U盘上缺少：%1</translation>
-    </message>
-    <message>
-        <source>Damaged on the U disk: %1</source>
-        <translation>U盘上已损坏：%1</translation>
-    </message>
-    <message>
-        <source>Cannot be read on the U disk: %1 (%2)</source>
-        <translation>U盘上无法读取：%1（%2）</translation>
-    </message>
-    <message>
-        <source>Another file system on the U disk: %1</source>
-        <translation>U盘上属于另一个文件系统：%1</translation>
-    </message>
-    <message>
-        <source>Leads outside the backup: %1</source>
-        <translation>指向备份之外：%1</translation>
-    </message>
-    <message>
-        <source>Not restored: %1 (%2)</source>
-        <translation>未恢复：%1（%2）</translation>
-    </message>
-    <message>
-        <source>... and %1 more</source>
-        <translation>……另有 %1 项</translation>
-    </message>
-    <message>
-        <source>Nothing on the device was changed.</source>
-        <translation>设备上没有任何改动。</translation>
-    </message>
-    <message>
-        <source>%1 on the U disk is another file system.</source>
-        <translation>U盘上的 %1 属于另一个文件系统。</translation>
-    </message>
-    <message>
-        <source>%1 on the U disk is not a folder (a link?).</source>
-        <translation>U盘上的 %1 不是文件夹（是链接？）。</translation>
-    </message>
-    <message>
-        <source>The list of the backup (%1) cannot be used: %2</source>
-        <translation>备份清单（%1）无法使用：%2</translation>
-    </message>
-    <message>
-        <source>The folder %1 cannot be written: %2</source>
-        <translation>无法写入文件夹 %1：%2</translation>
-    </message>
-    <message>
-        <source>The U disk was changed after it was checked.</source>
-        <translation>U盘在检查之后被改动过。</translation>
-    </message>
-    <message>
-        <source>%1 cannot be replaced: %2 (%3)</source>
-        <translation>无法替换 %1：%2（%3）</translation>
-    </message>
-    <message>
-        <source>The U disk was removed during the restore.</source>
-        <translation>恢复过程中U盘被拔出。</translation>
-    </message>
-    <message>
-        <source>/opt was left as it was.</source>
-        <translation>/opt 保持不变。</translation>
-    </message>
-    <message>
-        <source>/opt may not be complete: run Restore again.</source>
-        <translation>/opt 可能不完整：请重新恢复。</translation>
-    </message>
-    <message>
-        <source>Left behind: %1 (%2)</source>
-        <translation>未能删除：%1（%2）</translation>
-    </message>
-    <message>
-        <source>/opt and the databases were restored, but writing them to disk failed (sync): %1</source>
-        <translation>/opt 和数据库已恢复，但写入磁盘失败（sync）：%1</translation>
-    </message>
-    <message>
         <source>Checking...</source>
         <translation>正在检查…</translation>
-    </message>
-    <message>
-        <source>Restore Ok</source>
-        <translation>恢复完成</translation>
     </message>
     <message>
         <source>an unknown date</source>
@@ -1343,10 +1331,6 @@ Explanation: Check the current printer veriosn number.</source>
     <message>
         <source>Printer port %1 cannot be opened: %2</source>
         <translation>无法打开打印机端口 %1：%2</translation>
-    </message>
-    <message>
-        <source>The database account for the restore cannot be set up: %1</source>
-        <translation>无法设置用于恢复的数据库账户：%1</translation>
     </message>
     <message>
         <source>stopped before it had read all of its input</source>

@@ -1,6 +1,7 @@
 #include "maintenance/backup/devicebackup.h"
 
 #include "maintenance/backup/treecopier.h"
+#include "maintenance/restore/devicerestore.h"
 #include "maintenance/set/backupset.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
@@ -19,18 +20,9 @@ QByteArray joined(const QByteArray &base, const QByteArray &relative)
     return relative.isEmpty() ? base : base + '/' + relative;
 }
 
-JobProblem problem(JobProblem::Kind kind, const QByteArray &path = QByteArray(), int error = 0)
-{
-    JobProblem p;
-    p.kind = kind;
-    p.path = path;
-    p.error = error;
-    return p;
-}
-
 JobProblem noRoom(const BackupSet::Room &room)
 {
-    JobProblem tooSmall = problem(JobProblem::Kind::NoRoom);
+    JobProblem tooSmall = JobProblem::of(JobProblem::Kind::NoRoom);
     tooSmall.count = room.needed;
     tooSmall.available = room.available;
     return tooSmall;
@@ -63,18 +55,18 @@ JobProblem DeviceBackup::setProblem() const
 {
     switch (m_set->refusal()) {
     case BackupSet::Refusal::NotAFolder:
-        return problem(JobProblem::Kind::SetNotAFolder, m_set->refusedName());
+        return JobProblem::of(JobProblem::Kind::SetNotAFolder, m_set->refusedName());
     case BackupSet::Refusal::OtherMount:
-        return problem(JobProblem::Kind::SetOtherMount, m_set->refusedName());
+        return JobProblem::of(JobProblem::Kind::SetOtherMount, m_set->refusedName());
     case BackupSet::Refusal::NoStick:
     case BackupSet::Refusal::NotMounted:
-        return problem(JobProblem::Kind::NoStick);
+        return JobProblem::of(JobProblem::Kind::NoStick);
     case BackupSet::Refusal::CannotWrite:
     case BackupSet::Refusal::Io:
     case BackupSet::Refusal::None:
         break;
     }
-    return problem(JobProblem::Kind::StickNotWritable, QByteArray(), m_set->error());
+    return JobProblem::of(JobProblem::Kind::StickNotWritable, QByteArray(), m_set->error());
 }
 
 bool DeviceBackup::runStep(const QByteArray &commandLine, const CommandIo &io)
@@ -82,7 +74,7 @@ bool DeviceBackup::runStep(const QByteArray &commandLine, const CommandIo &io)
     const CommandResult result = m_runner.runWith(commandLine, io);
     if (result.succeeded())
         return true;
-    JobProblem failed = problem(JobProblem::Kind::CommandFailed);
+    JobProblem failed = JobProblem::of(JobProblem::Kind::CommandFailed);
     failed.command = commandLine;
     failed.result = result;
     m_problems << failed;
@@ -103,17 +95,29 @@ void DeviceBackup::report(JobProgress::Step step, const QString &name)
     progress(now);
 }
 
+// A restore cut short leaves the device half old, half new: no set is made of that.
+bool DeviceBackup::refusedForUnfinishedRestore()
+{
+    if (!DeviceRestore::isUnfinished(m_root))
+        return false;
+    m_problems << JobProblem::of(JobProblem::Kind::RestoreUnfinished);
+    m_outcome = Outcome::Refused;
+    return true;
+}
+
 bool DeviceBackup::checkStick()
 {
     m_problems.clear();
     m_outcome = Outcome::Refused;
+    if (refusedForUnfinishedRestore())
+        return false;
     // A bind mount of /opt (or of a mount below it) is mounted at the stick folder all right,
     // and would take a copy of /opt into /opt.
     const StickApart apart = checkStickApart(m_root);
     if (!apart.isApart()) {
         m_problems << (apart.verdict == StickApart::Verdict::InsideOpt
-                           ? problem(JobProblem::Kind::StickInsideOpt)
-                           : problem(JobProblem::Kind::StickOnDevice, apart.mountPoint));
+                           ? JobProblem::of(JobProblem::Kind::StickInsideOpt)
+                           : JobProblem::of(JobProblem::Kind::StickOnDevice, apart.mountPoint));
         return false;
     }
     if (!m_set->check()) {
@@ -168,16 +172,16 @@ bool DeviceBackup::copyTree(TreeCopyResult *result)
     m_runner.run(syncCommand());
 
     for (const CopyProblem &failure : result->failures.first())
-        m_problems << problem(JobProblem::Kind::NotCopied, joined(source, failure.path),
+        m_problems << JobProblem::of(JobProblem::Kind::NotCopied, joined(source, failure.path),
                               failure.error);
     const qint64 more = result->failures.count() - result->failures.first().size();
     if (more > 0) {
-        JobProblem rest = problem(JobProblem::Kind::MoreNotCopied);
+        JobProblem rest = JobProblem::of(JobProblem::Kind::MoreNotCopied);
         rest.count = more;
         m_problems << rest;
     }
     if (result->fatalError != 0)
-        m_problems << problem(JobProblem::Kind::WritingStopped, joined(source, result->fatalPath),
+        m_problems << JobProblem::of(JobProblem::Kind::WritingStopped, joined(source, result->fatalPath),
                               result->fatalError);
     m_notCopied = result->notCopied;
     return result->ok();
@@ -192,7 +196,7 @@ bool DeviceBackup::writeDumps()
         const QByteArray fileName = dumpFileName(database);
         // The dump command writes by path: only onto the stick checked at the start.
         if (!set.stillMounted()) {
-            m_problems << problem(JobProblem::Kind::StickRemoved);
+            m_problems << JobProblem::of(JobProblem::Kind::StickRemoved);
             return false;
         }
         if (!set.prepareDump(fileName)) {
@@ -210,7 +214,7 @@ bool DeviceBackup::writeDumps()
         if (!runStep(dumpCommand(m_root, database), io))
             return false;
         if (!set.addDump(fileName)) {
-            JobProblem incomplete = problem(JobProblem::Kind::DumpIncomplete);
+            JobProblem incomplete = JobProblem::of(JobProblem::Kind::DumpIncomplete);
             incomplete.name = database;
             m_problems << incomplete;
             return false;
@@ -223,12 +227,14 @@ bool DeviceBackup::writeDumps()
 
 bool DeviceBackup::run()
 {
+    if (refusedForUnfinishedRestore())
+        return false;
     BackupSet &set = *m_set;
     const QByteArray source = this->source();
     // No step is named until one begins: asking the server may take long when it hangs.
     m_previousSet = set.replacesASet();
     if (!QFileInfo(QFile::decodeName(source)).isDir()) {
-        m_problems << problem(JobProblem::Kind::NoSource, source, ENOENT);
+        m_problems << JobProblem::of(JobProblem::Kind::NoSource, source, ENOENT);
         m_outcome = Outcome::NotStarted;
         return false;
     }
@@ -275,7 +281,7 @@ bool DeviceBackup::run()
     const CommandResult asked = m_runner.run(databaseSizesCommand(m_root));
     const QByteArray sizes = set.takeFile(sizesFile);
     if (!asked.succeeded()) {
-        JobProblem unreachable = problem(JobProblem::Kind::ServerUnreachable);
+        JobProblem unreachable = JobProblem::of(JobProblem::Kind::ServerUnreachable);
         unreachable.result = asked;
         m_problems << unreachable;
         set.abandon();
@@ -319,8 +325,8 @@ bool DeviceBackup::run()
     }
     if (whole && !set.commit()) {
         m_problems << (set.error() == ENODEV
-                           ? problem(JobProblem::Kind::StickRemoved)
-                           : problem(JobProblem::Kind::SwapFailed, QByteArray(), set.error()));
+                           ? JobProblem::of(JobProblem::Kind::StickRemoved)
+                           : JobProblem::of(JobProblem::Kind::SwapFailed, QByteArray(), set.error()));
         whole = false;
     }
     if (!whole)

@@ -20,8 +20,8 @@ struct TreeCopyResult;
 // Writes the device's data onto the stick as a new backup set: the /opt tree and dumps of
 // the databases appdb and Misc. The previous set on the stick stays as it was until the new
 // one is whole (BackupSet). In order:
-//   checkStick()  the stick must be mounted, apart from /opt, and its set's folders real
-//                 ones; nothing is written;
+//   checkStick()  no restore may be unfinished on the device, the stick must be mounted,
+//                 apart from /opt, and its set's folders real ones; nothing is written;
 //   run()         1. /opt is counted and the room checked: the new set must fit beside the
 //                    old one; when it fits only once the old one is gone, confirmReplace()
 //                    decides (nothing on the stick has changed until then);
@@ -81,6 +81,7 @@ public:
 private:
     JobProblem setProblem() const;
     bool runStep(const QByteArray &commandLine, const CommandIo &io = CommandIo());
+    bool refusedForUnfinishedRestore();
     void report(JobProgress::Step step, const QString &name = QString());
     // What the dumps will roughly take, from the previous set or the server's data length.
     void foreseeDumps(const QByteArray &sizes);

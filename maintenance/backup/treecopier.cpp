@@ -5,6 +5,7 @@
 #include "maintenance/set/manifestwriter.h"
 #include "maintenance/fs/posixfs.h"
 #include "maintenance/fs/treewalker.h"
+#include "maintenance/restore/treereplacer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -71,6 +72,14 @@ qint64 TreeCopier::entryWork(const struct stat &status)
     return std::max(workBlock, storedBytes(status, workBlock));
 }
 
+// A restore's work folders inside a folder that stays (a mount point) are no data of the
+// device's: an old tree not yet removed, a new one not yet moved in.
+bool TreeCopier::isRestoreWork(const TreeWalker &walker)
+{
+    return walker.statusError() == 0 && S_ISDIR(walker.status().st_mode) &&
+           TreeReplacer::isWorkName(walker.name());
+}
+
 TreeCount TreeCopier::count(const QByteArray &source, bool holes, long blockSize, int openLevels)
 {
     TreeCount count;
@@ -82,7 +91,7 @@ TreeCount TreeCopier::count(const QByteArray &source, bool holes, long blockSize
         const TreeWalker::Step step = walker.next();
         if (step == TreeWalker::Step::End)
             break;
-        if (step == TreeWalker::Step::Leave)
+        if (step == TreeWalker::Step::Leave || isRestoreWork(walker))
             continue;
         ++count.entries;
         const struct stat &status = walker.status();
@@ -154,6 +163,8 @@ TreeCopyResult TreeCopier::copy()
             }
             continue;
         }
+        if (isRestoreWork(walker))
+            continue;
         if (m_options.progress)
             m_options.progress(m_done);
         m_entryWork = entryWork(walker.status());

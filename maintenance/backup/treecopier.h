@@ -90,6 +90,8 @@ public:
     }
 
 private:
+    static bool isRestoreWork(const TreeWalker &walker);
+
     struct LinkedFile
     {
         qint64 group = 0;

@@ -1,414 +1,252 @@
 #include "maintenance/database/databaserestore.h"
 
-#include "maintenance/database/dumpend.h"
+#include "maintenance/database/databasecatalog.h"
+#include "maintenance/database/databaseswitch.h"
+#include "maintenance/database/dumpfeed.h"
 #include "maintenance/database/dumpvetting.h"
 #include "maintenance/database/loadingaccount.h"
-#include "maintenance/fs/uniquefd.h"
+#include "maintenance/database/mariadbclient.h"
 #include "maintenance/database/stickfile.h"
-#include "maintenance/fs/sha256.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
-#include <fcntl.h>
+#include <cerrno>
 
-namespace {
-
-// Texts for the panel's boxes, translated in the panel's context.
-struct PanelText
+DatabaseRestore::DatabaseRestore(CommandRunner &runner, const QString &workFolder,
+                                 const QStringList &databases)
+    : m_runner(runner), m_work(workFolder), m_databases(databases),
+      m_client(std::make_unique<MariaDbClient>(runner, workFolder)),
+      m_account(std::make_unique<LoadingAccount>(*m_client, workFolder, databases))
 {
-    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
-};
-
-const qint64 blockBytes = 64 * 1024;
-
-DatabaseRestore::RefusalWording refusalWording = nullptr;
-
-bool isPlainName(const QString &name)
-{
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_]+$"));
-    return plain.match(name).hasMatch();
+    for (const QString &database : databases)
+        m_switches.push_back(
+            std::make_unique<DatabaseSwitch>(*m_client, *m_account, workFolder, database));
 }
 
-QString why(const CommandResult &result)
-{
-    const QString last = result.lastErrorLine();
-    return last.isEmpty() ? result.reason() : result.reason() + QStringLiteral(": ") + last;
-}
-
-bool endsComplete(const QString &path)
-{
-    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    return fd.isValid() && dumpEndsWhole(fd.get());
-}
-
-} // namespace
-
-DatabaseRestore::DatabaseRestore(CommandRunner &runner, const QString &workFolder)
-    : m_runner(runner), m_work(workFolder)
-{
-}
-
-DatabaseRestore::~DatabaseRestore()
-{
-    removeIncoming();
-    // The saved data is kept only while a roll-back may need it, or when it is the only
-    // copy left (dataAtRisk()).
-    if (!m_dataAtRisk) {
-        for (const Item &item : qAsConst(m_items))
-            QFile::remove(previousDump(item.database));
-    }
-}
-
-void DatabaseRestore::setRefusalWording(RefusalWording wording)
-{
-    refusalWording = wording;
-}
+DatabaseRestore::~DatabaseRestore() = default;
 
 QString DatabaseRestore::defaultWorkFolder(const QString &systemRoot)
 {
     return keptDataFolder(systemRoot);
 }
 
-QString DatabaseRestore::scratchName(const QString &database)
+QString DatabaseRestore::stagingName(const QString &database)
 {
-    return QLatin1String("servicepanel_check_") + database;
+    return DatabaseSwitch::stagingName(database);
 }
 
-QString DatabaseRestore::previousDump(const QString &database) const
+QString DatabaseRestore::oldName(const QString &database)
 {
-    return m_work + QLatin1String("/previous/") + database + QLatin1String(".sql");
+    return DatabaseSwitch::oldName(database);
 }
 
-QString DatabaseRestore::incomingDump(const QString &database) const
+bool DatabaseRestore::sandboxed() const
 {
-    return m_work + QLatin1String("/incoming/") + database + QLatin1String(".sql");
+    return m_client->sandboxed();
 }
 
-void DatabaseRestore::addDatabase(const QString &database, const QString &dumpPath,
-                                  const QByteArray &sha256)
+DatabaseSwitch &DatabaseRestore::switchOf(const QString &database)
 {
-    Item item;
-    item.database = database;
-    item.dumpPath = dumpPath;
-    item.sha256 = sha256;
-    m_items << item;
+    return *m_switches[size_t(qMax(0, m_databases.indexOf(database)))];
 }
 
-bool DatabaseRestore::run(const QByteArray &commandLine, const QString &what)
+bool DatabaseRestore::existed(const QString &database) const
 {
-    const CommandResult result = m_runner.run(commandLine);
-    if (result.succeeded())
-        return true;
-    m_problems << PanelText::tr("%1: %2").arg(what, why(result));
+    const int index = m_databases.indexOf(database);
+    return index >= 0 && m_switches[size_t(index)]->existed();
+}
+
+bool DatabaseRestore::problem(const JobProblem &problem)
+{
+    m_problems << problem;
     return false;
 }
 
-QByteArray DatabaseRestore::loadCommand(const QString &database, const QString &file,
-                                        bool asAccount) const
+bool DatabaseRestore::problem(JobProblem::Kind kind, const QString &name,
+                              const CommandResult &result)
 {
-    // The dump only ever names the database it is loaded into: it goes where we say. Quotes
-    // and backslashes are read in a known way from the first line on (no ANSI_QUOTES, no
-    // NO_BACKSLASH_ESCAPES from the server's defaults, a character set without surprises).
-    // A stick's dump runs as the loading account, which the server keeps in that database.
-    QByteArray line = "mysql ";
-    if (asAccount)
-        line += m_account->clientOptions() + ' ';
-    line += "--default-character-set=utf8mb4 --local-infile=0 "
-            "--skip-named-commands --skip-force "
-            "--init-command=\"SET SESSION sql_mode='STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'\"";
-    if (m_sandbox)
-        line += " --sandbox";
-    return line + ' ' + database.toLatin1() + " < " + shellArgument(file);
-}
-
-bool DatabaseRestore::makeFolders()
-{
-    const QDir work(m_work);
-    if (!work.mkpath(QStringLiteral("incoming")) || !work.mkpath(QStringLiteral("previous"))) {
-        m_problems << PanelText::tr("The folder %1 cannot be made on the device").arg(m_work);
-        return false;
-    }
-    // The dumps hold the customer's data.
-    QFile::setPermissions(m_work, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return true;
+    JobProblem found;
+    found.kind = kind;
+    found.name = name;
+    found.result = result;
+    return problem(found);
 }
 
 bool DatabaseRestore::readServer()
 {
-    // Clients before MariaDB 10.5.25 / 10.11.8 do not know --sandbox and would refuse it.
-    m_sandbox =
-        m_runner.run("mysql --no-defaults --help 2>/dev/null | grep -q -e '--sandbox'").succeeded();
-    const QString list = m_work + QLatin1String("/databases.txt");
-    const bool listed = run("mysql -N -B -e 'show databases' > " + shellArgument(list),
-                            PanelText::tr("The database server cannot be reached"));
-    QFile file(list);
-    if (listed && file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            if (!line.trimmed().isEmpty())
-                m_serverDatabases << QString::fromUtf8(line.trimmed());
-        }
-    }
-    file.remove();
-    return listed;
-}
-
-bool DatabaseRestore::copyVetted(Item &item)
-{
-    const QString name = QFileInfo(item.dumpPath).fileName();
-    StickFile in(item.dumpPath);
-    if (!in.open()) {
-        m_problems << in.problem();
-        return false;
-    }
-    QStringList foreign = m_serverDatabases;
-    for (const Item &other : qAsConst(m_items)) {
-        foreign << other.database << scratchName(other.database);
-    }
-    foreign.removeAll(item.database);
-    DumpVetter vetter(item.database, foreign);
-
-    QFile out(incomingDump(item.database));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_problems
-            << PanelText::tr("%1 cannot be copied to the device: %2").arg(name, out.errorString());
-        return false;
-    }
-    QByteArray block(int(blockBytes), '\0');
-    QByteArray loadable;
-    Sha256 hash;
-    bool readOk = true;
-    bool written = true;
-    for (;;) {
-        const qint64 got = in.read(block.data(), blockBytes);
-        if (got < 0) {
-            readOk = false;
-            break;
-        }
-        hash.add(block.constData(), size_t(got));
-        if (got == 0) {
-            vetter.finish(&loadable);
-        } else {
-            vetter.feed(QByteArray::fromRawData(block.constData(), int(got)), &loadable);
-        }
-        if (vetter.isRefused())
-            break;
-        written = out.write(loadable) == loadable.size();
-        loadable.clear();
-        if (!written || got == 0)
-            break;
-    }
-    if (!readOk) {
-        m_problems << in.problem();
-        return false;
-    }
-    if (vetter.isRefused()) {
-        m_problems << PanelText::tr("%1 refused: %2")
-                          .arg(name, refusalWording ? refusalWording(vetter.refusal()) : QString());
-        return false;
-    }
-    // The stick may have changed since it was checked: only the checked bytes are loaded.
-    if (!item.sha256.isEmpty() && hash.hex() != item.sha256) {
-        m_problems << PanelText::tr("%1 changed on the U disk after it was checked").arg(name);
-        return false;
-    }
-    if (!written || !out.flush()) {
-        m_problems
-            << PanelText::tr("%1 cannot be copied to the device: %2").arg(name, out.errorString());
-        return false;
-    }
-    item.namesItself = vetter.namesOwnDatabase();
-    return true;
-}
-
-bool DatabaseRestore::saveLiveData(Item &item)
-{
-    const QString saved = previousDump(item.database);
-    item.existed = m_serverDatabases.contains(item.database);
-    if (!item.existed) {
-        // Nothing to keep: putting it back means dropping it again.
-        QFile::remove(saved);
-        return true;
-    }
-    const QString temporary = saved + QLatin1String(".tmp");
-    const QString what =
-        PanelText::tr("The data of %1 cannot be saved on the device first").arg(item.database);
-    const QByteArray dump = "mysqldump --routines --events --triggers " + item.database.toLatin1() +
-                            " > " + shellArgument(temporary) + " && mv -f " +
-                            shellArgument(temporary) + ' ' + shellArgument(saved);
-    if (!run(dump, what)) {
-        QFile::remove(temporary);
-        return false;
-    }
-    if (!endsComplete(saved)) {
-        m_problems << PanelText::tr("%1: the dump is incomplete").arg(what);
-        return false;
-    }
-    return true;
-}
-
-bool DatabaseRestore::proveLoads(Item &item)
-{
-    const QByteArray scratch = scratchName(item.database).toLatin1();
-    const bool made = run(
-        "mysql -e 'drop database if exists " + scratch + "; create database " + scratch + ";'",
-        PanelText::tr("The scratch database %1 cannot be made").arg(QString::fromLatin1(scratch)));
-    const bool loaded =
-        made &&
-        loadAsAccount(QString::fromLatin1(scratch), incomingDump(item.database),
-                      PanelText::tr("%1 does not load").arg(QFileInfo(item.dumpPath).fileName()));
-    m_runner.run("mysql -e 'drop database if exists " + scratch + ";'");
-    return loaded;
-}
-
-bool DatabaseRestore::prepare()
-{
-    m_problems.clear();
+    MariaDbClient::Rows rows;
+    CommandResult result;
+    if (!m_client->query("SELECT 'socket', HEX(@@socket);\n"
+                         "SELECT 'schema', HEX(SCHEMA_NAME), DEFAULT_CHARACTER_SET_NAME, "
+                         "DEFAULT_COLLATION_NAME FROM information_schema.SCHEMATA;\n",
+                         &rows, &result))
+        return problem(JobProblem::Kind::ServerUnreachable, QString(), result);
     m_serverDatabases.clear();
-    m_prepared = false;
-    m_replaced = false;
-    m_dataAtRisk = false;
-    for (const Item &item : qAsConst(m_items)) {
-        if (!isPlainName(item.database)) {
-            m_problems << PanelText::tr("%1 is not a database name").arg(item.database);
-            return false;
+    m_characterSets.clear();
+    for (const QList<QByteArray> &row : qAsConst(rows)) {
+        if (row.value(0) == "socket") {
+            m_account->setSocket(QByteArray::fromHex(row.value(1)));
+        } else if (row.value(0) == "schema" && row.size() == 4) {
+            const QString name = QString::fromUtf8(QByteArray::fromHex(row.at(1)));
+            m_serverDatabases << name;
+            m_characterSets.insert(name, " CHARACTER SET " + row.at(2) + " COLLATE " + row.at(3));
         }
     }
-    if (!makeFolders() || !readServer())
-        return false;
-    QStringList data;
-    for (const Item &item : qAsConst(m_items))
-        data << item.database;
-    m_account = std::make_unique<LoadingAccount>(m_runner, m_work, data);
-    // Every dump is checked before anything is saved or loaded.
-    for (Item &item : m_items) {
-        if (!copyVetted(item)) {
-            removeIncoming();
-            return false;
-        }
-    }
-    for (Item &item : m_items) {
-        if (!saveLiveData(item)) {
-            removeIncoming();
-            return false;
-        }
-    }
-    bool proved = true;
-    for (Item &item : m_items) {
-        if (!proveLoads(item)) {
-            proved = false;
-            break;
-        }
-    }
-    if (!proved) {
-        for (Item &item : m_items) {
-            if (item.touched)
-                putBack(item);
-        }
-        removeIncoming();
-        return false;
-    }
-    m_prepared = true;
     return true;
 }
 
-bool DatabaseRestore::replaceOne(Item &item)
-{
-    item.touched = true;
-    const QString what = PanelText::tr("%1 cannot be replaced").arg(item.database);
-    return run(dropDatabaseCommand(item.database), what) &&
-           run(createDatabaseCommand(item.database), what) &&
-           loadAsAccount(item.database, incomingDump(item.database),
-                         PanelText::tr("%1 does not load into %2")
-                             .arg(QFileInfo(item.dumpPath).fileName(), item.database));
-}
-
-bool DatabaseRestore::loadAsAccount(const QString &database, const QString &file,
-                                    const QString &what)
-{
-    if (!m_account->open({database})) {
-        m_problems << m_account->problem();
-        return false;
-    }
-    const bool loaded = run(loadCommand(database, file, true), what);
-    if (!m_account->close()) {
-        m_problems << m_account->problem();
-        return false;
-    }
-    return loaded;
-}
-
-bool DatabaseRestore::replace()
-{
-    if (!m_prepared) {
-        m_problems << PanelText::tr("The dumps were not checked first");
-        return false;
-    }
-    for (Item &item : m_items) {
-        if (!replaceOne(item)) {
-            rollBack();
-            removeIncoming();
-            m_prepared = false;
-            return false;
-        }
-    }
-    removeIncoming();
-    m_prepared = false;
-    m_replaced = true;
-    return true;
-}
-
-bool DatabaseRestore::putBack(Item &item)
-{
-    const QString what =
-        PanelText::tr("The previous data of %1 cannot be put back").arg(item.database);
-    bool ok = run(dropDatabaseCommand(item.database), what);
-    if (ok && item.existed) {
-        ok = run(createDatabaseCommand(item.database), what) &&
-             run(loadCommand(item.database, previousDump(item.database), false), what);
-    }
-    if (!ok) {
-        m_dataAtRisk = true;
-        if (item.existed)
-            m_problems << PanelText::tr("The previous data of %1 is kept in %2")
-                              .arg(item.database, previousDump(item.database));
-        return false;
-    }
-    item.touched = false;
-    m_problems << (item.existed ? PanelText::tr("%1 has its previous data back").arg(item.database)
-                                : PanelText::tr("%1 is gone again, as before").arg(item.database));
-    return true;
-}
-
-bool DatabaseRestore::putBackTouched()
+bool DatabaseRestore::endLoads()
 {
     m_problems.clear();
-    bool ok = true;
-    for (Item &item : m_items) {
-        if (item.touched)
-            ok = putBack(item) && ok;
-    }
-    return ok;
+    m_client->probeSandbox();
+    if (!readServer())
+        return false;
+    return m_account->close(true) || problem(m_account->problem());
 }
 
-bool DatabaseRestore::rollBack()
+QByteArray DatabaseRestore::dropWork() const
 {
-    bool ok = true;
-    for (Item &item : m_items) {
-        if (item.touched || m_replaced)
-            ok = putBack(item) && ok;
+    QByteArray statements;
+    for (const QString &database : qAsConst(m_databases)) {
+        for (const QString &name : {stagingName(database), oldName(database)})
+            statements += "DROP DATABASE IF EXISTS " + quotedName(name.toLatin1()) + ";\n";
     }
-    m_replaced = false;
-    return ok;
+    return statements;
 }
 
-void DatabaseRestore::removeIncoming()
+bool DatabaseRestore::begin()
 {
-    for (const Item &item : qAsConst(m_items))
-        QFile::remove(incomingDump(item.database));
+    m_problems.clear();
+    const QDir work(m_work);
+    if (!work.mkpath(QStringLiteral("."))) {
+        JobProblem notMade;
+        notMade.kind = JobProblem::Kind::FolderNotMade;
+        notMade.path = QFile::encodeName(m_work);
+        return problem(notMade);
+    }
+    // What is kept here is the customer's data.
+    QFile::setPermissions(m_work, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_client->probeSandbox();
+    if (!readServer())
+        return false;
+    // No restore needs what an earlier one left: its journal would have said so.
+    const CommandResult ready = m_client->run(m_account->closing(true) + dropWork());
+    return ready.succeeded() ||
+           problem(JobProblem::Kind::StagingNotMade, stagingName(m_databases.value(0)), ready);
+}
+
+bool DatabaseRestore::makeStaging()
+{
+    m_problems.clear();
+    QByteArray statements;
+    for (const QString &database : qAsConst(m_databases)) {
+        // The live database's character set: the definitions that name it come back in it.
+        statements += "CREATE DATABASE " + quotedName(stagingName(database).toLatin1()) +
+                      m_characterSets.value(database) + ";\n";
+    }
+    const CommandResult made = m_client->run(statements);
+    return made.succeeded() ||
+           problem(JobProblem::Kind::StagingNotMade, stagingName(m_databases.value(0)), made);
+}
+
+bool DatabaseRestore::load(const QString &database, const QString &dumpPath,
+                           const QByteArray &sha256, qint64 size)
+{
+    m_problems.clear();
+    const QString name = QFileInfo(dumpPath).fileName();
+    StickFile file(dumpPath);
+    if (!file.open())
+        return problem(file.problem());
+    if (file.size() != size) {
+        JobProblem changed;
+        changed.kind = JobProblem::Kind::DumpChanged;
+        changed.name = name;
+        return problem(changed);
+    }
+    // No name the dump qualifies may lead out of its database: the server keeps it in the
+    // staging database anyway, this says why.
+    QStringList foreign = m_serverDatabases;
+    for (const QString &other : qAsConst(m_databases))
+        foreign << other << stagingName(other) << oldName(other);
+    foreign.removeAll(database);
+    DumpVetter vetter(database, foreign);
+    const QString staging = stagingName(database);
+    // Open till the next load opens it for another database, or the switch is prepared.
+    if (!m_account->openForStaging(staging))
+        return problem(m_account->problem());
+    DumpFeed feed(file, vetter, name, sha256, size, LoadingAccount::stagingSession(staging));
+    feed.progress = loadProgress;
+    CommandIo io;
+    io.input = [&feed](char *buffer, qint64 count) { return feed.read(buffer, count); };
+    const CommandResult result = m_client->runWith(m_account->clientOptions(), io);
+    if (feed.failed() || !result.succeeded()) {
+        if (feed.failed())
+            problem(feed.problem());
+        else
+            problem(JobProblem::Kind::DumpNotLoaded, name, result);
+        if (!m_account->close())
+            problem(m_account->problem());
+        return false;
+    }
+    return true;
+}
+
+bool DatabaseRestore::prepareSwitch()
+{
+    m_problems.clear();
+    QStringList schemas;
+    QByteArray reading = m_account->closing();
+    for (const QString &database : qAsConst(m_databases)) {
+        schemas << database << stagingName(database);
+        reading += m_account->allowingReading(stagingName(database));
+    }
+    const CommandResult closed = m_client->run(reading);
+    if (!closed.succeeded())
+        return problem(JobProblem::Kind::AccountNotReady, QString(), closed);
+    QList<DatabaseCatalog> catalogs;
+    CommandResult result;
+    if (!DatabaseCatalog::read(*m_client, schemas, &catalogs, &result))
+        return problem(JobProblem::Kind::DatabaseNotSaved, m_databases.value(0), result);
+    for (size_t i = 0; i < m_switches.size(); ++i) {
+        if (!m_switches[i]->prepare(catalogs.at(int(2 * i)), catalogs.at(int(2 * i + 1))))
+            return problem(m_switches[i]->problem());
+    }
+    return true;
+}
+
+bool DatabaseRestore::switchForward(const QString &database)
+{
+    m_problems.clear();
+    DatabaseSwitch &databaseSwitch = switchOf(database);
+    return databaseSwitch.forward() || problem(databaseSwitch.problem());
+}
+
+bool DatabaseRestore::switchBack(const QString &database)
+{
+    m_problems.clear();
+    DatabaseSwitch &databaseSwitch = switchOf(database);
+    if (!databaseSwitch.back())
+        return problem(databaseSwitch.problem());
+    JobProblem back;
+    back.kind = databaseSwitch.existed() ? JobProblem::Kind::DatabaseBack
+                                         : JobProblem::Kind::DatabaseGoneAgain;
+    back.name = database;
+    m_problems << back;
+    return true;
+}
+
+bool DatabaseRestore::finish()
+{
+    m_problems.clear();
+    const CommandResult dropped = m_client->run(dropWork() + m_account->closing(true));
+    if (!dropped.succeeded())
+        return problem(JobProblem::Kind::DatabaseLeftBehind, oldName(m_databases.value(0)),
+                       dropped);
+    for (const auto &databaseSwitch : m_switches)
+        databaseSwitch->removeFiles();
+    return true;
 }

@@ -1,104 +1,87 @@
 #ifndef DATABASERESTORE_H
 #define DATABASERESTORE_H
 
-#include "maintenance/database/dumpvetting.h"
+#include "maintenance/jobproblem.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 class CommandRunner;
+class DatabaseSwitch;
 class LoadingAccount;
+class MariaDbClient;
 
-// Replaces the device's databases with dumps from a stick so that none is ever left empty or
-// half loaded. In order:
-//   prepare()  reads each dump from the stick (a regular file, never through a link), vets it
-//              (DumpVetter) while copying it into the work folder on the device, saves the
-//              current data of each database there as well (mysqldump with routines, events
-//              and triggers), and proves that each copy loads into a scratch database.
-//              No live database changes, unless a dump that names its own database failed to
-//              load in the scratch database: the saved data is then put back.
-//   replace()  drops, creates and loads each live database from its vetted copy. When any
-//              step fails, every database it touched gets its saved data back.
-//   rollBack() after replace() succeeded, when a later step of the restore fails: puts the
-//              saved data back into every database.
-// All commands go through the runner, so each one has its time limit; the mysql client loads
-// with --sandbox when it has it, without LOAD DATA LOCAL, named commands or --force. A dump
-// from the stick loads as the LoadingAccount, which may reach only the database it loads.
-// The saved data (previous/<name>.sql in the work folder) goes with this object, unless it
-// could not be put back (dataAtRisk()).
+// Replaces the device's databases with dumps from a stick, each read once and loaded once,
+// without touching a live database until everything is ready:
+//   begin()          reaches the server, closes the loading account (ending any session a
+//                    restore cut short left) and drops staging and old databases that no
+//                    restore needs any more (a restore cut short has its journal);
+//   makeStaging()    makes an empty staging database for each (servicepanel_new_<name>);
+//   load()           streams a dump from the stick through its SHA-256 and the vetter into the
+//                    client, as the loading account, which reaches that staging database
+//                    alone (DumpFeed): the load is the proof that it loads;
+//   prepareSwitch()  writes on the device what the switch and the way back need
+//                    (DatabaseSwitch::prepare);
+//   switchForward() / switchBack()  one database, either way, again as often as needed;
+//   finish()         drops the staging and old databases and removes the work files.
+// Nothing here decides when to go which way: the restore's journal does (DeviceRestore).
 class DatabaseRestore
 {
 public:
-    DatabaseRestore(CommandRunner &runner, const QString &workFolder);
+    DatabaseRestore(CommandRunner &runner, const QString &workFolder, const QStringList &databases);
     ~DatabaseRestore();
     DatabaseRestore(const DatabaseRestore &) = delete;
     DatabaseRestore &operator=(const DatabaseRestore &) = delete;
 
-    // The device's folder for the copies and the saved data, below the system root.
+    // The device's folder for the restore's work, below the system root.
     static QString defaultWorkFolder(const QString &systemRoot);
-    // The name of the scratch database in which the dump of `database` is proved.
-    static QString scratchName(const QString &database);
+    static QString stagingName(const QString &database);
+    static QString oldName(const QString &database);
 
-    // The databases are replaced in the order they are added. With `sha256` (hex) set, the
-    // dump must still be the file that was checked: prepare() refuses any other bytes.
-    void addDatabase(const QString &database, const QString &dumpPath,
-                     const QByteArray &sha256 = QByteArray());
+    bool begin();
+    // Ends whatever session of the loading account a restore cut short left, and locks it.
+    bool endLoads();
+    bool makeStaging();
+    // `sha256` (hex) and `size` are the dump's as the set's check saw it: other bytes are
+    // never loaded to the end.
+    bool load(const QString &database, const QString &dumpPath, const QByteArray &sha256,
+              qint64 size);
+    // Called as a dump is read, with the bytes read of it so far.
+    std::function<void(qint64)> loadProgress;
+    bool prepareSwitch();
+    bool switchForward(const QString &database);
+    bool switchBack(const QString &database);
+    // Whether the live database existed before the restore (after prepareSwitch(), or
+    // switchForward() or switchBack() read it back from the device).
+    bool existed(const QString &database) const;
+    bool finish();
 
-    bool prepare();
-    bool replace();
-    bool rollBack();
-    // After prepare(), when a later step fails before replace(): puts back any database that
-    // may have changed (none, as the loading account reaches only the scratch databases), so
-    // that "left as they were" holds. problems() then holds only what it did.
-    bool putBackTouched();
-
-    // What went wrong, one line each, for the Fail box.
-    QStringList problems() const { return m_problems; }
-    // How problems() words a dump the vetter refused: the panel's wording, set by the panel.
-    using RefusalWording = QString (*)(const DumpVetter::Refusal &);
-    static void setRefusalWording(RefusalWording wording);
-    // The live data could not be put back: it is only in previousDump() now.
-    bool dataAtRisk() const { return m_dataAtRisk; }
-    bool sandboxed() const { return m_sandbox; }
-    QString previousDump(const QString &database) const;
+    const JobProblems &problems() const { return m_problems; }
+    bool sandboxed() const;
 
 private:
-    struct Item
-    {
-        QString database;
-        QString dumpPath;
-        QByteArray sha256;
-        bool existed = false; // the live database was there before
-        bool touched = false; // replace() or a scratch load may have changed it
-        bool namesItself = false;
-    };
-
-    bool makeFolders();
+    bool problem(const JobProblem &problem);
+    bool problem(JobProblem::Kind kind, const QString &name, const CommandResult &result);
     bool readServer();
-    bool copyVetted(Item &item);
-    bool saveLiveData(Item &item);
-    bool proveLoads(Item &item);
-    bool replaceOne(Item &item);
-    bool putBack(Item &item);
-    bool run(const QByteArray &commandLine, const QString &what);
-    QByteArray loadCommand(const QString &database, const QString &file, bool asAccount) const;
-    bool loadAsAccount(const QString &database, const QString &file, const QString &what);
-    QString incomingDump(const QString &database) const;
-    void removeIncoming();
+    QByteArray dropWork() const;
+    DatabaseSwitch &switchOf(const QString &database);
 
     CommandRunner &m_runner;
     QString m_work;
-    QList<Item> m_items;
+    QStringList m_databases;
+    std::unique_ptr<MariaDbClient> m_client;
     std::unique_ptr<LoadingAccount> m_account;
+    std::vector<std::unique_ptr<DatabaseSwitch>> m_switches;
     QStringList m_serverDatabases;
-    QStringList m_problems;
-    bool m_sandbox = false;
-    bool m_prepared = false;
-    bool m_replaced = false;
-    bool m_dataAtRisk = false;
+    QHash<QString, QByteArray> m_characterSets; // " CHARACTER SET ... COLLATE ..." by database
+    JobProblems m_problems;
 };
 
 #endif

@@ -1,28 +1,25 @@
 #include "maintenance/database/loadingaccount.h"
 
-#include "maintenance/system/commandrunner.h"
+#include "maintenance/database/mariadbclient.h"
 #include "maintenance/system/devicecommands.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-// Texts for the panel's boxes, translated in the panel's context.
-struct PanelText
-{
-    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
-};
-
 QByteArray account()
 {
     return "'" + LoadingAccount::user().toLatin1() + "'@'localhost'";
+}
+
+QByteArray role()
+{
+    return quotedName(LoadingAccount::stagingRole().toLatin1());
 }
 
 QByteArray randomPassword()
@@ -41,16 +38,14 @@ QByteArray grantName(const QString &database)
 }
 
 // Only the owner may ever read it; an older file of that name (or a link) is replaced.
-bool writePrivate(const QString &path, const QByteArray &content, QString *error)
+bool writePrivate(const QString &path, const QByteArray &content)
 {
     const QByteArray name = QFile::encodeName(path);
     ::unlink(name.constData());
     const int fd =
         ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+    if (fd < 0)
         return false;
-    }
     const char *data = content.constData();
     qint64 left = content.size();
     while (left > 0) {
@@ -58,9 +53,10 @@ bool writePrivate(const QString &path, const QByteArray &content, QString *error
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            const int error = written < 0 ? errno : ENOSPC;
             ::close(fd);
             ::unlink(name.constData());
+            errno = error;
             return false;
         }
         data += written;
@@ -76,9 +72,14 @@ QString LoadingAccount::user()
     return QStringLiteral("servicepanel_data");
 }
 
-LoadingAccount::LoadingAccount(CommandRunner &runner, const QString &workFolder,
+QString LoadingAccount::stagingRole()
+{
+    return QStringLiteral("servicepanel_staging");
+}
+
+LoadingAccount::LoadingAccount(MariaDbClient &client, const QString &workFolder,
                                const QStringList &dataDatabases)
-    : m_runner(runner), m_work(workFolder), m_data(dataDatabases)
+    : m_client(client), m_work(workFolder), m_data(dataDatabases)
 {
 }
 
@@ -99,108 +100,108 @@ QByteArray LoadingAccount::clientOptions() const
     return "--defaults-file=" + shellArgument(optionFile());
 }
 
+QByteArray LoadingAccount::stagingSession(const QString &staging)
+{
+    // Here, not in --init-command: the client would go on after a failed init command.
+    return "SET ROLE " + role() + ";\nUSE " + quotedName(staging.toLatin1()) +
+           ";\nSET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION';\n";
+}
+
+void LoadingAccount::setSocket(const QByteArray &socket)
+{
+    // A value the option file could not hold as one line is left to the client's default.
+    m_socket = socket.contains('\n') || socket.contains('\\') ? QByteArray() : socket;
+}
+
 bool LoadingAccount::runAsDefaultLogin(const QByteArray &statements)
 {
-    // In a file, not on a command line that every user of the device can read.
-    const QString file = m_work + QLatin1String("/account.sql");
-    QString error;
-    if (!writePrivate(file, statements, &error)) {
-        m_problem =
-            PanelText::tr("The database account for the restore cannot be set up: %1").arg(error);
+    if (statements.isEmpty())
         return false;
-    }
-    const CommandResult result = m_runner.run("mysql --skip-force < " + shellArgument(file));
-    QFile::remove(file);
-    if (!result.succeeded()) {
-        const QString last = result.lastErrorLine();
-        m_problem = PanelText::tr("The database account for the restore cannot be set up: %1")
-                        .arg(last.isEmpty() ? result.reason()
-                                            : result.reason() + QStringLiteral(": ") + last);
-        return false;
-    }
-    return true;
-}
-
-bool LoadingAccount::findSocket()
-{
-    if (m_socketKnown)
+    const CommandResult result = m_client.run(statements);
+    if (result.succeeded())
         return true;
-    // The account's own option file replaces the default login's, which may name the socket.
-    const QString file = m_work + QLatin1String("/socket.txt");
-    const CommandResult result =
-        m_runner.run("mysql -N -B -e 'SELECT @@socket' > " + shellArgument(file));
-    QFile answer(file);
-    if (result.succeeded() && answer.open(QIODevice::ReadOnly))
-        m_socket = answer.readAll().trimmed();
-    answer.remove();
-    if (!result.succeeded()) {
-        const QString last = result.lastErrorLine();
-        m_problem = PanelText::tr("The database account for the restore cannot be set up: %1")
-                        .arg(last.isEmpty() ? result.reason()
-                                            : result.reason() + QStringLiteral(": ") + last);
-        return false;
-    }
-    // No answer: the client's own default socket, as for the default login.
-    if (m_socket.contains('\n') || m_socket == "NULL")
-        m_socket.clear();
-    m_socketKnown = true;
-    return true;
+    m_problem = JobProblem();
+    m_problem.kind = JobProblem::Kind::AccountNotReady;
+    m_problem.result = result;
+    return false;
 }
 
-bool LoadingAccount::open(const QStringList &databases)
+QByteArray LoadingAccount::opening(const QByteArray &rights)
 {
-    m_problem.clear();
-    if (!findSocket())
-        return false;
+    m_problem = JobProblem();
     const QByteArray password = randomPassword();
-    QString error;
     if (!writePrivate(optionFile(),
                       "[client]\nuser=" + user().toLatin1() + "\npassword=" + password + "\n" +
-                          (m_socket.isEmpty() ? QByteArray() : "socket=" + m_socket + "\n"),
-                      &error)) {
-        m_problem =
-            PanelText::tr("The database account for the restore cannot be set up: %1").arg(error);
-        return false;
+                          (m_socket.isEmpty() ? QByteArray() : "socket=" + m_socket + "\n"))) {
+        m_problem.kind = JobProblem::Kind::AccountNotReady;
+        m_problem.error = errno;
+        return QByteArray();
     }
-    QByteArray statements = "CREATE USER IF NOT EXISTS " + account() +
-                            " ACCOUNT LOCK;\n"
-                            "REVOKE ALL PRIVILEGES, GRANT OPTION FROM " +
-                            account() +
-                            ";\n"
-                            "SET DEFAULT ROLE NONE FOR " +
-                            account() + ";\n";
-    for (const QString &database : databases)
-        statements += "GRANT ALL PRIVILEGES ON " + grantName(database) + " TO " + account() + ";\n";
-    statements += "ALTER USER " + account() + " IDENTIFIED BY '" + password + "' ACCOUNT UNLOCK;\n";
     m_open = true;
-    if (!runAsDefaultLogin(statements)) {
-        QFile::remove(optionFile());
-        const QString why = m_problem;
-        close();
-        m_problem = why;
-        return false;
-    }
-    return true;
+    return rights + "ALTER USER " + account() + " IDENTIFIED BY '" + password +
+           "' ACCOUNT UNLOCK;\n";
 }
 
-bool LoadingAccount::close()
+QByteArray LoadingAccount::openingForStaging(const QString &staging)
 {
-    QFile::remove(optionFile());
-    // A password that is nowhere: only the lock keeps it out, but twice is safer.
+    return opening("CREATE USER IF NOT EXISTS " + account() +
+                   " ACCOUNT LOCK;\n"
+                   "CREATE ROLE IF NOT EXISTS " +
+                   role() + ";\nREVOKE ALL PRIVILEGES, GRANT OPTION FROM " + account() +
+                   ";\nREVOKE ALL PRIVILEGES, GRANT OPTION FROM " + role() +
+                   ";\nGRANT ALL PRIVILEGES ON " + grantName(staging) + " TO " + role() +
+                   ";\nGRANT " + role() + " TO " + account() + ";\nSET DEFAULT ROLE NONE FOR " +
+                   account() + ";\n");
+}
+
+QByteArray LoadingAccount::openingForData(const QString &database)
+{
+    return opening(rightsOn({database}));
+}
+
+QByteArray LoadingAccount::rightsOn(const QStringList &databases) const
+{
     QByteArray statements = "CREATE USER IF NOT EXISTS " + account() +
                             " ACCOUNT LOCK;\n"
-                            "ALTER USER " +
-                            account() + " IDENTIFIED BY '" + randomPassword() +
-                            "' ACCOUNT LOCK;\n"
                             "REVOKE ALL PRIVILEGES, GRANT OPTION FROM " +
-                            account() +
-                            ";\n"
-                            "SET DEFAULT ROLE NONE FOR " +
-                            account() + ";\n";
-    for (const QString &database : qAsConst(m_data))
+                            account() + ";\nDROP ROLE IF EXISTS " + role() +
+                            ";\nSET DEFAULT ROLE NONE FOR " + account() + ";\n";
+    for (const QString &database : databases)
         statements += "GRANT ALL PRIVILEGES ON " + grantName(database) + " TO " + account() + ";\n";
-    if (!runAsDefaultLogin(statements))
-        return false;
+    return statements;
+}
+
+QByteArray LoadingAccount::closing(bool endSessions)
+{
+    m_problem = JobProblem();
+    QFile::remove(optionFile());
     m_open = false;
-    return true;
+    // A password that is nowhere: only the lock keeps it out, but twice is safer.
+    QByteArray statements = "CREATE USER IF NOT EXISTS " + account() +
+                            " ACCOUNT LOCK;\nALTER USER " + account() + " IDENTIFIED BY '" +
+                            randomPassword() + "' ACCOUNT LOCK;\n" + rightsOn(m_data);
+    // A client whose panel died goes on loading until its session ends.
+    if (endSessions)
+        statements += "KILL USER '" + user().toLatin1() + "';\n";
+    return statements;
+}
+
+QByteArray LoadingAccount::allowingReading(const QString &database) const
+{
+    return "GRANT SELECT ON " + grantName(database) + " TO " + account() + ";\n";
+}
+
+bool LoadingAccount::openForStaging(const QString &staging)
+{
+    return runAsDefaultLogin(openingForStaging(staging));
+}
+
+bool LoadingAccount::openForData(const QString &database)
+{
+    return runAsDefaultLogin(openingForData(database));
+}
+
+bool LoadingAccount::close(bool endSessions)
+{
+    return runAsDefaultLogin(closing(endSessions));
 }

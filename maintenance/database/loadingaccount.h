@@ -1,11 +1,13 @@
 #ifndef LOADINGACCOUNT_H
 #define LOADINGACCOUNT_H
 
+#include "maintenance/jobproblem.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-class CommandRunner;
+class MariaDbClient;
 
 // The MariaDB account that every statement from a stick runs as, so that the server itself
 // keeps a dump inside the databases it may touch, whatever the vetter let through. It is
@@ -18,43 +20,67 @@ class CommandRunner;
 // nobody knows, and holds all privileges on the data databases and nothing else: what its
 // stored programs need.
 //
-// For a load, open() gives it a new random password, kept only in a client option file
-// that only the owner of the work folder can read, and privileges on just the databases of
-// that load. close() takes them back and locks it again. An account left open by a crash is
-// closed by the next open() or close().
+// A dump is loaded into a staging database through a role that holds rights on that
+// database alone; the account itself then holds none at all. Stored programs run with their
+// definer's own rights, never a role's, so an event the dump makes there never fires, and
+// the live databases are out of its reach while it loads.
+//
+// open...() gives it a new random password, kept only in a client option file that only the
+// owner of the work folder can read. close() takes everything back and locks it again; an
+// account left open by a crash is closed, its sessions ended, by the next close().
 class LoadingAccount
 {
 public:
     static QString user();
+    static QString stagingRole();
 
     // `dataDatabases` are those the account keeps its rights on between loads.
-    LoadingAccount(CommandRunner &runner, const QString &workFolder,
+    LoadingAccount(MariaDbClient &client, const QString &workFolder,
                    const QStringList &dataDatabases);
     ~LoadingAccount();
     LoadingAccount(const LoadingAccount &) = delete;
     LoadingAccount &operator=(const LoadingAccount &) = delete;
 
-    // Made when missing; may then log in and reach `databases` only.
-    bool open(const QStringList &databases);
-    bool close();
+    // The server's socket, as its @@socket says: the account's option file replaces the
+    // default login's, which may name it. Empty: the client's own default.
+    void setSocket(const QByteArray &socket);
+
+    // May log in and reach `staging`, through the role, and nothing else.
+    bool openForStaging(const QString &staging);
+    // May log in and reach the data database `database` alone: the new objects' definitions.
+    bool openForData(const QString &database);
+    // Locked again, with its rights between loads; `endSessions` ends any session it still
+    // has (a load cut short).
+    bool close(bool endSessions = false);
+    // The same as statements for the default login to run, alone or with others of its own;
+    // what needs no server (the option file with the new password) is done at once. Empty
+    // when that failed (problem()).
+    QByteArray openingForStaging(const QString &staging);
+    QByteArray openingForData(const QString &database);
+    QByteArray closing(bool endSessions = false);
+    // While closed: may also read `database`, so that the server shows a view's definition
+    // as its own database sees it. No right that would let its events or triggers run.
+    QByteArray allowingReading(const QString &database) const;
     bool isOpen() const { return m_open; }
 
-    // The client's options for a load as the account: its option file first.
+    // The client's options for a run as the account: its option file (first on the line).
     QByteArray clientOptions() const;
-    // Why open() or close() failed, for the box.
-    QString problem() const { return m_problem; }
+    // The statements that start a session of a load into `staging`, before any of the dump.
+    static QByteArray stagingSession(const QString &staging);
+    // Why the last call failed: AccountNotReady.
+    JobProblem problem() const { return m_problem; }
 
 private:
+    QByteArray opening(const QByteArray &rights);
+    QByteArray rightsOn(const QStringList &databases) const;
     bool runAsDefaultLogin(const QByteArray &statements);
-    bool findSocket();
     QString optionFile() const;
 
-    CommandRunner &m_runner;
+    MariaDbClient &m_client;
     QString m_work;
     QStringList m_data;
     QByteArray m_socket;
-    bool m_socketKnown = false;
-    QString m_problem;
+    JobProblem m_problem;
     bool m_open = false;
 };
 

@@ -1,6 +1,8 @@
 #ifndef STICKFILE_H
 #define STICKFILE_H
 
+#include "maintenance/jobproblem.h"
+
 #include <QString>
 
 #include <sys/types.h>
@@ -21,13 +23,16 @@ public:
     qint64 read(char *data, qint64 size);
     bool seek(qint64 offset);
     qint64 size() const { return m_size; }
-    QString problem() const { return m_problem; }
+    // Why open(), read() or seek() failed: DumpUnreadable, DumpNotAFile or DumpSwapped.
+    JobProblem problem() const { return m_problem; }
 
 private:
+    void fail(JobProblem::Kind kind, int error = 0, qint64 type = 0);
+
     QString m_path;
     int m_fd = -1;
     qint64 m_size = 0;
-    QString m_problem;
+    JobProblem m_problem;
 };
 
 #endif

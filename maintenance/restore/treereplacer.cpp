@@ -54,6 +54,11 @@ const char *TreeReplacer::oldName()
     return ".servicepanel-restore-old";
 }
 
+bool TreeReplacer::isWorkName(const QByteArray &name)
+{
+    return name == newName() || name == movingName() || name == oldName();
+}
+
 bool TreeReplacer::fail(int error, const QByteArray &path)
 {
     m_error = error;
@@ -197,15 +202,31 @@ bool TreeReplacer::stageBeside()
     if (::mkdirat(parent, fresh.constData(), 0700) != 0)
         return fail(errno, shown + fresh);
     Part &part = m_parts.front();
-    part.staging.reset(posixfs::openFolderAt(parent, fresh.constData()));
+    struct stat staged;
+    part.staging.reset(posixfs::openFolderAt(parent, fresh.constData(), &staged));
     if (!part.staging.isValid())
         return fail(errno, shown + fresh);
+    m_stagedInode = staged.st_ino;
     return true;
 }
 
 bool TreeReplacer::stagePart(Part &part)
 {
     const QByteArray path = partPath(part);
+    if (!openPart(part) || !recoverPart(part))
+        return false;
+    if (::mkdirat(part.folder.get(), newName(), 0700) != 0)
+        return fail(errno, path + '/' + newName());
+    part.staging.reset(posixfs::openFolderAt(part.folder.get(), newName()));
+    if (!part.staging.isValid())
+        return fail(errno, path + '/' + newName());
+    return true;
+}
+
+bool TreeReplacer::openPart(Part &part)
+{
+    if (part.folder.isValid())
+        return true;
     if (part.path.isEmpty()) {
         part.folder.reset(::open(m_target.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     } else {
@@ -218,16 +239,63 @@ bool TreeReplacer::stagePart(Part &part)
                     posixfs::openFolderAt(parent.folder.get(), part.path.last().constData()));
         }
     }
-    if (!part.folder.isValid())
-        return fail(errno, path);
-    if (!recoverPart(part))
-        return false;
-    if (::mkdirat(part.folder.get(), newName(), 0700) != 0)
-        return fail(errno, path + '/' + newName());
-    part.staging.reset(posixfs::openFolderAt(part.folder.get(), newName()));
-    if (!part.staging.isValid())
-        return fail(errno, path + '/' + newName());
+    return part.folder.isValid() || fail(errno, partPath(part));
+}
+
+bool TreeReplacer::openParts()
+{
+    for (Part &part : m_parts) {
+        if (!openPart(part))
+            return false;
+    }
     return true;
+}
+
+bool TreeReplacer::moveAll(Part &part, const char *from, EntryMover::Existing existing)
+{
+    const int folder = part.folder.get();
+    const QByteArray path = partPath(part);
+    UniqueFd source(posixfs::openFolderAt(folder, from));
+    if (!source.isValid())
+        return fail(errno, path + '/' + from);
+    EntryMover mover(existing);
+    const bool moved = mover.move(source.get(), folder);
+    part.movedIn += mover.moved();
+    if (!moved)
+        return fail(mover.error(),
+                    path + '/' +
+                        (mover.errorName().isEmpty() ? QByteArray(from) : mover.errorName()));
+    return true;
+}
+
+bool TreeReplacer::moveOut(Part &part, const char *into)
+{
+    const int folder = part.folder.get();
+    const QByteArray path = partPath(part);
+    UniqueFd target(posixfs::openFolderAt(folder, into));
+    if (!target.isValid())
+        return fail(errno, path + '/' + into);
+    // The work folders and the pinned folders in it stay where they are.
+    EntryMover out(EntryMover::Existing::Replace);
+    out.setSkipped(
+        [&](const QByteArray &name) { return isWorkName(name) || isPinnedChild(part, name); });
+    const bool moved = out.move(folder, target.get());
+    part.movedOut += out.moved();
+    if (!moved)
+        return fail(out.error(), out.errorName().isEmpty() ? path : path + '/' + out.errorName());
+    return true;
+}
+
+void TreeReplacer::removeTree(int dirFd, const QByteArray &name, const QByteArray &shown)
+{
+    TreeRemover remover;
+    if (remover.remove(dirFd, name))
+        return;
+    CopyProblem problem;
+    problem.kind = CopyProblem::Kind::NotWritten;
+    problem.path = shown;
+    problem.error = remover.error();
+    m_problems.add(problem);
 }
 
 bool TreeReplacer::recoverPart(Part &part)
@@ -235,26 +303,16 @@ bool TreeReplacer::recoverPart(Part &part)
     const int folder = part.folder.get();
     const QByteArray path = partPath(part);
     // Moving back or on, entry by entry, whatever an interrupted swap left.
-    const auto moveAll = [&](const char *from) {
-        UniqueFd source(posixfs::openFolderAt(folder, from));
-        if (!source.isValid())
-            return fail(errno, path + '/' + from);
-        EntryMover mover(EntryMover::Existing::Skip);
-        if (!mover.move(source.get(), folder))
-            return fail(mover.error(),
-                        path + '/' +
-                            (mover.errorName().isEmpty() ? QByteArray(from) : mover.errorName()));
-        return true;
-    };
     if (exists(folder, movingName())) {
         // The new entries were being moved in: the old ones are all aside already.
-        if (!moveAll(movingName()))
+        if (!moveAll(part, movingName(), EntryMover::Existing::Skip))
             return false;
     } else if (exists(folder, oldName())) {
         // The old entries were being moved out: they come back.
-        if (!moveAll(oldName()))
+        if (!moveAll(part, oldName(), EntryMover::Existing::Skip))
             return false;
     }
+    part.movedIn.clear();
     for (const char *leftover : {newName(), movingName(), oldName()}) {
         TreeRemover remover;
         if (!remover.remove(folder, leftover))
@@ -309,19 +367,9 @@ bool TreeReplacer::swapPart(Part &part)
     if (::mkdirat(folder, oldName(), 0700) != 0)
         return fail(errno, path + '/' + oldName());
     part.swapped = true;
-    UniqueFd old(posixfs::openFolderAt(folder, oldName()));
-    if (!old.isValid())
-        return fail(errno, path);
-    EntryMover out(EntryMover::Existing::Replace);
-    out.setSkipped([&](const QByteArray &name) {
-        return name == newName() || name == movingName() || name == oldName() ||
-               isPinnedChild(part, name);
-    });
-    const bool movedOut = out.move(folder, old.get());
-    part.movedOut = out.moved();
-    if (!movedOut)
-        return fail(out.error(), out.errorName().isEmpty() ? path : path + '/' + out.errorName());
-    // From here a power loss finishes the swap instead of undoing it.
+    if (!moveOut(part, oldName()))
+        return false;
+    // The new entries go in under a name of their own: all the old ones are out.
     if (::renameat(folder, newName(), folder, movingName()) != 0)
         return fail(errno, path + '/' + newName());
     // Never over an entry that stays: a pinned folder, a work folder.
@@ -381,16 +429,6 @@ void TreeReplacer::discard()
 bool TreeReplacer::removeOld()
 {
     m_problems = ProblemList();
-    const auto removeTree = [this](int dirFd, const QByteArray &name, const QByteArray &shown) {
-        TreeRemover remover;
-        if (remover.remove(dirFd, name))
-            return;
-        CopyProblem problem;
-        problem.kind = CopyProblem::Kind::NotWritten;
-        problem.path = shown;
-        problem.error = remover.error();
-        m_problems.add(problem);
-    };
     if (!m_parts.front().pinned) {
         if (!m_leftover.isEmpty())
             removeTree(m_parent.get(), m_leftover,
@@ -405,4 +443,164 @@ bool TreeReplacer::removeOld()
     }
     m_staged = false;
     return m_problems.isEmpty();
+}
+
+bool TreeReplacer::removeWork()
+{
+    m_problems = ProblemList();
+    if (isBeside()) {
+        const QByteArray shown = m_target.left(m_target.size() - m_name.size());
+        for (const char *suffix : {"new", "old"})
+            removeTree(m_parent.get(), besideName(suffix), shown + besideName(suffix));
+    } else if (openParts()) {
+        for (Part &part : m_parts) {
+            part.staging.reset();
+            const QByteArray path = partPath(part);
+            for (const char *work : {newName(), movingName(), oldName()})
+                removeTree(part.folder.get(), work, path + '/' + work);
+        }
+    } else {
+        CopyProblem problem;
+        problem.kind = CopyProblem::Kind::NotWritten;
+        problem.path = m_errorPath;
+        problem.error = m_error;
+        m_problems.add(problem);
+    }
+    m_staged = false;
+    return m_problems.isEmpty();
+}
+
+// Which of the names beside the folder holds what, by inode: `staged` is the new tree's.
+bool TreeReplacer::finishBeside(ino_t staged)
+{
+    const int parent = m_parent.get();
+    const QByteArray shown = m_target.left(m_target.size() - m_name.size());
+    struct stat status;
+    if (exists(parent, m_name.constData(), &status) && S_ISDIR(status.st_mode) &&
+        status.st_ino == staged)
+        return true; // swapped; the old tree is beside it, for removeWork()
+    // The staged tree is under its own name, or aside where an undo cut short left it.
+    QByteArray from;
+    QByteArray other;
+    for (const char *suffix : {"new", "old"}) {
+        const QByteArray name = besideName(suffix);
+        if (exists(parent, name.constData(), &status) && S_ISDIR(status.st_mode) &&
+            status.st_ino == staged)
+            from = name;
+        else
+            other = name;
+    }
+    if (from.isEmpty())
+        return fail(ESTALE, shown + besideName("new"));
+    if (!exists(parent, m_name.constData())) {
+        // Between the two renames of a swap, or a first restore: the new tree goes in.
+        if (::renameat(parent, from.constData(), parent, m_name.constData()) != 0)
+            return fail(errno, m_target);
+        return true;
+    }
+    FolderSwap swap(FolderSwap::Fallback::WhereUnsupported);
+    if (!swap.swap(parent, from, m_name, other))
+        return fail(swap.error(), m_target);
+    return true;
+}
+
+bool TreeReplacer::undoBeside(ino_t staged)
+{
+    const int parent = m_parent.get();
+    const QByteArray fresh = besideName("new");
+    const QByteArray old = besideName("old");
+    const QByteArray shown = m_target.left(m_target.size() - m_name.size());
+    struct stat named;
+    struct stat status;
+    const bool hasName = exists(parent, m_name.constData(), &named);
+    if (hasName && named.st_ino == staged) {
+        // Swapped: the old tree is under the staged tree's name (an exchange) or aside (two
+        // renames), or there was none (a first restore).
+        if (exists(parent, fresh.constData(), &status) && S_ISDIR(status.st_mode)) {
+            FolderSwap swap(FolderSwap::Fallback::WhereUnsupported);
+            if (!swap.swap(parent, fresh, m_name, old))
+                return fail(swap.error(), m_target);
+        } else {
+            if (::renameat(parent, m_name.constData(), parent, fresh.constData()) != 0)
+                return fail(errno, m_target);
+            if (exists(parent, old.constData(), &status) && S_ISDIR(status.st_mode) &&
+                ::renameat(parent, old.constData(), parent, m_name.constData()) != 0)
+                return fail(errno, shown + old);
+        }
+    } else if (!hasName && exists(parent, old.constData(), &status) && S_ISDIR(status.st_mode)) {
+        // Between the two renames of a swap: the old tree comes back.
+        if (::renameat(parent, old.constData(), parent, m_name.constData()) != 0)
+            return fail(errno, shown + old);
+    }
+    // The folder holds the old tree (or nothing, as before a first restore): the rest goes.
+    for (const QByteArray &leftover : {fresh, old}) {
+        TreeRemover remover;
+        if (!remover.remove(parent, leftover))
+            return fail(remover.error(), shown + leftover);
+    }
+    return true;
+}
+
+bool TreeReplacer::finishPart(Part &part)
+{
+    const int folder = part.folder.get();
+    const QByteArray path = partPath(part);
+    if (!exists(folder, movingName())) {
+        if (!exists(folder, newName()))
+            return true; // nothing staged here, or swapped and cleaned
+        // Not all old entries were out: the rest go, then the new ones come in.
+        if (::mkdirat(folder, oldName(), 0700) != 0 && errno != EEXIST)
+            return fail(errno, path + '/' + oldName());
+        if (!moveOut(part, oldName()))
+            return false;
+        if (::renameat(folder, newName(), folder, movingName()) != 0)
+            return fail(errno, path + '/' + newName());
+    }
+    return moveAll(part, movingName(), EntryMover::Existing::Skip);
+}
+
+bool TreeReplacer::undoPart(Part &part)
+{
+    const int folder = part.folder.get();
+    const QByteArray path = partPath(part);
+    // New entries went in only once every old one was out: all that is there is new.
+    if (exists(folder, movingName()) && !moveOut(part, movingName()))
+        return false;
+    if (exists(folder, oldName()) && !moveAll(part, oldName(), EntryMover::Existing::Skip))
+        return false;
+    for (const char *work : {newName(), movingName(), oldName()}) {
+        TreeRemover remover;
+        if (!remover.remove(folder, work))
+            return fail(remover.error(), path + '/' + work);
+    }
+    return true;
+}
+
+bool TreeReplacer::finish(ino_t stagedInode)
+{
+    m_error = 0;
+    if (isBeside())
+        return finishBeside(stagedInode);
+    if (!openParts())
+        return false;
+    for (Part &part : m_parts) {
+        if (!finishPart(part))
+            return false;
+    }
+    return true;
+}
+
+bool TreeReplacer::undo(ino_t stagedInode)
+{
+    m_error = 0;
+    if (isBeside())
+        return undoBeside(stagedInode);
+    if (!openParts())
+        return false;
+    // Children before their parents: the reverse of the swap.
+    for (auto part = m_parts.rbegin(); part != m_parts.rend(); ++part) {
+        if (!undoPart(*part))
+            return false;
+    }
+    return true;
 }

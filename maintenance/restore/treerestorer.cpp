@@ -50,7 +50,7 @@ TreeRestorer::TreeRestorer(const QString &stickPath, int targetFd)
 TreeRestorer::~TreeRestorer() = default;
 
 void TreeRestorer::setPart(const QList<QByteArray> &top, const QList<QList<QByteArray>> &skipped,
-                          bool applyTop)
+                           bool applyTop)
 {
     m_part = top;
     m_skipped = skipped;
@@ -170,7 +170,7 @@ bool TreeRestorer::restore()
 }
 
 void TreeRestorer::restoreEntry(const ManifestEntry &entry, const QList<QByteArray> &real,
-                               const QList<QByteArray> &stored)
+                                const QList<QByteArray> &stored)
 {
     const QByteArray name = real.last();
     if (!m_targetCursor->moveTo(real.mid(0, real.size() - 1))) {
@@ -226,7 +226,7 @@ void TreeRestorer::restoreEntry(const ManifestEntry &entry, const QList<QByteArr
 }
 
 bool TreeRestorer::restoreFile(const ManifestEntry &entry, int dirFd, const char *name,
-                              const QList<QByteArray> &real, const QList<QByteArray> &stored)
+                               const QList<QByteArray> &real, const QList<QByteArray> &stored)
 {
     if (entry.group > 0 && m_groups.contains(entry.group)) {
         const QByteArray first = m_groups.value(entry.group);
@@ -282,7 +282,7 @@ bool TreeRestorer::restoreFile(const ManifestEntry &entry, int dirFd, const char
 }
 
 bool TreeRestorer::copyData(int in, int out, const ManifestEntry &entry, int *readError,
-                           int *writeError, bool *mismatch)
+                            int *writeError, bool *mismatch)
 {
     m_hash.reset();
     off_t pos = 0;
@@ -317,6 +317,8 @@ bool TreeRestorer::copyData(int in, int out, const ManifestEntry &entry, int *re
             }
         }
         pos += got;
+        if (byteProgress)
+            byteProgress(m_bytes + pos);
         if (pos > entry.size) {
             *mismatch = true;
             return false;

@@ -57,6 +57,8 @@ public:
     qint64 bytes() const { return m_bytes; }
     // Called after each entry with the number done.
     std::function<void(qint64)> progress;
+    // Called as files are copied, with the bytes of the files copied so far.
+    std::function<void(qint64)> byteProgress;
     int openLevels = 0;
 
 private:

@@ -46,6 +46,7 @@ public:
     qint64 treeFiles() const { return m_files; }
     qint64 bytes() const { return m_bytes; } // the tree's files and the dumps
     qint64 dumpBytes() const;
+    qint64 dumpSize(const QByteArray &name) const { return m_dumpSizes.value(name); }
     // Called after each entry of the tree with the number done.
     std::function<void(qint64)> progress;
 

@@ -1,5 +1,6 @@
 #include "maintenance/set/setverifier.h"
 
+#include "maintenance/database/dumpend.h"
 #include "maintenance/set/backupset.h"
 #include "maintenance/fs/foldercursor.h"
 #include "maintenance/set/manifestreader.h"
@@ -17,8 +18,8 @@
 
 #include <vector>
 
-SetVerifier::SetVerifier(const QString &stickPath, const QList<QByteArray> &dumps)
-    : m_stickPath(stickPath), m_dumps(dumps)
+SetVerifier::SetVerifier(const QString &stickPath, const QList<QByteArray> &dumps, Depth depth)
+    : m_stickPath(stickPath), m_dumps(dumps), m_depth(depth)
 {
 }
 
@@ -222,6 +223,16 @@ SetVerifier::Verdict SetVerifier::verify()
             right = S_ISFIFO(status.st_mode);
             break;
         case ManifestEntry::Type::File: {
+            if (m_depth == Depth::Quick) {
+                right = S_ISREG(status.st_mode) && status.st_size == entry.size;
+                if (right && isDump) {
+                    struct stat opened;
+                    UniqueFd fd(posixfs::openRegularForReading(cursor.fd(), name.constData(),
+                                                               &opened, &status));
+                    right = fd.isValid() && dumpEndsWhole(fd.get());
+                }
+                break;
+            }
             struct stat opened;
             UniqueFd fd(
                 posixfs::openRegularForReading(cursor.fd(), name.constData(), &opened, &status));

@@ -19,6 +19,10 @@
 // checksum, every folder is a folder, the links and FIFOs the stick holds are what the
 // manifest says, and the dumps are complete and match. Links on the stick are never
 // followed, and nothing is opened before its type is checked.
+//
+// The quick check reads no file's content, only the manifest (and the end of each dump): it
+// is what Restore asks its question after, and the restore itself then compares every file
+// with its checksum as it copies it, and each dump as it loads it.
 class SetVerifier
 {
 public:
@@ -42,8 +46,14 @@ public:
         qint64 treeFiles = 0;
     };
 
+    enum class Depth {
+        Whole, // every file's content against its checksum
+        Quick, // every entry's type and size, the dumps' last line
+    };
+
     // `stickPath` is where the stick is mounted; `dumps` are the dump files the set must hold.
-    SetVerifier(const QString &stickPath, const QList<QByteArray> &dumps);
+    SetVerifier(const QString &stickPath, const QList<QByteArray> &dumps,
+                Depth depth = Depth::Whole);
 
     Verdict verify();
     Verdict verdict() const { return m_verdict; }
@@ -75,6 +85,7 @@ private:
 
     QString m_stickPath;
     QList<QByteArray> m_dumps;
+    Depth m_depth = Depth::Whole;
     Verdict m_verdict = Verdict::NoSet;
     ProblemList m_problems;
     QByteArray m_manifestError;

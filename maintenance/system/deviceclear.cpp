@@ -2,6 +2,7 @@
 
 #include "maintenance/fs/treeusage.h"
 #include "maintenance/fs/uniquefd.h"
+#include "maintenance/restore/devicerestore.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
 #include "maintenance/system/mountpoints.h"
@@ -94,9 +95,20 @@ bool DeviceClear::removeAppFolder()
     return true;
 }
 
-bool DeviceClear::run()
+bool DeviceClear::check()
 {
     m_problems.clear();
+    if (DeviceRestore::isUnfinished(m_root)) {
+        m_problems << JobProblem::of(JobProblem::Kind::RestoreUnfinished);
+        return false;
+    }
+    return true;
+}
+
+bool DeviceClear::run()
+{
+    if (!check())
+        return false;
     m_targets.clear();
     for (const QString &database : maintainedDatabases())
         m_targets << Target{database, false};

@@ -15,6 +15,7 @@ class CommandRunner;
 // with the application's files gone and its data still there, or the other way round without
 // the box saying so. problems() names what failed, targets() what was and was not deleted.
 // `progress` follows it: each step by name, the folder by the bytes it frees.
+// Nothing runs while a restore cut short is still to be put right by Restore.
 class DeviceClear
 {
 public:
@@ -27,6 +28,8 @@ public:
 
     DeviceClear(CommandRunner &runner, const QString &systemRoot);
 
+    // False, with the problem, while a restore cut short is unfinished.
+    bool check();
     // True when the data is gone: rm cannot remove a mount point, so a folder that holds
     // only mount points (and the folders leading to them) counts as gone.
     bool run();
