@@ -144,9 +144,9 @@ int main(int argc, char **argv)
         panel.push_back(clock.nsecsElapsed() / 1e9);
         if (!done) {
             for (const JobProblem &problem : restore.problems())
-                std::fprintf(stderr, "problem %d: %s %s %s\n", int(problem.kind),
-                             qPrintable(problem.name), qPrintable(problem.result.reason()),
-                             qPrintable(problem.result.lastErrorLine()));
+                std::fprintf(stderr, "problem %d: %s outcome %d status %d %s\n", int(problem.kind),
+                             qPrintable(problem.name), int(problem.result.outcome),
+                             problem.result.exitStatus, qPrintable(problem.result.lastErrorLine()));
             return 1;
         }
     }

@@ -3,6 +3,7 @@
 
 #include "maintenance/database/dumpvetting.h"
 #include "maintenance/system/commandrunner.h"
+#include "maintenance/system/stickapart.h"
 
 #include <QByteArray>
 #include <QList>
@@ -96,6 +97,13 @@ struct JobProblem
         problem.path = path;
         problem.error = error;
         return problem;
+    }
+    // Why the stick folder shows no stick of its own (checkStickApart()).
+    static JobProblem notApart(const StickApart &apart)
+    {
+        return apart.verdict == StickApart::Verdict::InsideOpt
+                   ? of(Kind::StickInsideOpt)
+                   : of(Kind::StickOnDevice, apart.mountPoint);
     }
 };
 

@@ -206,7 +206,7 @@ void tst_commandrunner::inputIsFedAsRead()
     io.input = [pattern](char *buffer, qint64 size) { return (*pattern)(buffer, size); };
     SystemCommandRunner runner(std::chrono::seconds(60));
     const CommandResult result = runner.runWith("cat > " + QFile::encodeName(out), io);
-    QVERIFY2(result.succeeded(), qPrintable(result.reason()));
+    QVERIFY2(result.succeeded(), qPrintable(result.lastErrorLine()));
     QFile file(out);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.size(), pattern->total);
@@ -264,7 +264,7 @@ void tst_commandrunner::commandThatStopsReadingDoesNotEndThePanel()
     io.input = [pattern](char *buffer, qint64 size) { return (*pattern)(buffer, size); };
     SystemCommandRunner runner(std::chrono::seconds(30));
     const CommandResult result = runner.runWith("head -c 10 > /dev/null", io);
-    QVERIFY2(result.succeeded(), qPrintable(result.reason()));
+    QVERIFY2(result.succeeded(), qPrintable(result.lastErrorLine()));
     QVERIFY(pattern->given < pattern->total);
 }
 

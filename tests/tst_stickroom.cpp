@@ -151,7 +151,8 @@ void tst_stickroom::stickThatIsTheDevice_data()
 }
 
 // A bind mount is a mount at the stick folder all right; a Backup onto it would copy /opt
-// into itself. It is refused before anything is written, anywhere.
+// into itself, a Restore restore the device from itself. Both are refused before anything
+// is written, anywhere.
 void tst_stickroom::stickThatIsTheDevice()
 {
     QFETCH(QString, bound);
@@ -185,6 +186,14 @@ void tst_stickroom::stickThatIsTheDevice()
     }
     QCOMPARE(closer.boxes.first().title, QStringLiteral("Fail"));
     QCOMPARE(box, text);
+    QCOMPARE(device(), before);
+
+    // Nor is the device restored from itself: no question, the same reason.
+    closer.boxes.clear();
+    clickMaintenance(m_panel.get(), "btn_reduction");
+    QCOMPARE(closer.questions.size(), 0);
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().text, text + "\nNothing on the device was changed.");
     QCOMPARE(device(), before);
 }
 

@@ -627,7 +627,7 @@ void tst_translations::maintenanceTexts_data()
     QTest::newRow("clear data fails")
         << "clear, server down" << false << QString() << QStringList{fail}
         << QStringList{exactly(
-               zhBox("Database %1 not dropped: %2").arg("appdb", zh("exit status %1").arg(1)) +
+               zhBox("Database %1 not dropped: %2").arg("appdb", zhBox("exit status %1").arg(1)) +
                QLatin1Char('\n') + zhBox("Nothing was deleted.") + QLatin1Char('\n') +
                zhBox("Not deleted: %1.")
                    .arg(QStringList{"appdb", "Misc", "/opt/Brevin"}.join(zhBox(", "))))}

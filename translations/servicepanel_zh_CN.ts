@@ -431,10 +431,6 @@ Nothing was written.</source>
 未写入任何内容。</translation>
     </message>
     <message>
-        <source>The database server cannot be reached: %1</source>
-        <translation>无法连接数据库服务器：%1</translation>
-    </message>
-    <message>
         <source>The previous backup was deleted to make room: the U disk holds no backup now.</source>
         <translation>为腾出空间，原有的备份已被删除：U盘上现在没有备份。</translation>
     </message>
@@ -1237,42 +1233,6 @@ Explanation: Check the current printer veriosn number.</source>
         <translation>参数名称：纸张传感器状态</translation>
     </message>
     <message>
-        <source>%1 min</source>
-        <translation>%1 分钟</translation>
-    </message>
-    <message>
-        <source>%1 s</source>
-        <translation>%1 秒</translation>
-    </message>
-    <message>
-        <source>%1 ms</source>
-        <translation>%1 毫秒</translation>
-    </message>
-    <message>
-        <source>exit status %1</source>
-        <translation>退出状态 %1</translation>
-    </message>
-    <message>
-        <source>ended by signal %1 (%2)</source>
-        <translation>被信号 %1（%2）终止</translation>
-    </message>
-    <message>
-        <source>stopped after its time limit of %1</source>
-        <translation>超过时限 %1，已被停止</translation>
-    </message>
-    <message>
-        <source>ended without an exit status</source>
-        <translation>结束时没有退出状态</translation>
-    </message>
-    <message>
-        <source>could not be started: %1</source>
-        <translation>无法启动：%1</translation>
-    </message>
-    <message>
-        <source>no shell</source>
-        <translation>没有可用的 shell</translation>
-    </message>
-    <message>
         <source>%1 files, %2</source>
         <translation>%1 个文件，%2</translation>
     </message>
@@ -1331,10 +1291,6 @@ Explanation: Check the current printer veriosn number.</source>
     <message>
         <source>Printer port %1 cannot be opened: %2</source>
         <translation>无法打开打印机端口 %1：%2</translation>
-    </message>
-    <message>
-        <source>stopped before it had read all of its input</source>
-        <translation>在读完全部输入之前已被停止</translation>
     </message>
     <message>
         <source>Replace the backup of %1 on the U disk? It is deleted before the new one is written.</source>

@@ -115,9 +115,7 @@ bool DeviceBackup::checkStick()
     // and would take a copy of /opt into /opt.
     const StickApart apart = checkStickApart(m_root);
     if (!apart.isApart()) {
-        m_problems << (apart.verdict == StickApart::Verdict::InsideOpt
-                           ? JobProblem::of(JobProblem::Kind::StickInsideOpt)
-                           : JobProblem::of(JobProblem::Kind::StickOnDevice, apart.mountPoint));
+        m_problems << JobProblem::notApart(apart);
         return false;
     }
     if (!m_set->check()) {
@@ -173,7 +171,7 @@ bool DeviceBackup::copyTree(TreeCopyResult *result)
 
     for (const CopyProblem &failure : result->failures.first())
         m_problems << JobProblem::of(JobProblem::Kind::NotCopied, joined(source, failure.path),
-                              failure.error);
+                                     failure.error);
     const qint64 more = result->failures.count() - result->failures.first().size();
     if (more > 0) {
         JobProblem rest = JobProblem::of(JobProblem::Kind::MoreNotCopied);
@@ -181,8 +179,8 @@ bool DeviceBackup::copyTree(TreeCopyResult *result)
         m_problems << rest;
     }
     if (result->fatalError != 0)
-        m_problems << JobProblem::of(JobProblem::Kind::WritingStopped, joined(source, result->fatalPath),
-                              result->fatalError);
+        m_problems << JobProblem::of(JobProblem::Kind::WritingStopped,
+                                     joined(source, result->fatalPath), result->fatalError);
     m_notCopied = result->notCopied;
     return result->ok();
 }
@@ -324,9 +322,9 @@ bool DeviceBackup::run()
         whole = false;
     }
     if (whole && !set.commit()) {
-        m_problems << (set.error() == ENODEV
-                           ? JobProblem::of(JobProblem::Kind::StickRemoved)
-                           : JobProblem::of(JobProblem::Kind::SwapFailed, QByteArray(), set.error()));
+        m_problems << (set.error() == ENODEV ? JobProblem::of(JobProblem::Kind::StickRemoved)
+                                             : JobProblem::of(JobProblem::Kind::SwapFailed,
+                                                              QByteArray(), set.error()));
         whole = false;
     }
     if (!whole)

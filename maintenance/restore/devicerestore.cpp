@@ -10,6 +10,7 @@
 #include "maintenance/set/setverifier.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
+#include "maintenance/system/stickapart.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,6 +138,13 @@ DeviceRestore::Verdict DeviceRestore::check()
     const QString stick = stickFolder(m_root);
     m_stickKnown = ::stat(QFile::encodeName(stick).constData(), &m_stick) == 0;
     const QList<QByteArray> dumps = dumpNames();
+    // A bind mount of /opt at the stick folder would restore the device from itself.
+    const StickApart apart = checkStickApart(m_root);
+    if (!apart.isApart()) {
+        m_problems << JobProblem::notApart(apart);
+        m_verdict = Verdict::Refused;
+        return m_verdict;
+    }
 
     SetVerifier verifier(stick, dumps, SetVerifier::Depth::Quick);
     verifier.progress = checkProgress;

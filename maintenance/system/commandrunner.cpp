@@ -1,6 +1,5 @@
 #include "maintenance/system/commandrunner.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 
 #include <algorithm>
@@ -40,22 +39,6 @@ const int keptErrorBytes = 4096;
 const int pollSliceMs = 20;
 // How often CommandIo::whileRunning is called.
 const int watchSliceMs = 100;
-
-// Restore's lines, which it still words itself, in the panel's context.
-struct PanelText
-{
-    Q_DECLARE_TR_FUNCTIONS(sendordertoprinter_test)
-};
-
-QString durationText(milliseconds limit)
-{
-    const long long ms = limit.count();
-    if (ms >= 60000 && ms % 60000 == 0)
-        return PanelText::tr("%1 min").arg(ms / 60000);
-    if (ms >= 1000 && ms % 1000 == 0)
-        return PanelText::tr("%1 s").arg(ms / 1000);
-    return PanelText::tr("%1 ms").arg(ms);
-}
 
 void writeAll(int fd, const char *data, ssize_t size)
 {
@@ -303,28 +286,6 @@ bool waitUntil(pid_t pid, int pidfd, ErrorPipe &errors, InputPipe &input, const 
 }
 
 } // namespace
-
-QString CommandResult::reason() const
-{
-    switch (outcome) {
-    case Outcome::Exited:
-        return PanelText::tr("exit status %1").arg(exitStatus);
-    case Outcome::Signalled:
-        return PanelText::tr("ended by signal %1 (%2)")
-            .arg(signal)
-            .arg(QString::fromLocal8Bit(::strsignal(signal)));
-    case Outcome::TimedOut:
-        return PanelText::tr("stopped after its time limit of %1").arg(durationText(timeLimit));
-    case Outcome::Unknown:
-        return PanelText::tr("ended without an exit status");
-    case Outcome::Stopped:
-        return PanelText::tr("stopped before it had read all of its input");
-    case Outcome::NotStarted:
-        break;
-    }
-    return PanelText::tr("could not be started: %1")
-        .arg(error == 0 ? PanelText::tr("no shell") : QString::fromLocal8Bit(::strerror(error)));
-}
 
 QString CommandResult::lastErrorLine() const
 {

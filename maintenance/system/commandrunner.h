@@ -33,9 +33,6 @@ struct CommandResult
     QByteArray errorOutput; // the last lines the command wrote to standard error
 
     bool succeeded() const { return outcome == Outcome::Exited && exitStatus == 0; }
-    // "exit status 1", "stopped after its time limit of 15 min", ... for the lines that Restore
-    // still words itself; the panel words a result in MaintenanceText::commandOutcome().
-    QString reason() const;
     // The last non-empty line of the command's error output, if any.
     QString lastErrorLine() const;
 
