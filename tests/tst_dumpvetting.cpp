@@ -68,6 +68,8 @@ private slots:
     void refused_data();
     void refused();
     void ownDatabaseIsNamedWithoutItsName();
+    void definerBecomesTheLoader_data();
+    void definerBecomesTheLoader();
     void piecesGiveTheSameVerdict_data();
     void piecesGiveTheSameVerdict();
     void mutatedDumps();
@@ -162,6 +164,49 @@ void tst_dumpvetting::accepted()
     QCOMPARE(verdict.loadable, QByteArray(dump).replace("SQL_MODE='NO_AUTO_VALUE_ON_ZERO'",
                                                         "SQL_MODE='NO_AUTO_VALUE_ON_ZERO,"
                                                         "STRICT_ALL_TABLES'"));
+}
+
+void tst_dumpvetting::definerBecomesTheLoader_data()
+{
+    QTest::addColumn<QByteArray>("statement");
+    QTest::addColumn<QByteArray>("loadable");
+    QTest::newRow("as mysqldump writes it")
+        << QByteArray("CREATE DEFINER=`root`@`localhost` PROCEDURE `p1`() SELECT 1;")
+        << QByteArray("CREATE DEFINER=CURRENT_USER PROCEDURE `p1`() SELECT 1;");
+    QTest::newRow("no host") << QByteArray("CREATE DEFINER=root PROCEDURE p() SELECT 1;")
+                             << QByteArray("CREATE DEFINER=CURRENT_USER PROCEDURE p() SELECT 1;");
+    QTest::newRow("inside a text") << QByteArray("CREATE TABLE `t` (`a` int) COMMENT 'DEFINER=x';")
+                                   << QByteArray("CREATE TABLE `t` (`a` int) COMMENT 'DEFINER=x';");
+    // Found by fuzz_vetter: a word right after the name ran on into CURRENT_USER, naming another
+    // account ('CURRENT_USERroot'), and a second vetting changed it again.
+    QTest::newRow("a word right after the name")
+        << QByteArray("CREATE TABLE `t` (`a` int) /*!50017 DEFINER=`r`root */;")
+        << QByteArray("CREATE TABLE `t` (`a` int) /*!50017 DEFINER=CURRENT_USER root */;");
+    QTest::newRow("a quoted name right after the name")
+        << QByteArray("CREATE TABLE `t` (`a` int) /*!50017 DEFINER='a'`b` */;")
+        << QByteArray("CREATE TABLE `t` (`a` int) /*!50017 DEFINER=CURRENT_USER `b` */;");
+    QTest::newRow("a word right after the host")
+        << QByteArray("CREATE TABLE `t` (`a` int) /*!50017 DEFINER=`root`@`localhost`x */;")
+        << QByteArray("CREATE TABLE `t` (`a` int) /*!50017 DEFINER=CURRENT_USER x */;");
+    QTest::newRow("the loader already")
+        << QByteArray("CREATE DEFINER=CURRENT_USER PROCEDURE p() SELECT 1;")
+        << QByteArray("CREATE DEFINER=CURRENT_USER PROCEDURE p() SELECT 1;");
+}
+
+// Views, routines, triggers and events become the loading account's; what the vetter gives
+// the client passes it again unchanged.
+void tst_dumpvetting::definerBecomesTheLoader()
+{
+    QFETCH(QByteArray, statement);
+    QFETCH(QByteArray, loadable);
+    const DumpVetter::Verdict verdict =
+        DumpVetter::vet(dumpWith(statement), QStringLiteral("appdb"), otherDatabases);
+    QVERIFY2(verdict.accepted, why(verdict));
+    QCOMPARE(verdict.loadable, dumpWith(loadable));
+    const DumpVetter::Verdict again =
+        DumpVetter::vet(verdict.loadable, QStringLiteral("appdb"), otherDatabases);
+    QVERIFY2(again.accepted, why(again));
+    QCOMPARE(again.loadable, verdict.loadable);
 }
 
 void tst_dumpvetting::refused_data()

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -1038,6 +1039,18 @@ QByteArray DumpVetter::strictRows(const QByteArray &text) const
     return text.left(tokens[mode].end - 1) + strict + text.mid(tokens[mode].end - 1);
 }
 
+namespace {
+
+// Whether a byte right after a name would make one word with it.
+bool runsOn(char byte)
+{
+    const unsigned char c = static_cast<unsigned char>(byte);
+    return std::isalnum(c) || c == '_' || c == '$' || c == '`' || c == '\'' || c == '"' ||
+           c == '@' || c >= 0x80;
+}
+
+} // namespace
+
 // Views, routines, triggers and events are made by the loading account and run with its
 // rights: "DEFINER=`root`@`localhost`" would be refused by the server (and must be).
 QByteArray DumpVetter::definersAsLoader(const QByteArray &text) const
@@ -1062,6 +1075,10 @@ QByteArray DumpVetter::definersAsLoader(const QByteArray &text) const
             last += 2;
         result += text.mid(copied, tokens[i].offset - copied) + "DEFINER=CURRENT_USER";
         copied = tokens[last].end;
+        // What followed the old name without a blank must not run on into the new one:
+        // "CURRENT_USERroot`@`host`" would be another account.
+        if (copied < text.size() && runsOn(text.at(copied)))
+            result += ' ';
         i = last;
     }
     if (copied == 0)
