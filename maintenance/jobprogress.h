@@ -28,4 +28,18 @@ struct JobProgress
 
 using JobProgressCallback = std::function<void(const JobProgress &)>;
 
+// Tells `callback`, where there is one, where the job is.
+inline void reportProgress(const JobProgressCallback &callback, JobProgress::Step step,
+                           const QString &name, qint64 done, qint64 total)
+{
+    if (!callback)
+        return;
+    JobProgress now;
+    now.step = step;
+    now.name = name;
+    now.done = done;
+    now.total = total;
+    callback(now);
+}
+
 #endif

@@ -83,16 +83,10 @@ bool DeviceBackup::runStep(const QByteArray &commandLine, const CommandIo &io)
 
 void DeviceBackup::report(JobProgress::Step step, const QString &name)
 {
-    if (!progress)
-        return;
-    JobProgress now;
-    now.step = step;
-    now.name = name;
-    now.done = m_treeDone + sum(m_dumpWritten);
-    now.total = m_treeWork;
+    qint64 total = m_treeWork;
     for (int i = 0; i < m_dumpForeseen.size(); ++i)
-        now.total += std::max(m_dumpForeseen.at(i), m_dumpWritten.value(i));
-    progress(now);
+        total += std::max(m_dumpForeseen.at(i), m_dumpWritten.value(i));
+    reportProgress(progress, step, name, m_treeDone + sum(m_dumpWritten), total);
 }
 
 // A restore cut short leaves the device half old, half new: no set is made of that.

@@ -233,14 +233,7 @@ DeviceRestore::Verdict DeviceRestore::check()
 
 void DeviceRestore::report(JobProgress::Step step, const QString &name)
 {
-    if (!progress)
-        return;
-    JobProgress now;
-    now.step = step;
-    now.name = name;
-    now.done = m_done;
-    now.total = m_bytes;
-    progress(now);
+    reportProgress(progress, step, name, m_done, m_bytes);
 }
 
 bool DeviceRestore::record(Work &work)

@@ -32,14 +32,7 @@ DeviceClear::DeviceClear(CommandRunner &runner, const QString &systemRoot)
 
 void DeviceClear::report(JobProgress::Step step, const QString &name, qint64 done, qint64 total)
 {
-    if (!progress)
-        return;
-    JobProgress now;
-    now.step = step;
-    now.name = name;
-    now.done = done;
-    now.total = total;
-    progress(now);
+    reportProgress(progress, step, name, done, total);
 }
 
 bool DeviceClear::dropDatabases()
