@@ -37,7 +37,9 @@ void JobProgressDisplay::update(const JobProgress &progress)
     const qint64 at = now();
     const bool newStep =
         m_drawnAt < 0 || progress.step != m_shownStep || progress.name != m_shownName;
-    if (!newStep && at - m_drawnAt < drawEveryMs)
+    // The end of a job or step is always drawn: nothing may come after it to draw it.
+    const bool whole = progress.total > 0 && progress.done >= progress.total;
+    if (!newStep && !whole && at - m_drawnAt < drawEveryMs)
         return;
     m_drawnAt = at;
     m_shownStep = progress.step;

@@ -191,6 +191,10 @@ void tst_progressdisplay::drawnAtMostEvery50ms()
     m_now = 99;
     m_display->update(at(JobProgress::Step::WritingDump, "appdb", 40, 1000));
     QCOMPARE(bar()->value(), 40);
+    // The end is drawn however soon it comes: the next step may not move the bar.
+    m_now = 100;
+    m_display->update(at(JobProgress::Step::WritingDump, "appdb", 1000, 1000));
+    QCOMPARE(bar()->value(), 1000);
 }
 
 // A dump larger than foreseen grows the total: the bar waits instead of going back.
