@@ -4,7 +4,8 @@
 //   Backup    the button (the real slot, offscreen, any question confirmed) against
 //             cp -a of /opt + mysqldump of appdb and Misc + sync
 //   Restore   the button, from the set the panel wrote, against
-//             cp -a of the set's tree + mysql < dump of both + sync
+//             cp -a of the set's tree + mysql < dump of both + sync, and against the same
+//             after rm -rf of a tree as large as the one the button replaces
 //
 // The data (bench/benchdata.h): 10,000 small files and 20 MB of images in /opt, a table of
 // 300,000 rows in appdb and a small Misc. The stick is a tmpfs in a private mount namespace,
@@ -116,9 +117,20 @@ int main(int argc, char *argv[])
                                   {set, restored});
                  },
                  [&] { shell("rm -rf \"$0\" && sync", {restored}); }};
+    // Restore replaces /opt: typed, the tree it replaces goes first too.
+    Race replacing{"Restore, rm -rf typed too", restore.panel,
+                   [&] {
+                       return shell("rm -rf \"$1\" && cp -a \"$0/opt\" \"$1\" && "
+                                    "mysql appdb < \"$0/appdb.sql\" && "
+                                    "mysql Misc < \"$0/Misc.sql\" && sync",
+                                    {set, restored});
+                   },
+                   [&] {
+                       shell("rm -rf \"$1\" && cp -a \"$0/opt\" \"$1\" && sync", {set, restored});
+                   }};
 
     QElapsedTimer timer;
-    for (Race *race : {&backup, &restore}) {
+    for (Race *race : {&backup, &restore, &replacing}) {
         race->between();
         if (race == &restore && click(panel.get(), "btn_back") != QLatin1String("Backup Ok")) {
             std::fprintf(stderr, "no set to restore from\n");
@@ -136,9 +148,7 @@ int main(int argc, char *argv[])
                                  panelTurn ? "button" : "typed");
                     return 1;
                 }
-                if (race == &backup)
-                    race->between();
-                else if (!panelTurn)
+                if (race == &backup || !panelTurn)
                     race->between();
             }
         }
@@ -149,10 +159,10 @@ int main(int argc, char *argv[])
                 files, rows, rounds);
     QFile appdb(set + QStringLiteral("/appdb.sql"));
     std::printf("appdb.sql %.1f MB\n", double(appdb.size()) / 1e6);
-    for (const Race *race : {&backup, &restore}) {
+    for (const Race *race : {&backup, &restore, &replacing}) {
         const double button = median(race->panelTimes);
         const double typed = median(race->typedTimes);
-        std::printf("%-8s button median %6.2f s, typed median %6.2f s: %.2f times\n", race->name,
+        std::printf("%-26s button median %6.2f s, typed median %6.2f s: %.2f times\n", race->name,
                     button, typed, button / typed);
     }
     return 0;
