@@ -7,7 +7,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -196,7 +195,9 @@ bool DatabaseSwitch::forward()
     QList<DatabaseCatalog> sides;
     if (!readState(&sides))
         return false;
-    const auto &[live, staged, aside] = std::tie(sides[0], sides[1], sides[2]);
+    const DatabaseCatalog &live = sides[0];
+    const DatabaseCatalog &staged = sides[1];
+    const DatabaseCatalog &aside = sides[2];
     // Untouched yet: what the live database holds now goes, also a table made since.
     const bool untouched =
         std::none_of(m_oldTables.cbegin(), m_oldTables.cend(),
@@ -258,7 +259,9 @@ bool DatabaseSwitch::back()
     QList<DatabaseCatalog> sides;
     if (!readState(&sides))
         return false;
-    const auto &[live, staged, aside] = std::tie(sides[0], sides[1], sides[2]);
+    const DatabaseCatalog &live = sides[0];
+    const DatabaseCatalog &staged = sides[1];
+    const DatabaseCatalog &aside = sides[2];
     QByteArray statements = live.dropObjects();
     if (!staged.exists)
         statements +=
