@@ -16,6 +16,7 @@
 #include "fuzzcheck.h"
 #include "maintenance/database/dumpvetting.h"
 #include "maintenance/database/loadingaccount.h"
+#include "maintenance/database/mariadbclient.h"
 #include "maintenance/system/commandrunner.h"
 #include "maintenance/system/devicecommands.h"
 #include "tests/mysqldumptext.h"
@@ -51,6 +52,7 @@ struct Harness
     // a busy machine, a load is cut short.
     std::unique_ptr<SystemCommandRunner> runner;
     std::unique_ptr<SystemCommandRunner> loadRunner;
+    std::unique_ptr<MariaDbClient> client;
     std::unique_ptr<LoadingAccount> account;
     QByteArray baseline;
     QSet<QByteArray> volatileLines; // global variables that change by themselves
@@ -243,14 +245,17 @@ void load(const QByteArray &loadable)
         "cd " + shellArgument(path("client")) + " && exec mysql " +
         harness().account->clientOptions() +
         " --default-character-set=utf8mb4 --local-infile=0 --skip-named-commands --force "
-        "--init-command=\"SET SESSION sql_mode='STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION', "
-        "max_statement_time=2\" " +
-        scratch + " > " + shellArgument(path("load.out")) + " 2>&1";
+        "--init-command=\"SET SESSION max_statement_time=2\" > " +
+        shellArgument(path("load.out")) + " 2>&1";
+    // The session a Restore's load starts with: the staging role, the scratch database,
+    // strict mode.
+    const QByteArray input =
+        LoadingAccount::stagingSession(QString::fromLatin1(scratch)) + loadable;
     qint64 at = 0;
     CommandIo io;
     io.input = [&](char *buffer, qint64 size) {
-        const qint64 piece = qMin(size, qint64(loadable.size()) - at);
-        memcpy(buffer, loadable.constData() + at, size_t(piece));
+        const qint64 piece = qMin(size, qint64(input.size()) - at);
+        memcpy(buffer, input.constData() + at, size_t(piece));
         at += piece;
         return piece;
     };
@@ -581,12 +586,27 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     startServer();
     rootSql(QByteArray(otherDatabases) + "CREATE DATABASE " + scratch + ";\n");
     Harness &h = harness();
+    h.client = std::make_unique<MariaDbClient>(*h.runner, path("work"));
     h.account =
-        std::make_unique<LoadingAccount>(*h.runner, path("work"), QStringList{"appdb", "Misc"});
-    FUZZ_CHECK(h.account->open({QLatin1String(scratch)}));
+        std::make_unique<LoadingAccount>(*h.client, path("work"), QStringList{"appdb", "Misc"});
+    // The account's option file replaces the default login's, which names this server.
+    MariaDbClient::Rows rows;
+    CommandResult asked;
+    FUZZ_CHECK(h.client->query("SELECT HEX(@@socket);\n", &rows, &asked));
+    FUZZ_CHECK(!rows.isEmpty() && !rows.first().isEmpty());
+    h.account->setSocket(QByteArray::fromHex(rows.first().first()));
+    FUZZ_CHECK(h.account->openForStaging(QLatin1String(scratch)));
     // Global variables that change by themselves, between two looks around a harmless load.
     const QByteArray first = fingerprint();
     load(head + "CREATE TABLE t (id int);\nINSERT INTO t VALUES (1);" + tail);
+    // A load that reaches nothing would pass every check below.
+    rows.clear();
+    FUZZ_CHECK(
+        h.client->query(QByteArray("SELECT COUNT(*) FROM ") + scratch + ".t;\n", &rows, &asked));
+    if (rows.value(0).value(0) != "1")
+        std::fprintf(stderr, "fuzz_load: the account's load did not arrive: %s\n",
+                     readFile(path("load.out")).constData());
+    FUZZ_CHECK(rows.value(0).value(0) == "1");
     rootSql(QByteArray("DROP DATABASE ") + scratch + "; CREATE DATABASE " + scratch + ";\n");
     const QByteArray second = fingerprint();
     for (const QByteArray &line : changes(first, second).split('\n')) {
