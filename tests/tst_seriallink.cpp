@@ -436,8 +436,9 @@ void tst_seriallink::answerChecked()
     Thrown thrown = link.ignoredAnswers();
     if (ignored.size() == 1 && ignored.first().bytes.isEmpty()) {
         QCOMPARE(thrown.size(), 1);
+        // The message is made whether or not the check fails: no toString(), which leaks.
         QVERIFY2(thrown.first().bytes.size() >= 1 && thrown.first().bytes.size() <= 16,
-                 QTest::toString(thrown.first()));
+                 thrown.first().bytes.toHex(' ').constData());
         thrown.first().bytes = ignored.first().bytes;
     }
     QCOMPARE(thrown, ignored);
