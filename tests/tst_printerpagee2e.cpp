@@ -181,11 +181,18 @@ void tst_printerpagee2e::lateAnswerNotCreditedToNextCommand()
     m_page->click("light_sensitive_status");
     QCOMPARE(m_page->result(), QStringLiteral("No answer from printer"));
 
-    QCOMPARE(traffic(), QStringLiteral("> aa,f3,1,2c\n"
-                                       "< (no answer)\n"
-                                       "> aa,fb,0,0\n"
-                                       "< ignored f3 01 2c: not an answer to fb\n"
-                                       "< (no answer)\n"));
+    // Thrown away either way; on a slow machine (qemu) the echo may come before the sensor
+    // command goes out.
+    const QString seen = traffic();
+    QVERIFY2(QRegularExpression(QStringLiteral("^> aa,f3,1,2c\n"
+                                               "< \\(no answer\\)\n"
+                                               "> aa,fb,0,0\n"
+                                               "< ignored f3 01 2c: (not an answer to fb|came "
+                                               "before this command)\n"
+                                               "< \\(no answer\\)\n$"))
+                 .match(seen)
+                 .hasMatch(),
+             qPrintable(seen));
     saveShot(m_page->panel(), QStringLiteral("printer-late-answer-ignored"));
 }
 
